@@ -1,0 +1,53 @@
+#!/usr/bin/env bash
+# Checks of the Windows DLL: its exports under wine, its import table, and
+# traces of the DLL under wine against the native library.
+set -euo pipefail
+export WINEDEBUG=-all
+export WINEDLLOVERRIDES="mscoree,mshtml="
+export WINEPREFIX="${WINEPREFIX:-${TMPDIR:-/tmp}/tessaly-corvane-wine}"
+
+# Some kernels cannot execute 32-bit programs at all; the checks under wine
+# are then reported as skipped (77), never as passed.
+require_wine32() {
+  local out
+  if ! out=$(timeout 60 wine --version 2>&1); then
+    echo "skipped: this machine cannot run 32-bit wine: $out"
+    exit 77
+  fi
+}
+
+case "$1" in
+  abi)
+    require_wine32
+    wine "$2" "$3" abi
+    ;;
+  imports)
+    imports=$(i686-w64-mingw32-objdump -p "$2" | awk '/DLL Name:/ {print $3}' | sort -u)
+    echo "imports: $(echo $imports)"
+    objdump_magic=$(i686-w64-mingw32-objdump -p "$2" | awk '/^Magic/ {print $2}')
+    [ "$objdump_magic" = "010b" ] || { echo "not PE32 (magic $objdump_magic)"; exit 1; }
+    for dll in $imports; do
+      case "${dll,,}" in
+        kernel32.dll|msvcrt.dll|user32.dll|advapi32.dll|ntdll.dll|api-ms-win-*) ;;
+        *) echo "non-system import: $dll"; exit 1 ;;
+      esac
+    done
+    ;;
+  compare)
+    winhost=$2 dll=$3 nativehost=$4 so=$5 scenario=$6
+    require_wine32
+    work=$(mktemp -d)
+    trap 'rm -rf "$work"' EXIT
+    "$nativehost" "$so" "$scenario" > "$work/native.txt"
+    wine "$winhost" "$dll" "$scenario" | tr -d '\r' > "$work/dll.txt"
+    if ! cmp -s "$work/native.txt" "$work/dll.txt"; then
+      echo "the DLL and the native library differ on '$scenario':"
+      diff -U 3 "$work/native.txt" "$work/dll.txt" | head -40
+      exit 1
+    fi
+    echo "$scenario: $(wc -l < "$work/native.txt") identical lines"
+    ;;
+  *)
+    echo "usage: wine_check.sh abi|imports|compare ..." >&2; exit 2
+    ;;
+esac
