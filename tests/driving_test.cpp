@@ -3,6 +3,8 @@
 // the neutral-section cap.
 #include <gtest/gtest.h>
 
+#include <string>
+
 #include "scenario.h"
 
 namespace {
@@ -145,7 +147,8 @@ TEST_P(FinalStop, ComesToRestJustBeyondTheStoppingPointAndHoldsBrake7) {
 INSTANTIATE_TEST_SUITE_P(EachStyle, FinalStop,
                          ::testing::Values(StopCase{12, 1, 0.14, kUsualBrakes},
                                            StopCase{11, 2, 0.1, kGentleBrakes},
-                                           StopCase{17, 3, 0.1, kUsualBrakes}));
+                                           StopCase{17, 3, 0.1, kUsualBrakes}),
+                         [](const auto& info) { return "Style" + std::to_string(info.param.style); });
 
 TEST_F(AutomaticDriving, NeutralSectionCapsThePowerInItsTwoWindows) {
   ReadyAtStart(host, kModeAutomatic, 90, 5000);

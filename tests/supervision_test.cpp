@@ -19,7 +19,6 @@ class Supervision : public PluginTest {
   ATS_HANDLES At(double location, double speed) {
     host.state.location = location;
     host.state.speed = static_cast<float>(speed);
-    host.state.time += TrainHost::kFrameMs;
     return host.Frame();
   }
 };
@@ -43,7 +42,7 @@ TEST_F(Supervision, OverspeedTripsOnceAboveFiveAndAHalfThenShowsTheBrakeNotice) 
   EXPECT_EQ(host.handles.brake, kBrakeEmergency);
 
   h = At(kStartLocation, 0);
-  const int32_t standTime = host.state.time;
+  const int32_t standTime = host.state.time - TrainHost::kFrameMs;
   EXPECT_EQ(h.brake, kBrakeFullService);
   EXPECT_EQ(atc.stopbrake, kStopNone);
   EXPECT_EQ(atc.ebtime, standTime + 3500);

@@ -53,7 +53,11 @@ class TrainHost {
   ATS_HANDLES Frame() {
     handles = api_.Elapse(state, panel, sound);
     ++frames;
-    if (moving) Move();
+    if (moving) {
+      Move();
+    } else {
+      state.time += kFrameMs;
+    }
     return handles;
   }
 
@@ -92,7 +96,7 @@ class TrainHost {
   int32_t sound[kChannelCount];
   // km/h per second by brake notch, the emergency brake last.
   std::array<double, 10> decelByNotch{0, 0.4, 0.8, 1.2, 1.6, 2.0, 2.6, 3.2, 3.8, 4.5};
-  bool moving = true;  // false: the speed stays as placed
+  bool moving = true;  // false: the train stays as placed, only time goes on
   long frames = 0;
 
  private:
