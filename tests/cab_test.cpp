@@ -1,1 +1,306 @@
+// The cab as the driver sees it: driving modes and their keys, the cab keys
+// and CCTV, the target-speed digits, the distance display and the train's
+// information panels.
 #include <gtest/gtest.h>
+
+#include <algorithm>
+#include <climits>
+#include <cmath>
+#include <vector>
+
+#include "channels.h"
+#include "scenario.h"
+
+namespace {
+
+constexpr double kStop = 2000;
+
+class Modes : public PluginTest {
+ protected:
+  Modes() {
+    ReadyAtStart(host, kModeAutomatic, 60, kStop);
+    host.moving = false;
+  }
+  void ClearSounds() { std::fill(std::begin(host.sound), std::end(host.sound), 0); }
+};
+
+TEST_F(Modes, StepUpAndDownOnlyAtAStandWithTheBrakeAtEight) {
+  ClearSounds();
+  host.PressKey(2);  // nothing below mode 0
+  EXPECT_EQ(atc.trainmode, kModeAutomatic);
+  EXPECT_EQ(host.sound[sound::kModeChange], 0);
+  for (int32_t mode = kModeSupervisedManual; mode <= kModeReverse; ++mode) {
+    host.PressKey(1);
+    EXPECT_EQ(atc.trainmode, mode);
+    EXPECT_EQ(host.sound[sound::kModeChange], 1);
+    host.sound[sound::kModeChange] = 0;
+  }
+  atc.cctv = kCctvManual;
+  atc.cctvmode = kCctvModeManual;
+  host.PressKey(1);  // reverse to unattended
+  EXPECT_EQ(atc.trainmode, kModeUnattended);
+  EXPECT_EQ(host.sound[sound::kToUnattendedMode], 1);
+  EXPECT_EQ(host.sound[sound::kModeChange], 1);
+  EXPECT_EQ(atc.cctv, kCctvOff);
+  EXPECT_EQ(atc.cctvmode, kCctvModeOff);
+  ClearSounds();
+  host.PressKey(1);  // nothing above mode 5
+  EXPECT_EQ(atc.trainmode, kModeUnattended);
+  EXPECT_EQ(host.sound[sound::kModeChange], 0);
+
+  host.SetBrake(7);
+  host.PressKey(2);
+  EXPECT_EQ(atc.trainmode, kModeUnattended);
+  host.SetBrake(8);
+  host.state.speed = 0.1f;
+  host.Frame();
+  host.PressKey(2);
+  EXPECT_EQ(atc.trainmode, kModeUnattended);
+  host.state.speed = 0;
+  host.Frame();
+  host.PressKey(2);
+  EXPECT_EQ(atc.trainmode, kModeReverse);
+  EXPECT_EQ(host.Frame().reverser, -1);
+  EXPECT_EQ(host.panel[panel::kTrainMode], kModeReverse);
+}
+
+TEST_F(Modes, FixedOutputsWhateverTheDriverDoes) {
+  atc.trainmode = kModeBrakeHold;
+  host.SetPower(5);
+  host.SetBrake(0);
+  ATS_HANDLES h = host.Frame();
+  EXPECT_EQ(h.power, 0);
+  EXPECT_EQ(h.brake, kBrakeFullService);
+  EXPECT_EQ(h.reverser, 1);
+
+  atc.trainmode = kModeUnattended;  // held: outside the unattended area
+  h = host.Frame();
+  EXPECT_EQ(h.brake, kBrakeEmergency);
+  EXPECT_EQ(host.panel[panel::kTargetSpeed], 0);
+  host.OpenDoors();
+  EXPECT_EQ(host.Frame().brake, kBrakeHolding);
+  EXPECT_EQ(host.handles.power, 0);
+}
+
+TEST_F(Modes, HandlesReachTheOutputsOnlyInTheManualModes) {
+  host.SetPower(3);
+  EXPECT_EQ(host.Frame().power, 0);  // automatic: the train control drives
+  host.SetBrake(8);
+  EXPECT_EQ(atc.stopbrake, kStopNone);
+  host.SetBrake(0);
+  EXPECT_EQ(atc.stopbrake, kStopService);
+  host.Frame();
+
+  atc.trainmode = kModeRestrictedManual;
+  host.SetBrake(0);
+  host.SetPower(3);
+  ATS_HANDLES h = host.Frame();
+  EXPECT_EQ(h.power, 3);
+  EXPECT_EQ(h.brake, 0);
+  host.SetReverser(0);  // any reverser move is a service stop
+  EXPECT_EQ(host.Frame().brake, kBrakeFullService);
+  EXPECT_EQ(atc.stopbrake, kStopNone);
+  EXPECT_EQ(host.Frame().brake, kBrakeFullService);  // until the next handle call
+  host.SetBrake(1);
+  EXPECT_EQ(host.Frame().brake, 1);
+}
+
+TEST_F(Modes, StartKeyIsRefusedUnlessEverythingIsReady) {
+  const std::vector<void (*)(TrainHost&)> spoilers = {
+      [](TrainHost&) { atc.trainmode = kModeSupervisedManual; },
+      [](TrainHost& h) { h.state.speed = 0.1f; },
+      [](TrainHost& h) { h.OpenDoors(); },
+      [](TrainHost&) { atc.maxspd = 4.0; },
+      [](TrainHost&) { atc.drivestate = kUnattendedArea; },
+      [](TrainHost& h) { h.SetBrake(9); },
+  };
+  for (size_t i = 0; i < spoilers.size(); ++i) {
+    atc = AtcState{};
+    ReadyAtStart(host, kModeAutomatic, 60, kStop);
+    host.moving = false;
+    // Before the frame for what it reads, after it for what it resets.
+    spoilers[i](host);
+    host.Frame();
+    spoilers[i](host);
+    host.sound[sound::kStartKeyDown] = 0;
+    host.KeyDown(0);
+    EXPECT_EQ(host.sound[sound::kStartKeyDown], 1) << i;
+    EXPECT_FALSE(atc.startkey) << i;
+  }
+}
+
+TEST_F(Modes, CabKeysSoundByDoorState) {
+  const struct { int32_t key, doorsClosed, doorsOpen; } keys[] = {
+      {5, sound::kKey5, sound::kKey5},
+      {6, sound::kKey6, sound::kKey6},
+      {7, sound::kKey7DoorsClosed, sound::kKey7DoorsOpen},
+      {8, sound::kKey8, sound::kKey8},
+      {9, sound::kKey9DoorsClosed, sound::kKey9DoorsOpen},
+  };
+  for (bool open : {false, true}) {
+    if (open) host.OpenDoors();
+    for (const auto& k : keys) {
+      ClearSounds();
+      host.PressKey(k.key);
+      EXPECT_EQ(host.sound[sound::kSwitchClick], 1) << k.key;
+      EXPECT_EQ(host.sound[open ? k.doorsOpen : k.doorsClosed], 1) << k.key;
+      EXPECT_EQ(std::count(std::begin(host.sound), std::end(host.sound), 1), 2) << k.key;
+    }
+  }
+}
+
+TEST_F(Modes, CctvKeyTogglesTheManualPictureOutsideTheStationZone) {
+  host.Beacon(kBeaconStoppingPoint, StoppingPoints(kStop, 3000));
+  host.Frame();
+  EXPECT_EQ(host.panel[panel::kCctv], kCctvAutomatic);  // before the stopping point
+  host.PressKey(10);
+  EXPECT_EQ(atc.cctv, kCctvAutomatic);
+
+  host.state.location = 2500;
+  host.Frame();
+  EXPECT_EQ(host.panel[panel::kCctv], kCctvOff);
+  host.PressKey(10);
+  EXPECT_EQ(host.Frame().brake, kBrakeHolding);
+  EXPECT_EQ(host.panel[panel::kCctv], kCctvManual);
+  host.PressKey(10);
+  host.Frame();
+  EXPECT_EQ(host.panel[panel::kCctv], kCctvOff);
+  atc.trainmode = kModeUnattended;
+  host.PressKey(10);
+  EXPECT_EQ(atc.cctv, kCctvOff);
+}
+
+TEST_F(Modes, KeysOutsideTheirRangesChangeNothing) {
+  const AtcState before = atc;
+  ClearSounds();
+  for (int32_t key : {-1, 3, 11, 14, 16, 1000, INT_MIN, INT_MAX}) host.PressKey(key);
+  EXPECT_EQ(atc.trainmode, before.trainmode);
+  EXPECT_EQ(atc.stopbrake, before.stopbrake);
+  for (int i = 0; i < kChannelCount; ++i) {
+    if (i != 13) EXPECT_EQ(host.sound[i], 0) << i;  // 13: the wiper switch may share keys
+  }
+}
+
+class Cab : public PluginTest {
+ protected:
+  // Standing in a mode with the doors closed; the frame runs at a chosen place.
+  void StandIn(int32_t mode) {
+    ReadyAtStart(host, mode, 60, kStop);
+    host.moving = false;
+  }
+  void At(double location) {
+    host.state.location = location;
+    host.Frame();
+  }
+  std::vector<int32_t> Panels(int first, int count) const {
+    return std::vector<int32_t>(host.panel + first, host.panel + first + count);
+  }
+  std::vector<int32_t> Distance() const { return Panels(panel::kDistanceFirstPlace, 6); }
+};
+
+using Places = std::vector<int32_t>;
+
+TEST_F(Cab, TargetSpeedTruncatesAndIsShownOnlyWhereSupervised) {
+  StandIn(kModeSupervisedManual);
+  atc.maxspd = 45.9;
+  host.Frame();
+  EXPECT_EQ(host.panel[panel::kTargetSpeed], 45);
+  for (int32_t mode : {kModeRestrictedManual, kModeBrakeHold, kModeReverse, kModeUnattended}) {
+    atc.trainmode = mode;
+    host.Frame();
+    EXPECT_EQ(host.panel[panel::kTargetSpeed], 0) << mode;
+  }
+}
+
+TEST_F(Cab, AnnouncedSpeedDigitsWithBlanks) {
+  StandIn(kModeSupervisedManual);
+  const auto digits = [&] { return Panels(panel::kTargetDigitHundreds, 3); };
+  host.Beacon(kBeaconDrivingOption, 65);
+  host.Frame();
+  EXPECT_EQ(digits(), (Places{10, 6, 5}));
+  host.RunFor(0.2);  // shown for 150 ms
+  EXPECT_EQ(digits(), (Places{10, 10, 10}));
+  host.Beacon(kBeaconDrivingOption, 120);
+  host.Frame();
+  EXPECT_EQ(digits(), (Places{1, 2, 0}));
+  atc.targettime = host.state.time + 1000;
+  atc.finalspd = 0;
+  host.Frame();
+  EXPECT_EQ(digits(), (Places{10, 10, 10}));
+  atc.trainmode = kModeRestrictedManual;
+  host.Beacon(kBeaconDrivingOption, 65);
+  host.Frame();
+  EXPECT_EQ(digits(), (Places{10, 10, 10}));
+}
+
+TEST_F(Cab, DistanceDisplayInMetresAndKilometres) {
+  StandIn(kModeRestrictedManual);
+  At(kStop - 0.05);
+  EXPECT_EQ(Distance(), (Places{11, 11, 11, 11, 0, kUnitMetres}));
+  At(kStop + 0.2);
+  EXPECT_EQ(Distance(), (Places{11, 11, 11, 11, 0, kUnitMetres}));
+  At(kStop - 57.3 + 0.9);
+  EXPECT_EQ(Distance(), (Places{11, 11, 11, 5, 7, kUnitMetres}));
+  At(kStop - 999);  // 999.9 m
+  EXPECT_EQ(Distance(), (Places{11, 11, 9, 9, 9, kUnitMetres}));
+  At(kStop - 2500);
+  EXPECT_EQ(Distance(), (Places{11, 11, 2, 10, 5, kUnitKilometres}));
+  At(kStop - 123456);
+  EXPECT_EQ(Distance(), (Places{1, 2, 3, 10, 4, kUnitKilometres}));
+}
+
+TEST_F(Cab, DistanceDisplayOutOfRangeIsDefined) {
+  StandIn(kModeRestrictedManual);
+  At(-1e12);  // beyond 999.9 km: the widest reading
+  EXPECT_EQ(Distance(), (Places{9, 9, 9, 10, 9, kUnitKilometres}));
+  At(std::nan(""));  // no distance at all
+  EXPECT_EQ(Distance(), (Places{11, 11, 11, 11, 0, kUnitMetres}));
+  At(INFINITY);
+  EXPECT_EQ(Distance(), (Places{9, 9, 9, 10, 9, kUnitKilometres}));
+}
+
+TEST_F(Cab, DwellCountdownInWholeSeconds) {
+  StandIn(kModeRestrictedManual);
+  atc.dwell = kDwelling;
+  atc.dwelltime = host.state.time + 37500;
+  At(kStop);
+  EXPECT_EQ(Distance(), (Places{11, 11, 11, 3, 7, kUnitSeconds}));
+  host.state.time += 600;  // the millisecond parts now round the other way
+  atc.dwelltime = host.state.time + 37500;
+  At(kStop);
+  EXPECT_EQ(Distance(), (Places{11, 11, 11, 3, 8, kUnitSeconds}));
+  atc.dwelltime = host.state.time + 3000000;
+  At(kStop);
+  EXPECT_EQ(Distance(), (Places{11, 11, 3, 10, 0, kUnitKilometres}));
+}
+
+TEST_F(Cab, TrainInformationPanels) {
+  host.Start(0, ATS_VEHICLESPEC{8, 5, 2, 3, 8});
+  host.moving = false;
+  host.Beacon(kBeaconLocation, 12);
+  host.Beacon(kBeaconRunNumber, 12345);
+  host.Frame();
+  EXPECT_EQ(Panels(panel::kMessage, 5), (Places{kMessageNone, 0, 12, 345, 7}));
+  // A long dwell in unattended mode hides the run number.
+  atc.dwell = kDwelling;
+  atc.dwelltime = host.state.time + 3600001 + TrainHost::kFrameMs;
+  host.Frame();
+  EXPECT_EQ(host.panel[panel::kRunNumber], 0);
+  atc.trainmode = kModeRestrictedManual;
+  host.Frame();
+  EXPECT_EQ(host.panel[panel::kRunNumber], 345);
+}
+
+TEST_F(Cab, EndOfFrameMirrorsTheOutputs) {
+  StandIn(kModeRestrictedManual);
+  host.SetBrake(3);
+  host.SetPower(2);
+  host.Frame();
+  EXPECT_EQ(host.panel[panel::kPowerNotch], 2);
+  EXPECT_EQ(host.panel[panel::kBrakeNotch], 3);
+  EXPECT_EQ(host.panel[panel::kDriveState], atc.drivestate);
+  EXPECT_EQ(host.panel[panel::kTrainMode], kModeRestrictedManual);
+  EXPECT_EQ(host.panel[panel::kTargetCoverState], kCoverNotShown);
+}
+
+}  // namespace

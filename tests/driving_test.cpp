@@ -114,6 +114,7 @@ struct StopCase {
   double offset;
   std::array<double, 10> decelByNotch;
 };
+void PrintTo(const StopCase& c, std::ostream* os) { *os << "final-braking style " << c.style; }
 
 // Style 2 suits a train whose lighter notches brake gently.
 constexpr std::array<double, 10> kUsualBrakes{0, 0.4, 0.8, 1.2, 1.6, 2.0, 2.6, 3.2, 3.8, 4.5};
