@@ -2,7 +2,6 @@
 // number and destination, the target-display cover, the distance display,
 // the platform CCTV picture and the mirrored outputs.
 #include <algorithm>
-#include <cmath>
 
 #include "channels.h"
 #include "corvane_frame.h"
@@ -25,7 +24,7 @@ constexpr double kPowersOfTen[] = {1, 10, 100, 1e3, 1e4, 1e5, 1e6};
 
 // The k-th decimal place of x, truncated toward zero.
 int32_t Digit(double x, int k) {
-  return TruncToInt32(x / kPowersOfTen[k] - 10 * std::trunc(x / kPowersOfTen[k + 1]));
+  return TruncToInt32(x / kPowersOfTen[k] - 10 * TruncToward0(x / kPowersOfTen[k + 1]));
 }
 
 // The place shows the k-th digit once x reaches it, else the blank code.

@@ -1,16 +1,7 @@
 // tools: the periodic timer, the panel indicator and arithmetic helpers.
 #include "tools.h"
 
-#include <cmath>
-
 #include "atsplugin.h"
-
-int32_t TruncToInt32(double x) {
-  if (std::isnan(x)) return 0;
-  if (x >= 2147483647.0) return INT32_MAX;
-  if (x <= -2147483648.0) return INT32_MIN;
-  return static_cast<int32_t>(x);
-}
 
 bool tOn(int32_t& timer, int32_t now, int32_t period) {
   if (timer == 0) {
