@@ -1,4 +1,5 @@
-// The sixteen exports as a table of function pointers, so the same host code
+// The host's view of the plug-in: the sixteen exports as a table of function
+// pointers, so the same host code
 // drives the linked library, a loaded .so or the DLL under wine.
 #pragma once
 

@@ -1,0 +1,101 @@
+// corvane-sim: drives the plug-in along a route from a scenario file, far
+// faster than real time, and tells what happened.
+#include <dlfcn.h>
+#include <unistd.h>
+
+#include <CLI/CLI.hpp>
+#include <chrono>
+#include <cstdio>
+#include <fmt/format.h>
+#include <fmt/os.h>
+
+#include "scenario.h"
+#include "simulator.h"
+#include "summary.h"
+
+namespace {
+
+constexpr int kExitMissedStop = 1;
+constexpr int kExitBadInput = 2;
+
+bool LoadPlugin(const std::string& path, PluginApi& api) {
+  void* library = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+  if (library == nullptr) {
+    fmt::print(stderr, "corvane-sim: cannot load the plug-in {}: {}\n", path, dlerror());
+    return false;
+  }
+  if (!ResolvePluginApi(api, [&](const char* name) { return dlsym(library, name); })) {
+    fmt::print(stderr, "corvane-sim: {} lacks one of the sixteen exports\n", path);
+    return false;
+  }
+  return true;
+}
+
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  CLI::App app{"Drives the train-control plug-in along the route of a scenario file."};
+  std::string scenarioPath, pluginPath = CORVANE_DEFAULT_PLUGIN, csvPath;
+  bool check = false, quiet = false;
+  app.add_option("scenario", scenarioPath, "Scenario file (TOML)")->required();
+  app.add_option("--plugin", pluginPath, "Plug-in library to drive")->capture_default_str();
+  app.add_option("--csv", csvPath, "Write one row per frame to this file");
+  app.add_flag("--check", check, "Exit with status 1 when a stop is missed");
+  app.add_flag("-q,--quiet", quiet, "Print only warnings and the stop summary");
+  try {
+    app.parse(argc, argv);
+  } catch (const CLI::ParseError& e) {
+    return app.exit(e) == 0 ? 0 : kExitBadInput;
+  }
+
+  Scenario scenario;
+  try {
+    scenario = LoadScenario(scenarioPath);
+  } catch (const ScenarioError& e) {
+    fmt::print(stderr, "corvane-sim: {}\n", e.what());
+    return kExitBadInput;
+  }
+  for (const std::string& warning : CheckRoute(scenario)) fmt::print(stderr, "{}\n", warning);
+
+  PluginApi api{};
+  if (!LoadPlugin(pluginPath, api)) return kExitBadInput;
+
+  RunHooks hooks;
+  std::optional<fmt::ostream> csv;
+  if (!csvPath.empty()) {
+    try {
+      csv.emplace(fmt::output_file(csvPath));
+    } catch (const std::system_error& e) {
+      fmt::print(stderr, "corvane-sim: cannot write {}: {}\n", csvPath, e.what());
+      return kExitBadInput;
+    }
+    csv->print("time_ms,location_m,speed_kmh,brake,power,reverser,constant_speed,"
+               "target_kmh,message,mode,docked,platform_doors,distance_unit\n");
+    hooks.frame = [&](const FrameRow& f) {
+      csv->print("{},{:.3f},{:.3f},{},{},{},{},{},{},{},{},{},{}\n", f.timeMs, f.location, f.speed,
+                 f.handles.brake, f.handles.power, f.handles.reverser, f.handles.constantSpeed, f.panel[11],
+                 f.panel[51], f.panel[70], f.panel[21], f.panel[22], f.panel[36]);
+    };
+  }
+  const auto started = std::chrono::steady_clock::now();
+  if (isatty(STDERR_FILENO)) {
+    hooks.progress = [&](double fraction, int32_t timeMs) {
+      if (std::chrono::steady_clock::now() - started < std::chrono::seconds(2)) return;
+      fmt::print(stderr, "\r{:3.0f}%  {}", std::clamp(fraction, 0.0, 1.0) * 100, FormatTime(timeMs));
+    };
+  }
+
+  const RunResult run = RunScenario(scenario, api, hooks);
+  if (hooks.progress && std::chrono::steady_clock::now() - started >= std::chrono::seconds(2)) {
+    fmt::print(stderr, "\r");
+  }
+  if (!quiet) PrintTimeline(stdout, run);
+  PrintStopSummary(stdout, run);
+  if (check) {
+    for (const StopRecord& stop : run.stops) {
+      if (!StopMade(stop)) return kExitMissedStop;
+    }
+  }
+  return 0;
+}

@@ -1,0 +1,306 @@
+// Scenario files in TOML, read with every fault reported as file:line: key.
+#include "scenario.h"
+
+#include <fmt/format.h>
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+#include <set>
+#include <toml++/toml.h>
+
+namespace {
+
+int LineOf(const toml::node& node) { return static_cast<int>(node.source().begin.line); }
+
+class Reader {
+ public:
+  explicit Reader(std::string path) : path_(std::move(path)) {}
+
+  [[noreturn]] void Fail(int line, std::string_view key, std::string_view message) const {
+    throw ScenarioError(fmt::format("{}:{}: {}: {}", path_, line, key, message));
+  }
+
+  void OnlyKeys(const toml::table& table, std::string_view where,
+                std::initializer_list<std::string_view> allowed) const {
+    for (const auto& [key, node] : table) {
+      if (std::find(allowed.begin(), allowed.end(), key.str()) == allowed.end()) {
+        Fail(LineOf(node), fmt::format("{}.{}", where, key.str()), "unknown key");
+      }
+    }
+  }
+
+  const toml::node* Find(const toml::table& table, std::string_view key) const {
+    return table.get(key);
+  }
+
+  double Number(const toml::table& t, std::string_view key, std::string_view where) const {
+    const toml::node* node = Find(t, key);
+    if (node == nullptr) Fail(LineOf(t), Qualified(where, key), "missing");
+    return NumberAt(*node, Qualified(where, key));
+  }
+  double Number(const toml::table& t, std::string_view key, std::string_view where, double fallback) const {
+    const toml::node* node = Find(t, key);
+    return node == nullptr ? fallback : NumberAt(*node, Qualified(where, key));
+  }
+  double NumberAt(const toml::node& node, const std::string& name) const {
+    std::optional<double> value = node.value_exact<double>();
+    if (!value) {
+      if (auto i = node.value_exact<int64_t>()) value = static_cast<double>(*i);
+    }
+    if (!value) Fail(LineOf(node), name, "expected a number");
+    if (!std::isfinite(*value)) Fail(LineOf(node), name, "expected a finite number");
+    return *value;
+  }
+
+  int32_t Int32(const toml::table& t, std::string_view key, std::string_view where) const {
+    const toml::node* node = Find(t, key);
+    if (node == nullptr) Fail(LineOf(t), Qualified(where, key), "missing");
+    return Int32At(*node, Qualified(where, key));
+  }
+  int32_t Int32(const toml::table& t, std::string_view key, std::string_view where, int32_t fallback) const {
+    const toml::node* node = Find(t, key);
+    return node == nullptr ? fallback : Int32At(*node, Qualified(where, key));
+  }
+  int32_t Int32At(const toml::node& node, const std::string& name) const {
+    const std::optional<int64_t> value = node.value_exact<int64_t>();
+    if (!value) Fail(LineOf(node), name, "expected an integer");
+    if (*value < std::numeric_limits<int32_t>::min() || *value > std::numeric_limits<int32_t>::max()) {
+      Fail(LineOf(node), name, fmt::format("{} does not fit a 32-bit integer", *value));
+    }
+    return static_cast<int32_t>(*value);
+  }
+
+  bool Bool(const toml::table& t, std::string_view key, std::string_view where, bool fallback) const {
+    const toml::node* node = Find(t, key);
+    if (node == nullptr) return fallback;
+    const std::optional<bool> value = node->value_exact<bool>();
+    if (!value) Fail(LineOf(*node), Qualified(where, key), "expected true or false");
+    return *value;
+  }
+
+  std::optional<std::string> String(const toml::table& t, std::string_view key, std::string_view where) const {
+    const toml::node* node = Find(t, key);
+    if (node == nullptr) return std::nullopt;
+    const std::optional<std::string> value = node->value_exact<std::string>();
+    if (!value) Fail(LineOf(*node), Qualified(where, key), "expected a string");
+    return value;
+  }
+
+  // "HH:MM:SS" as milliseconds of the day.
+  std::optional<int32_t> TimeOfDay(const toml::table& t, std::string_view key, std::string_view where) const {
+    const std::optional<std::string> text = String(t, key, where);
+    if (!text) return std::nullopt;
+    int h = 0, m = 0, s = 0;
+    char extra = 0;
+    if (std::sscanf(text->c_str(), "%d:%d:%d%c", &h, &m, &s, &extra) != 3 || h < 0 || h > 23 ||
+        m < 0 || m > 59 || s < 0 || s > 59) {
+      Fail(LineOf(*Find(t, key)), Qualified(where, key), fmt::format("\"{}\" is not a time HH:MM:SS", *text));
+    }
+    return ((h * 60 + m) * 60 + s) * 1000;
+  }
+
+  const toml::array* Array(const toml::table& t, std::string_view key) const {
+    const toml::node* node = Find(t, key);
+    if (node == nullptr) return nullptr;
+    if (!node->is_array_of_tables()) Fail(LineOf(*node), key, "expected [[" + std::string(key) + "]] tables");
+    return node->as_array();
+  }
+
+  const toml::table* Table(const toml::table& t, std::string_view key) const {
+    const toml::node* node = Find(t, key);
+    if (node == nullptr) return nullptr;
+    if (!node->is_table()) Fail(LineOf(*node), key, "expected a table");
+    return node->as_table();
+  }
+
+ private:
+  static std::string Qualified(std::string_view where, std::string_view key) {
+    return where.empty() ? std::string(key) : fmt::format("{}.{}", where, key);
+  }
+  std::string path_;
+};
+
+void ReadVehicle(const Reader& r, const toml::table& t, ATS_VEHICLESPEC& v) {
+  r.OnlyKeys(t, "vehicle", {"brake_notches", "power_notches", "ats_notch", "b67_notch", "cars"});
+  v.brakeNotchCount = r.Int32(t, "brake_notches", "vehicle", v.brakeNotchCount);
+  v.powerNotchCount = r.Int32(t, "power_notches", "vehicle", v.powerNotchCount);
+  v.atsCheckNotch = r.Int32(t, "ats_notch", "vehicle", v.atsCheckNotch);
+  v.b67Notch = r.Int32(t, "b67_notch", "vehicle", v.b67Notch);
+  v.carCount = r.Int32(t, "cars", "vehicle", v.carCount);
+}
+
+void ReadDynamics(const Reader& r, const toml::table& t, Dynamics& d) {
+  r.OnlyKeys(t, "dynamics", {"accel_per_notch", "decel_by_notch", "resistance", "lag"});
+  d.accelPerNotch = r.Number(t, "accel_per_notch", "dynamics", d.accelPerNotch);
+  d.resistance = r.Number(t, "resistance", "dynamics", d.resistance);
+  d.lagSeconds = r.Number(t, "lag", "dynamics", d.lagSeconds);
+  if (d.lagSeconds < 0) r.Fail(LineOf(*t.get("lag")), "dynamics.lag", "must not be negative");
+  if (const toml::node* node = t.get("decel_by_notch")) {
+    const toml::array* list = node->as_array();
+    if (list == nullptr || list->size() != d.decelByNotch.size()) {
+      r.Fail(LineOf(*node), "dynamics.decel_by_notch", "expected 10 numbers, for brake notches 0 to 9");
+    }
+    for (size_t i = 0; i < list->size(); ++i) {
+      d.decelByNotch[i] = r.NumberAt(*list->get(i), fmt::format("dynamics.decel_by_notch[{}]", i));
+    }
+  }
+}
+
+void ReadRun(const Reader& r, const toml::table& t, Scenario& s) {
+  r.OnlyKeys(t, "run", {"time_step", "start_location", "start_time", "start_speed", "end_location",
+                        "max_duration"});
+  s.timeStep = r.Number(t, "time_step", "run", s.timeStep);
+  if (!(s.timeStep > 0) || s.timeStep > 1) {
+    r.Fail(LineOf(*t.get("time_step")), "run.time_step", "must lie in (0, 1] seconds");
+  }
+  s.startLocation = r.Number(t, "start_location", "run", 0);
+  s.startTimeMs = r.TimeOfDay(t, "start_time", "run").value_or(0);
+  s.startSpeed = r.Number(t, "start_speed", "run", 0);
+  s.endLocation = r.Number(t, "end_location", "run");
+  s.maxSeconds = r.Number(t, "max_duration", "run", s.maxSeconds);
+  if (s.endLocation <= s.startLocation) {
+    r.Fail(LineOf(*t.get("end_location")), "run.end_location", "must lie beyond run.start_location");
+  }
+}
+
+void ReadDoors(const Reader& r, const toml::table& t, DoorBehaviour& d) {
+  r.OnlyKeys(t, "doors", {"automatic", "dwell", "window", "start_key", "start_delay"});
+  d.automatic = r.Bool(t, "automatic", "doors", d.automatic);
+  d.dwellSeconds = r.Number(t, "dwell", "doors", d.dwellSeconds);
+  d.window = r.Number(t, "window", "doors", d.window);
+  d.startKey = r.Bool(t, "start_key", "doors", d.startKey);
+  d.startDelaySeconds = r.Number(t, "start_delay", "doors", d.startDelaySeconds);
+}
+
+void ReadBeacons(const Reader& r, const toml::array& list, Scenario& s) {
+  double last = -std::numeric_limits<double>::infinity();
+  for (const toml::node& node : list) {
+    const toml::table& t = *node.as_table();
+    r.OnlyKeys(t, "beacon", {"location", "type", "optional", "signal", "distance"});
+    RouteBeacon b{r.Number(t, "location", "beacon"), {}, LineOf(t)};
+    b.data.type = r.Int32(t, "type", "beacon");
+    if (b.data.type < kBeaconRunNumber || b.data.type > kBeaconRain) {
+      r.Fail(LineOf(*t.get("type")), "beacon.type", fmt::format("unknown beacon type {} (11 to 18)", b.data.type));
+    }
+    b.data.optional = r.Int32(t, "optional", "beacon");
+    b.data.signal = r.Int32(t, "signal", "beacon", 0);
+    b.data.distance = static_cast<float>(r.Number(t, "distance", "beacon", 0));
+    if (b.location < last) r.Fail(b.line, "beacon.location", "beacons must be listed in location order");
+    last = b.location;
+    s.beacons.push_back(b);
+  }
+}
+
+void ReadStations(const Reader& r, const toml::array& list, Scenario& s) {
+  for (const toml::node& node : list) {
+    const toml::table& t = *node.as_table();
+    r.OnlyKeys(t, "station", {"name", "stop", "door_side", "departure"});
+    Station st{r.String(t, "name", "station").value_or(""), r.Number(t, "stop", "station"),
+               r.Int32(t, "door_side", "station", -1), r.TimeOfDay(t, "departure", "station"), LineOf(t)};
+    if (st.doorSide < -1 || st.doorSide > 1) r.Fail(st.line, "station.door_side", "must be -1, 0 or 1");
+    if (!s.stations.empty() && st.stop <= s.stations.back().stop) {
+      r.Fail(st.line, "station.stop", "stations must be listed in location order");
+    }
+    if (st.name.empty()) st.name = fmt::format("station {}", s.stations.size() + 1);
+    s.stations.push_back(st);
+  }
+}
+
+void ReadTimeline(const Reader& r, const toml::array& list, Scenario& s) {
+  for (const toml::node& node : list) {
+    const toml::table& t = *node.as_table();
+    r.OnlyKeys(t, "action", {"time", "location", "key", "power", "brake", "reverser", "doors"});
+    Action a{};
+    a.line = LineOf(t);
+    if (t.contains("time")) a.atSeconds = r.Number(t, "time", "action");
+    if (t.contains("location")) a.atLocation = r.Number(t, "location", "action");
+    if (a.atSeconds.has_value() == a.atLocation.has_value()) {
+      r.Fail(a.line, "action", "give exactly one of time or location");
+    }
+    if (a.atSeconds && *a.atSeconds < 0) r.Fail(a.line, "action.time", "must not be negative");
+    int kinds = 0;
+    const auto take = [&](std::string_view key, ActionKind kind) {
+      if (!t.contains(key)) return;
+      ++kinds;
+      a.kind = kind;
+      a.value = r.Int32(t, key, "action");
+    };
+    take("key", ActionKind::Key);
+    take("power", ActionKind::Power);
+    take("brake", ActionKind::Brake);
+    take("reverser", ActionKind::Reverser);
+    if (const std::optional<std::string> doors = r.String(t, "doors", "action")) {
+      ++kinds;
+      if (*doors != "open" && *doors != "close") r.Fail(a.line, "action.doors", "expected \"open\" or \"close\"");
+      a.kind = *doors == "open" ? ActionKind::OpenDoors : ActionKind::CloseDoors;
+    }
+    if (kinds != 1) r.Fail(a.line, "action", "give exactly one of key, power, brake, reverser or doors");
+    s.timeline.push_back(a);
+  }
+}
+
+}  // namespace
+
+Scenario ParseScenario(std::string_view text, const std::string& path) {
+  const Reader r(path);
+  toml::table root;
+  try {
+    root = toml::parse(text, path);
+  } catch (const toml::parse_error& e) {
+    r.Fail(static_cast<int>(e.source().begin.line), "syntax", e.description());
+  }
+  r.OnlyKeys(root, "", {"vehicle", "dynamics", "run", "doors", "beacon", "station", "action"});
+  Scenario s;
+  s.path = path;
+  const toml::table* run = r.Table(root, "run");
+  if (run == nullptr) r.Fail(1, "run", "missing: the [run] table with at least end_location");
+  ReadRun(r, *run, s);
+  if (const toml::table* t = r.Table(root, "vehicle")) ReadVehicle(r, *t, s.vehicle);
+  if (const toml::table* t = r.Table(root, "dynamics")) ReadDynamics(r, *t, s.dynamics);
+  if (const toml::table* t = r.Table(root, "doors")) ReadDoors(r, *t, s.doors);
+  if (const toml::array* a = r.Array(root, "beacon")) ReadBeacons(r, *a, s);
+  if (const toml::array* a = r.Array(root, "station")) ReadStations(r, *a, s);
+  if (const toml::array* a = r.Array(root, "action")) ReadTimeline(r, *a, s);
+  return s;
+}
+
+Scenario LoadScenario(const std::string& path) {
+  std::FILE* file = std::fopen(path.c_str(), "rb");
+  if (file == nullptr) throw ScenarioError(fmt::format("{}: cannot be opened", path));
+  std::string text;
+  char buffer[65536];
+  for (size_t n; (n = std::fread(buffer, 1, sizeof buffer, file)) > 0;) text.append(buffer, n);
+  std::fclose(file);
+  return ParseScenario(text, path);
+}
+
+std::vector<std::string> CheckRoute(const Scenario& s) {
+  std::vector<std::string> warnings;
+  const auto warn = [&](int line, const std::string& message) {
+    warnings.push_back(fmt::format("{}:{}: warning: {}", s.path, line, message));
+  };
+  bool stoppingPointSeen = false;
+  double lineLimit = 0;
+  for (const RouteBeacon& b : s.beacons) {
+    if (b.data.type == kBeaconStoppingPoint) stoppingPointSeen = true;
+    if (b.data.type == kBeaconSpeedLimit) lineLimit = std::max<double>(lineLimit, b.data.optional);
+    if (b.location > s.endLocation) warn(b.line, "beacon past the end of the route");
+    if (b.data.type != kBeaconStation) continue;
+    if (!stoppingPointSeen) warn(b.line, "station beacon with no stopping-point beacon before it");
+    // At the start there is no previous stop whose style could linger.
+    for (const RouteBeacon& other : s.beacons) {
+      if (other.data.type == kBeaconLocation && other.location == b.location && b.location > s.startLocation) {
+        warn(other.line, "location beacon at the station beacon's location: the stop keeps the "
+                         "previous stop's braking style");
+      }
+    }
+    const int32_t departure = b.data.optional % 100000 * 1000;
+    lineLimit = std::max<double>(lineLimit, b.data.optional / 100000);
+    const double fastest = lineLimit > 0 ? (b.location - s.startLocation) / (lineLimit / 3.6) : 0;
+    if (departure < s.startTimeMs + fastest * 1000) {
+      warn(b.line, "departure time earlier than the train can arrive");
+    }
+  }
+  return warnings;
+}

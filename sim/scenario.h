@@ -1,0 +1,81 @@
+// The scenario file: a train, its dynamics, a route of beacons and
+// platforms, the run's start and the driver's timeline.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "atsplugin.h"
+
+// A fault in a scenario file, already worded as file:line: key: message.
+class ScenarioError : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
+
+struct Dynamics {
+  double accelPerNotch = 0.9;  // km/h per second, per power notch
+  // km/h per second by brake notch 0..9; the last is the emergency brake.
+  std::array<double, 10> decelByNotch{0, 0.4, 0.8, 1.2, 1.6, 2.0, 2.6, 3.2, 3.8, 4.5};
+  double resistance = 0.05;  // km/h per second while moving
+  double lagSeconds = 0.6;   // first-order lag of the notch response
+};
+
+struct RouteBeacon {
+  double location;
+  ATS_BEACONDATA data;
+  int line;  // in the scenario file, for warnings
+};
+
+struct Station {
+  std::string name;
+  double stop;            // stopping point, metres
+  int32_t doorSide;       // -1, 0 or +1
+  std::optional<int32_t> departureMs;  // schedule, for the summary
+  int line;
+};
+
+enum class ActionKind { Key, Power, Brake, Reverser, OpenDoors, CloseDoors };
+
+struct Action {
+  std::optional<double> atSeconds;   // from the start of the run
+  std::optional<double> atLocation;  // when the train reaches it
+  ActionKind kind;
+  int32_t value = 0;
+  int line;
+};
+
+struct DoorBehaviour {
+  bool automatic = true;       // open when stopped at a platform, close after the dwell
+  double dwellSeconds = 20;    // doors open this long
+  double window = 1.0;         // metres either side of the stopping point
+  bool startKey = true;        // the driver presses the start key when ready
+  double startDelaySeconds = 2;
+};
+
+struct Scenario {
+  std::string path;
+  ATS_VEHICLESPEC vehicle{8, 5, 2, 3, 6};
+  Dynamics dynamics;
+  double timeStep = 1.0 / 60;
+  double startLocation = 0;
+  int32_t startTimeMs = 0;
+  double startSpeed = 0;
+  double endLocation = 0;
+  double maxSeconds = 3600;
+  std::vector<RouteBeacon> beacons;  // in location order
+  std::vector<Station> stations;     // in location order
+  std::vector<Action> timeline;
+  DoorBehaviour doors;
+};
+
+// Reads and checks a scenario file; throws ScenarioError.
+Scenario LoadScenario(const std::string& path);
+Scenario ParseScenario(std::string_view text, const std::string& path);
+
+// Mistakes route authors make that the plug-in would silently live with.
+std::vector<std::string> CheckRoute(const Scenario& scenario);
