@@ -1,0 +1,140 @@
+// The simulator as a host: the order of its calls into a recording fake of
+// the sixteen exports, its train model against closed-form kinematics, and
+// the example lines end to end through the real plug-in.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <string>
+#include <vector>
+
+#include "channels.h"
+#include "corvane.h"
+#include "dynamics.h"
+#include "simulator.h"
+#include "summary.h"
+#include "windshield.h"
+
+namespace {
+
+namespace fake {
+std::vector<std::string> calls;
+int32_t soundSeen = -1;  // sound 4 as the fake finds it in the next frame
+void Log(std::string call) { calls.push_back(std::move(call)); }
+void ATS_API Load() { Log("Load"); }
+void ATS_API Dispose() { Log("Dispose"); }
+int32_t ATS_API GetPluginVersion() { return 0x20000; }
+void ATS_API SetVehicleSpec(ATS_VEHICLESPEC s) { Log("SetVehicleSpec " + std::to_string(s.carCount)); }
+void ATS_API Initialize(int32_t m) { Log("Initialize " + std::to_string(m)); }
+ATS_HANDLES ATS_API Elapse(ATS_VEHICLESTATE s, int32_t*, int32_t* sound) {
+  Log("Elapse " + std::to_string(s.time));
+  soundSeen = sound[sound::kChime];
+  sound[sound::kChime] = 1;  // a sound request in every frame
+  return ATS_HANDLES{0, 1, 1, 0};
+}
+void ATS_API SetPower(int32_t n) { Log("SetPower " + std::to_string(n)); }
+void ATS_API SetBrake(int32_t n) { Log("SetBrake " + std::to_string(n)); }
+void ATS_API SetReverser(int32_t n) { Log("SetReverser " + std::to_string(n)); }
+void ATS_API KeyDown(int32_t k) { Log("KeyDown " + std::to_string(k)); }
+void ATS_API KeyUp(int32_t k) { Log("KeyUp " + std::to_string(k)); }
+void ATS_API HornBlow(int32_t) { Log("HornBlow"); }
+void ATS_API DoorOpen() { Log("DoorOpen"); }
+void ATS_API DoorClose() { Log("DoorClose"); }
+void ATS_API SetSignal(int32_t) { Log("SetSignal"); }
+void ATS_API SetBeaconData(ATS_BEACONDATA b) { Log("SetBeaconData " + std::to_string(b.type)); }
+constexpr PluginApi kApi{Load,     Dispose,  GetPluginVersion, SetVehicleSpec, Initialize, Elapse,
+                         SetPower, SetBrake, SetReverser,      KeyDown,        KeyUp,      HornBlow,
+                         DoorOpen, DoorClose, SetSignal,       SetBeaconData};
+}  // namespace fake
+
+TEST(HostLoop, CallsFollowTheHostsLifecycleAndFrameOrder) {
+  Scenario s;
+  s.timeStep = 0.5;
+  s.startTimeMs = 1000;
+  s.endLocation = 1e6;
+  s.maxSeconds = 2;
+  s.doors.automatic = false;
+  s.beacons.push_back({0.0, ATS_BEACONDATA{15, 0, 0, 60}, 1});
+  s.beacons.push_back({0.01, ATS_BEACONDATA{13, 0, 0, 12}, 2});  // reached by the first move
+  s.timeline.push_back({0.0, std::nullopt, ActionKind::Brake, 8, 3});
+  s.timeline.push_back({0.5, std::nullopt, ActionKind::Key, 2, 4});
+  fake::calls.clear();
+  const RunResult run = RunScenario(s, fake::kApi);
+  const std::vector<std::string> expected = {
+      "Load", "SetVehicleSpec 6", "Initialize 1",
+      "SetBeaconData 15", "SetBrake 8", "Elapse 1000",
+      "SetBeaconData 13", "KeyDown 2", "KeyUp 2", "Elapse 1500",
+      "Elapse 2000", "Elapse 2500", "Dispose"};
+  EXPECT_EQ(fake::calls, expected);
+  EXPECT_EQ(run.frames, 4);
+  EXPECT_EQ(fake::soundSeen, kSoundStarted);  // the 1 was taken as a request and answered
+  int chimes = 0;
+  for (const RunEvent& e : run.events) chimes += e.text == "sound: chime";
+  EXPECT_EQ(chimes, 4);
+}
+
+TEST(TrainModelTest, ConstantNotchesFollowClosedFormKinematics) {
+  Dynamics d;
+  d.lagSeconds = 0;
+  d.resistance = 0;
+  TrainModel model(d);
+  TrainMotion m{100, 0};
+  const double dt = 1.0 / 60;
+  for (int i = 0; i < 600; ++i) model.Step(m, ATS_HANDLES{0, 4, 1, 0}, dt);  // 10 s at notch 4
+  const double a = 4 * d.accelPerNotch;  // km/h per second
+  EXPECT_NEAR(m.speed, a * 10, 1e-9);
+  EXPECT_NEAR(m.location, 100 + a / 3.6 * 100 / 2, 1e-6);
+
+  TrainMotion braking = m;
+  const double v0 = m.speed / 3.6, decel = d.decelByNotch[5] / 3.6;  // m/s, m/s²
+  while (braking.speed > 0) model.Step(braking, ATS_HANDLES{5, 0, 1, 0}, dt);
+  EXPECT_NEAR(braking.location - m.location, v0 * v0 / (2 * decel), 0.05);
+  model.Step(braking, ATS_HANDLES{5, 0, 1, 0}, dt);
+  EXPECT_EQ(braking.speed, 0);  // brakes never reverse the train
+}
+
+TEST(TrainModelTest, LagResistanceAndConstantSpeed) {
+  Dynamics d;
+  TrainModel model(d);
+  TrainMotion m{0, 30};
+  model.Step(m, ATS_HANDLES{0, 5, 1, 0}, 0.1);
+  EXPECT_LT(m.speed, 30 + 5 * d.accelPerNotch * 0.1 * 0.5);  // the lag holds the response back
+  TrainMotion coasting{0, 30};
+  for (int i = 0; i < 100; ++i) model.Step(coasting, ATS_HANDLES{0, 0, 1, 0}, 0.1);
+  EXPECT_LT(coasting.speed, 30);
+  EXPECT_GT(coasting.speed, 29);
+
+  TrainModel cruise(d);
+  TrainMotion held{0, 50};
+  for (int i = 0; i < 600; ++i) cruise.Step(held, ATS_HANDLES{0, 3, 1, 1}, 0.05);
+  EXPECT_NEAR(held.speed, 50, 1.0);  // the host holds the engaged speed
+  for (int i = 0; i < 100; ++i) cruise.Step(held, ATS_HANDLES{0, 3, 1, 2}, 0.05);
+  EXPECT_GT(held.speed, 55);  // released: power accelerates again
+}
+
+// The plug-in's state lives as long as the library; a fresh one per line, as
+// a freshly loaded library would have.
+void ExpectEveryStopMade(const char* file, bool scheduled) {
+  atc = AtcState{};
+  windshield = WindshieldState{};
+  gHandles = ATS_HANDLES{};
+  gState = ATS_VEHICLESTATE{};
+  const Scenario s = LoadScenario(std::string(CORVANE_EXAMPLES_DIR) + "/" + file);
+  const RunResult run = RunScenario(s, LinkedApi());
+  ASSERT_EQ(run.stops.size(), s.stations.size());
+  for (size_t i = 0; i < run.stops.size(); ++i) {
+    const StopRecord& r = run.stops[i];
+    EXPECT_TRUE(StopMade(r)) << r.station->name << " at " << r.stoppedAt.value_or(-1);
+    EXPECT_TRUE(r.doorsOpenMs && r.doorsClosedMs) << r.station->name;
+    if (i + 1 < run.stops.size()) {
+      ASSERT_TRUE(r.departureMs) << r.station->name;
+      if (scheduled) EXPECT_GE(*r.departureMs, *r.station->departureMs) << r.station->name;
+    }
+  }
+  EXPECT_FALSE(run.stops.back().departureMs);  // the terminus
+}
+
+TEST(ExampleLines, DemoStopsAtEveryPlatformAndKeepsTheSchedule) { ExpectEveryStopMade("demo.toml", true); }
+
+TEST(ExampleLines, UnattendedTrainDrivesAndDepartsByItself) { ExpectEveryStopMade("unattended.toml", true); }
+
+}  // namespace
