@@ -26,9 +26,9 @@ struct PluginApi {
 
 // The export names in ordinal order, 1 to 16.
 constexpr const char* kExportNames[16] = {
-    "Load",     "Dispose",     "GetPluginVersion", "SetVehicleSpec", "Initialize", "Elapse",
-    "SetPower", "SetBrake",    "SetReverser",      "KeyDown",        "KeyUp",      "HornBlow",
-    "DoorOpen", "DoorClose",   "SetSignal",        "SetBeaconData"};
+    "Load",     "Dispose",   "GetPluginVersion", "SetVehicleSpec", "Initialize", "Elapse",
+    "SetPower", "SetBrake",  "SetReverser",      "KeyDown",        "KeyUp",      "HornBlow",
+    "DoorOpen", "DoorClose", "SetSignal",        "SetBeaconData"};
 
 // Fills the table in ordinal order from a lookup of name to address.
 template <typename Lookup>
@@ -44,8 +44,8 @@ bool ResolvePluginApi(PluginApi& api, Lookup lookup) {
 
 #ifdef CORVANE_LINKED_API
 inline PluginApi LinkedApi() {
-  return PluginApi{Load,     Dispose,  GetPluginVersion, SetVehicleSpec, Initialize, Elapse,
-                   SetPower, SetBrake, SetReverser,      KeyDown,        KeyUp,      HornBlow,
-                   DoorOpen, DoorClose, SetSignal,       SetBeaconData};
+  return PluginApi{Load,     Dispose,   GetPluginVersion, SetVehicleSpec, Initialize, Elapse,
+                   SetPower, SetBrake,  SetReverser,      KeyDown,        KeyUp,      HornBlow,
+                   DoorOpen, DoorClose, SetSignal,        SetBeaconData};
 }
 #endif

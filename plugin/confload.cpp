@@ -13,6 +13,8 @@ struct DefaultRun {
   int32_t value;
 };
 
+// The runs read as a table.
+// clang-format off
 constexpr DefaultRun kDefaults[] = {
     {0, 0, 0},         {1, 3, -1},        {4, 5, 0},         {6, 6, 3000},      {7, 8, 0},
     {9, 12, -1},       {13, 13, 0},       {14, 14, -1},      {15, 16, 60},      {17, 19, 0},
@@ -38,6 +40,7 @@ constexpr DefaultRun kDefaults[] = {
     {110, 110, 12000}, {111, 111, 21000}, {112, 112, -1},    {113, 113, 16000}, {114, 114, 1500},
     {115, 115, -1},    {116, 116, 100},   {117, 123, -1},
 };
+// clang-format on
 
 constexpr bool CoversTableInOrder() {
   int next = 0;

@@ -1,19 +1,27 @@
 // corvane: the route beacons. Each beacon's optional value packs decimal
 // fields, unpacked with truncating division so negative values stay defined.
-#include "corvane_frame.h"
 #include "channels.h"
+#include "corvane_frame.h"
 #include "tools.h"
 
 namespace {
 
 constexpr int32_t kDwellPlaceholderMs = 3600000;  // one hour
 constexpr int32_t kTargetShowMs = 150;
-constexpr double kStoppingPointStep = 25.0;       // metres per unit
+constexpr double kStoppingPointStep = 25.0;  // metres per unit
 
-struct RunNumberFields { int32_t terminus, run; };
-struct StationFields { int32_t speedLimit, departureMs; };
-struct StoppingPointFields { int32_t thisStopUnits, nextStopUnits; };
-struct BrakingFields { int32_t endAction, finalSpeed, endLocation; };
+struct RunNumberFields {
+  int32_t terminus, run;
+};
+struct StationFields {
+  int32_t speedLimit, departureMs;
+};
+struct StoppingPointFields {
+  int32_t thisStopUnits, nextStopUnits;
+};
+struct BrakingFields {
+  int32_t endAction, finalSpeed, endLocation;
+};
 
 RunNumberFields UnpackRunNumber(int32_t o) { return {o / 1000, o % 1000}; }
 
@@ -32,7 +40,9 @@ BrakingFields UnpackBraking(int32_t o) {
 // the train is already unattended.
 constexpr int32_t kStateByUnattendedRunning = -1;
 constexpr int32_t kStateByCode = -2;
-struct LocationRule { int32_t code, finbak, doorside, drivestate; };
+struct LocationRule {
+  int32_t code, finbak, doorside, drivestate;
+};
 constexpr LocationRule kLocationRules[] = {
     {10, 1, 0, kUnattendedArea},
     {11, 2, -1, kStateByCode},

@@ -58,13 +58,14 @@ void UpdateMessage(const Frame& f) {
     atc.information = kMessageBrakeNotice;
   } else if (ReadyToDepart(f)) {
     if (atc.drivestate == kUnattendedArea && f.v == 0 && !atc.startkey) {
-      atc.information = atc.trainlocation == kCodeUnattendedDepot ? kMessageReadyGroup2
-                                                                   : kMessageReadyGroup1;
+      atc.information =
+          atc.trainlocation == kCodeUnattendedDepot ? kMessageReadyGroup2 : kMessageReadyGroup1;
     } else {
       atc.information = atc.drivestate;
     }
   } else if (atc.doorsidelamp == 0 && DwellPending(f.time) &&
-             atc.trainlocation != kCodeUnattendedDepot && atc.trainlocation != kCodeUnattendedExit) {
+             atc.trainlocation != kCodeUnattendedDepot &&
+             atc.trainlocation != kCodeUnattendedExit) {
     atc.information = kMessageNoPlatformDoors;
   } else if (atc.information != kMessageUnattendedRunning) {
     atc.information = kMessageNone;
@@ -139,7 +140,8 @@ void ShowDistance(const Frame& f) {
     places[4] = Digit(x, 0);
     unit = atc.dwell == kDwelling ? kUnitSeconds : kUnitMetres;
   }
-  for (int i = 0; i < panel::kDistancePlaces; ++i) SetPanel(panel::kDistanceFirstPlace + i, places[i]);
+  for (int i = 0; i < panel::kDistancePlaces; ++i)
+    SetPanel(panel::kDistanceFirstPlace + i, places[i]);
   SetPanel(panel::kDistanceUnit, unit);
 }
 

@@ -16,7 +16,9 @@ enum Key : int32_t {
 constexpr double kStartMinTarget = 4.0;  // km/h
 
 // Cab keys that only sound: the switch click, then a sound by door state.
-struct CabKey { int32_t key, soundDoorsOpen, soundDoorsClosed; };
+struct CabKey {
+  int32_t key, soundDoorsOpen, soundDoorsClosed;
+};
 constexpr CabKey kCabKeys[] = {
     {5, sound::kKey5, sound::kKey5},
     {6, sound::kKey6, sound::kKey6},

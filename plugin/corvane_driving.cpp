@@ -15,6 +15,8 @@ constexpr int32_t kEmergencyPosition = -2;  // the vehicle's emergency notch
 constexpr int32_t kRebrakeWaitMs = 1000;
 constexpr int32_t kUnattendedDepartureDelayMs = 5000;
 
+// The tables keep their own layout.
+// clang-format off
 // Curve braking: the row is chosen by |dec| (strict bounds), then the
 // rightmost true test of the row decides the notch.
 struct CurveBrakeRow {
@@ -73,6 +75,7 @@ constexpr int32_t kRampEndNotch = 4;
 struct NeutralWindow { double from, to; };  // metres after the section's start, strict
 constexpr NeutralWindow kNeutralWindows[] = {{0, 75}, {100, 175}};
 constexpr int32_t kNeutralPowerCap = 1;
+// clang-format on
 
 int32_t CurveBrakeNotch(double a, double v, double d) {
   for (const CurveBrakeRow& row : kCurveBrakeRows) {
@@ -166,7 +169,8 @@ void PowerBySpeedBand(double v, double d) {
   gHandles.brake = 0;
   for (const PowerBand& band : kPowerBands) {
     if (!(v <= band.speedUpTo)) continue;
-    int32_t notch = atc.holdpwbk == kHoldConstantSpeed ? band.smallDeficitHolding : band.smallDeficit;
+    int32_t notch =
+        atc.holdpwbk == kHoldConstantSpeed ? band.smallDeficitHolding : band.smallDeficit;
     for (int i = 0; i < band.count; ++i) {
       if (d >= band.steps[i].deficitAtLeast) notch = band.steps[i].notch;
     }

@@ -64,14 +64,14 @@ void BeginDeparture();
 void UpdateCctv(const Frame& f);
 
 // The steps of SetTargetSpeed, in frame order.
-void SelectStopAndLimit(Frame& f);           // 1: dwell bookkeeping, stoppos, limspd
-void ComputeCurveSpeed(Frame& f);            // 2
-void ComputeTargetSpeed(Frame& f);           // 3
-void ShowTargetSpeed(const Frame& f);        // 4
-void DriveAutomatically(const Frame& f);     // 5
-void ApplyModeRules(const Frame& f);         // 6
-void ProtectOverrunAndDoors(const Frame& f); // 7
-void ExecuteStopBraking(const Frame& f);     // 8
-void ShowStationIndications(const Frame& f); // 9: CCTV, stop lamps, door sides
-void ShowCab(const Frame& f);                // 10
-void LeaveUnattendedArea();                  // 11
+void SelectStopAndLimit(Frame& f);            // 1: dwell bookkeeping, stoppos, limspd
+void ComputeCurveSpeed(Frame& f);             // 2
+void ComputeTargetSpeed(Frame& f);            // 3
+void ShowTargetSpeed(const Frame& f);         // 4
+void DriveAutomatically(const Frame& f);      // 5
+void ApplyModeRules(const Frame& f);          // 6
+void ProtectOverrunAndDoors(const Frame& f);  // 7
+void ExecuteStopBraking(const Frame& f);      // 8
+void ShowStationIndications(const Frame& f);  // 9: CCTV, stop lamps, door sides
+void ShowCab(const Frame& f);                 // 10
+void LeaveUnattendedArea();                   // 11

@@ -9,7 +9,10 @@ constexpr double kStopApproachWindow = 0.2;  // metres before thisstop
 
 // Deceleration and the overshoot beyond the stopping point at which the
 // stopping curve reaches zero, by final-braking style.
-struct StoppingCurve { int32_t style; double dec, offset; };
+struct StoppingCurve {
+  int32_t style;
+  double dec, offset;
+};
 constexpr StoppingCurve kStoppingCurves[] = {
     {1, -0.75, 0.14},
     {2, -0.75, 0.1},

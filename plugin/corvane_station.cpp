@@ -6,9 +6,9 @@
 
 namespace {
 
-constexpr int32_t kMinimumDwellMs = 10000;  // from the first door event
-constexpr double kStopWindow = 0.5;         // metres either side of thisstop
-constexpr int32_t kNoDoorsReleaseMs = 1000; // before the end of the dwell
+constexpr int32_t kMinimumDwellMs = 10000;   // from the first door event
+constexpr double kStopWindow = 0.5;          // metres either side of thisstop
+constexpr int32_t kNoDoorsReleaseMs = 1000;  // before the end of the dwell
 
 bool AtUnattendedCode() {
   return atc.trainlocation == kCodeUnattendedDepot || atc.trainlocation == kCodeUnattendedExit;

@@ -6,9 +6,9 @@
 
 namespace {
 
-constexpr double kOverspeedMargin = 5.5;    // km/h over tagspd, supervised manual
-constexpr double kManualCeiling = 26.0;     // km/h, either direction
-constexpr double kOverrunLimit = -6.25;     // metres beyond the stopping point
+constexpr double kOverspeedMargin = 5.5;  // km/h over tagspd, supervised manual
+constexpr double kManualCeiling = 26.0;   // km/h, either direction
+constexpr double kOverrunLimit = -6.25;   // metres beyond the stopping point
 constexpr int32_t kBrakeNoticeMs = 3500;
 
 bool ApproachChimeDue(const Frame& f) {
@@ -87,7 +87,8 @@ void ExecuteStopBraking(const Frame& f) {
     atc.startkey = false;
     atc.rebrake = kRebrakeNone;
     atc.information = kMessageNone;
-    if (atc.drivestate == kUnattendedArea && !atc.door) atc.drivestate = GroupOutsideUnattendedArea();
+    if (atc.drivestate == kUnattendedArea && !atc.door)
+      atc.drivestate = GroupOutsideUnattendedArea();
   } else if (atc.stopbrake != kStopNone) {
     gHandles.brake = kBrakeFullService;
     if (atc.stopbrake == kStopEmergency) {

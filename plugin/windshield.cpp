@@ -65,7 +65,8 @@ void StepBlade(int32_t now) {
   if (ws.wiperPosition == Opt(optWiperRest)) ChooseDirectionAtRest(now);
   if (ws.wiperPosition == 0 || ws.wiperPosition == kBladeTop) {
     ws.wiperDirection = -ws.wiperDirection;
-    if (ws.wiperDirection != 0 && Opt(optWiperSound) != -1 && gOpts[optWiperSound].extra != nullptr) {
+    if (ws.wiperDirection != 0 && Opt(optWiperSound) != -1 &&
+        gOpts[optWiperSound].extra != nullptr) {
       PlaySound(Opt(optWiperSound));
     }
   }

@@ -19,7 +19,8 @@ double TrainModel::TargetAcceleration(const TrainMotion& m, const ATS_HANDLES& h
 
 void TrainModel::Step(TrainMotion& m, const ATS_HANDLES& h, double dt) {
   const double target = TargetAcceleration(m, h);
-  accel_ = d_.lagSeconds > 0 ? accel_ + (target - accel_) * std::min(1.0, dt / d_.lagSeconds) : target;
+  accel_ =
+      d_.lagSeconds > 0 ? accel_ + (target - accel_) * std::min(1.0, dt / d_.lagSeconds) : target;
   double magnitude = std::fabs(m.speed);
   double direction = m.speed != 0 ? std::copysign(1.0, m.speed) : (h.reverser < 0 ? -1.0 : 1.0);
   if (accel_ < 0) {

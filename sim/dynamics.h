@@ -22,7 +22,7 @@ class TrainModel {
   double TargetAcceleration(const TrainMotion& m, const ATS_HANDLES& h);
 
   Dynamics d_;
-  double accel_ = 0;          // km/h per second, lagging the target
-  bool holding_ = false;      // constant-speed control engaged
+  double accel_ = 0;      // km/h per second, lagging the target
+  bool holding_ = false;  // constant-speed control engaged
   double heldSpeed_ = 0;
 };

@@ -1,13 +1,13 @@
 // corvane-sim: drives the plug-in along a route from a scenario file, far
 // faster than real time, and tells what happened.
 #include <dlfcn.h>
+#include <fmt/format.h>
+#include <fmt/os.h>
 #include <unistd.h>
 
 #include <CLI/CLI.hpp>
 #include <chrono>
 #include <cstdio>
-#include <fmt/format.h>
-#include <fmt/os.h>
 
 #include "scenario.h"
 #include "simulator.h"
@@ -30,7 +30,6 @@ bool LoadPlugin(const std::string& path, PluginApi& api) {
   }
   return true;
 }
-
 
 }  // namespace
 
@@ -70,19 +69,21 @@ int main(int argc, char** argv) {
       fmt::print(stderr, "corvane-sim: cannot write {}: {}\n", csvPath, e.what());
       return kExitBadInput;
     }
-    csv->print("time_ms,location_m,speed_kmh,brake,power,reverser,constant_speed,"
-               "target_kmh,message,mode,docked,platform_doors,distance_unit\n");
+    csv->print(
+        "time_ms,location_m,speed_kmh,brake,power,reverser,constant_speed,"
+        "target_kmh,message,mode,docked,platform_doors,distance_unit\n");
     hooks.frame = [&](const FrameRow& f) {
       csv->print("{},{:.3f},{:.3f},{},{},{},{},{},{},{},{},{},{}\n", f.timeMs, f.location, f.speed,
-                 f.handles.brake, f.handles.power, f.handles.reverser, f.handles.constantSpeed, f.panel[11],
-                 f.panel[51], f.panel[70], f.panel[21], f.panel[22], f.panel[36]);
+                 f.handles.brake, f.handles.power, f.handles.reverser, f.handles.constantSpeed,
+                 f.panel[11], f.panel[51], f.panel[70], f.panel[21], f.panel[22], f.panel[36]);
     };
   }
   const auto started = std::chrono::steady_clock::now();
   if (isatty(STDERR_FILENO)) {
     hooks.progress = [&](double fraction, int32_t timeMs) {
       if (std::chrono::steady_clock::now() - started < std::chrono::seconds(2)) return;
-      fmt::print(stderr, "\r{:3.0f}%  {}", std::clamp(fraction, 0.0, 1.0) * 100, FormatTime(timeMs));
+      fmt::print(stderr, "\r{:3.0f}%  {}", std::clamp(fraction, 0.0, 1.0) * 100,
+                 FormatTime(timeMs));
     };
   }
 

@@ -2,12 +2,12 @@
 #include "scenario.h"
 
 #include <fmt/format.h>
+#include <toml++/toml.h>
 
 #include <algorithm>
 #include <cmath>
 #include <limits>
 #include <set>
-#include <toml++/toml.h>
 
 namespace {
 
@@ -34,13 +34,19 @@ class Reader {
     return table.get(key);
   }
 
-  double Number(const toml::table& t, std::string_view key, std::string_view where) const {
-    const toml::node* node = Find(t, key);
+  const toml::node& Required(const toml::table& t, std::string_view key,
+                             std::string_view where) const {
+    const toml::node* node = t.get(key);
     if (node == nullptr) Fail(LineOf(t), Qualified(where, key), "missing");
-    return NumberAt(*node, Qualified(where, key));
+    return *node;
   }
-  double Number(const toml::table& t, std::string_view key, std::string_view where, double fallback) const {
-    const toml::node* node = Find(t, key);
+
+  double Number(const toml::table& t, std::string_view key, std::string_view where) const {
+    return NumberAt(Required(t, key, where), Qualified(where, key));
+  }
+  double Number(const toml::table& t, std::string_view key, std::string_view where,
+                double fallback) const {
+    const toml::node* node = t.get(key);
     return node == nullptr ? fallback : NumberAt(*node, Qualified(where, key));
   }
   double NumberAt(const toml::node& node, const std::string& name) const {
@@ -54,24 +60,25 @@ class Reader {
   }
 
   int32_t Int32(const toml::table& t, std::string_view key, std::string_view where) const {
-    const toml::node* node = Find(t, key);
-    if (node == nullptr) Fail(LineOf(t), Qualified(where, key), "missing");
-    return Int32At(*node, Qualified(where, key));
+    return Int32At(Required(t, key, where), Qualified(where, key));
   }
-  int32_t Int32(const toml::table& t, std::string_view key, std::string_view where, int32_t fallback) const {
-    const toml::node* node = Find(t, key);
+  int32_t Int32(const toml::table& t, std::string_view key, std::string_view where,
+                int32_t fallback) const {
+    const toml::node* node = t.get(key);
     return node == nullptr ? fallback : Int32At(*node, Qualified(where, key));
   }
   int32_t Int32At(const toml::node& node, const std::string& name) const {
     const std::optional<int64_t> value = node.value_exact<int64_t>();
     if (!value) Fail(LineOf(node), name, "expected an integer");
-    if (*value < std::numeric_limits<int32_t>::min() || *value > std::numeric_limits<int32_t>::max()) {
+    if (*value < std::numeric_limits<int32_t>::min() ||
+        *value > std::numeric_limits<int32_t>::max()) {
       Fail(LineOf(node), name, fmt::format("{} does not fit a 32-bit integer", *value));
     }
     return static_cast<int32_t>(*value);
   }
 
-  bool Bool(const toml::table& t, std::string_view key, std::string_view where, bool fallback) const {
+  bool Bool(const toml::table& t, std::string_view key, std::string_view where,
+            bool fallback) const {
     const toml::node* node = Find(t, key);
     if (node == nullptr) return fallback;
     const std::optional<bool> value = node->value_exact<bool>();
@@ -79,7 +86,8 @@ class Reader {
     return *value;
   }
 
-  std::optional<std::string> String(const toml::table& t, std::string_view key, std::string_view where) const {
+  std::optional<std::string> String(const toml::table& t, std::string_view key,
+                                    std::string_view where) const {
     const toml::node* node = Find(t, key);
     if (node == nullptr) return std::nullopt;
     const std::optional<std::string> value = node->value_exact<std::string>();
@@ -88,14 +96,16 @@ class Reader {
   }
 
   // "HH:MM:SS" as milliseconds of the day.
-  std::optional<int32_t> TimeOfDay(const toml::table& t, std::string_view key, std::string_view where) const {
+  std::optional<int32_t> TimeOfDay(const toml::table& t, std::string_view key,
+                                   std::string_view where) const {
     const std::optional<std::string> text = String(t, key, where);
     if (!text) return std::nullopt;
     int h = 0, m = 0, s = 0;
     char extra = 0;
     if (std::sscanf(text->c_str(), "%d:%d:%d%c", &h, &m, &s, &extra) != 3 || h < 0 || h > 23 ||
         m < 0 || m > 59 || s < 0 || s > 59) {
-      Fail(LineOf(*Find(t, key)), Qualified(where, key), fmt::format("\"{}\" is not a time HH:MM:SS", *text));
+      Fail(LineOf(*Find(t, key)), Qualified(where, key),
+           fmt::format("\"{}\" is not a time HH:MM:SS", *text));
     }
     return ((h * 60 + m) * 60 + s) * 1000;
   }
@@ -103,7 +113,8 @@ class Reader {
   const toml::array* Array(const toml::table& t, std::string_view key) const {
     const toml::node* node = Find(t, key);
     if (node == nullptr) return nullptr;
-    if (!node->is_array_of_tables()) Fail(LineOf(*node), key, "expected [[" + std::string(key) + "]] tables");
+    if (!node->is_array_of_tables())
+      Fail(LineOf(*node), key, "expected [[" + std::string(key) + "]] tables");
     return node->as_array();
   }
 
@@ -139,7 +150,8 @@ void ReadDynamics(const Reader& r, const toml::table& t, Dynamics& d) {
   if (const toml::node* node = t.get("decel_by_notch")) {
     const toml::array* list = node->as_array();
     if (list == nullptr || list->size() != d.decelByNotch.size()) {
-      r.Fail(LineOf(*node), "dynamics.decel_by_notch", "expected 10 numbers, for brake notches 0 to 9");
+      r.Fail(LineOf(*node), "dynamics.decel_by_notch",
+             "expected 10 numbers, for brake notches 0 to 9");
     }
     for (size_t i = 0; i < list->size(); ++i) {
       d.decelByNotch[i] = r.NumberAt(*list->get(i), fmt::format("dynamics.decel_by_notch[{}]", i));
@@ -148,8 +160,9 @@ void ReadDynamics(const Reader& r, const toml::table& t, Dynamics& d) {
 }
 
 void ReadRun(const Reader& r, const toml::table& t, Scenario& s) {
-  r.OnlyKeys(t, "run", {"time_step", "start_location", "start_time", "start_speed", "end_location",
-                        "max_duration"});
+  r.OnlyKeys(
+      t, "run",
+      {"time_step", "start_location", "start_time", "start_speed", "end_location", "max_duration"});
   s.timeStep = r.Number(t, "time_step", "run", s.timeStep);
   if (!(s.timeStep > 0) || s.timeStep > 1) {
     r.Fail(LineOf(*t.get("time_step")), "run.time_step", "must lie in (0, 1] seconds");
@@ -160,7 +173,8 @@ void ReadRun(const Reader& r, const toml::table& t, Scenario& s) {
   s.endLocation = r.Number(t, "end_location", "run");
   s.maxSeconds = r.Number(t, "max_duration", "run", s.maxSeconds);
   if (s.endLocation <= s.startLocation) {
-    r.Fail(LineOf(*t.get("end_location")), "run.end_location", "must lie beyond run.start_location");
+    r.Fail(LineOf(*t.get("end_location")), "run.end_location",
+           "must lie beyond run.start_location");
   }
 }
 
@@ -181,12 +195,14 @@ void ReadBeacons(const Reader& r, const toml::array& list, Scenario& s) {
     RouteBeacon b{r.Number(t, "location", "beacon"), {}, LineOf(t)};
     b.data.type = r.Int32(t, "type", "beacon");
     if (b.data.type < kBeaconRunNumber || b.data.type > kBeaconRain) {
-      r.Fail(LineOf(*t.get("type")), "beacon.type", fmt::format("unknown beacon type {} (11 to 18)", b.data.type));
+      r.Fail(LineOf(*t.get("type")), "beacon.type",
+             fmt::format("unknown beacon type {} (11 to 18)", b.data.type));
     }
     b.data.optional = r.Int32(t, "optional", "beacon");
     b.data.signal = r.Int32(t, "signal", "beacon", 0);
     b.data.distance = static_cast<float>(r.Number(t, "distance", "beacon", 0));
-    if (b.location < last) r.Fail(b.line, "beacon.location", "beacons must be listed in location order");
+    if (b.location < last)
+      r.Fail(b.line, "beacon.location", "beacons must be listed in location order");
     last = b.location;
     s.beacons.push_back(b);
   }
@@ -197,8 +213,10 @@ void ReadStations(const Reader& r, const toml::array& list, Scenario& s) {
     const toml::table& t = *node.as_table();
     r.OnlyKeys(t, "station", {"name", "stop", "door_side", "departure"});
     Station st{r.String(t, "name", "station").value_or(""), r.Number(t, "stop", "station"),
-               r.Int32(t, "door_side", "station", -1), r.TimeOfDay(t, "departure", "station"), LineOf(t)};
-    if (st.doorSide < -1 || st.doorSide > 1) r.Fail(st.line, "station.door_side", "must be -1, 0 or 1");
+               r.Int32(t, "door_side", "station", -1), r.TimeOfDay(t, "departure", "station"),
+               LineOf(t)};
+    if (st.doorSide < -1 || st.doorSide > 1)
+      r.Fail(st.line, "station.door_side", "must be -1, 0 or 1");
     if (!s.stations.empty() && st.stop <= s.stations.back().stop) {
       r.Fail(st.line, "station.stop", "stations must be listed in location order");
     }
@@ -232,10 +250,12 @@ void ReadTimeline(const Reader& r, const toml::array& list, Scenario& s) {
     take("reverser", ActionKind::Reverser);
     if (const std::optional<std::string> doors = r.String(t, "doors", "action")) {
       ++kinds;
-      if (*doors != "open" && *doors != "close") r.Fail(a.line, "action.doors", "expected \"open\" or \"close\"");
+      if (*doors != "open" && *doors != "close")
+        r.Fail(a.line, "action.doors", "expected \"open\" or \"close\"");
       a.kind = *doors == "open" ? ActionKind::OpenDoors : ActionKind::CloseDoors;
     }
-    if (kinds != 1) r.Fail(a.line, "action", "give exactly one of key, power, brake, reverser or doors");
+    if (kinds != 1)
+      r.Fail(a.line, "action", "give exactly one of key, power, brake, reverser or doors");
     s.timeline.push_back(a);
   }
 }
@@ -290,9 +310,11 @@ std::vector<std::string> CheckRoute(const Scenario& s) {
     if (!stoppingPointSeen) warn(b.line, "station beacon with no stopping-point beacon before it");
     // At the start there is no previous stop whose style could linger.
     for (const RouteBeacon& other : s.beacons) {
-      if (other.data.type == kBeaconLocation && other.location == b.location && b.location > s.startLocation) {
-        warn(other.line, "location beacon at the station beacon's location: the stop keeps the "
-                         "previous stop's braking style");
+      if (other.data.type == kBeaconLocation && other.location == b.location &&
+          b.location > s.startLocation) {
+        warn(other.line,
+             "location beacon at the station beacon's location: the stop keeps the "
+             "previous stop's braking style");
       }
     }
     const int32_t departure = b.data.optional % 100000 * 1000;

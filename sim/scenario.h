@@ -33,8 +33,8 @@ struct RouteBeacon {
 
 struct Station {
   std::string name;
-  double stop;            // stopping point, metres
-  int32_t doorSide;       // -1, 0 or +1
+  double stop;                         // stopping point, metres
+  int32_t doorSide;                    // -1, 0 or +1
   std::optional<int32_t> departureMs;  // schedule, for the summary
   int line;
 };
@@ -50,10 +50,10 @@ struct Action {
 };
 
 struct DoorBehaviour {
-  bool automatic = true;       // open when stopped at a platform, close after the dwell
-  double dwellSeconds = 20;    // doors open this long
-  double window = 1.0;         // metres either side of the stopping point
-  bool startKey = true;        // the driver presses the start key when ready
+  bool automatic = true;     // open when stopped at a platform, close after the dwell
+  double dwellSeconds = 20;  // doors open this long
+  double window = 1.0;       // metres either side of the stopping point
+  bool startKey = true;      // the driver presses the start key when ready
   double startDelaySeconds = 2;
 };
 

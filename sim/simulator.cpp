@@ -15,15 +15,25 @@ constexpr double kTerminusIdleSeconds = 30;  // the run ends this long after the
 constexpr int kProgressFrames = 6000;
 
 std::string SoundName(int index) {
-  struct Name { int index; const char* name; };
+  struct Name {
+    int index;
+    const char* name;
+  };
   static constexpr Name kNames[] = {
-      {sound::kStartKeyDown, "start key down"},   {sound::kStartKeyUp, "start key up"},
-      {sound::kSwitchClick, "switch click"},      {sound::kToUnattendedMode, "to unattended mode"},
-      {sound::kChime, "chime"},                   {sound::kKey7DoorsOpen, "key 7, doors open"},
-      {sound::kKey7DoorsClosed, "key 7, doors closed"}, {sound::kKey9DoorsOpen, "key 9, doors open"},
-      {sound::kKey9DoorsClosed, "key 9, doors closed"}, {sound::kKey8, "key 8"},
-      {sound::kKey5, "key 5"},                    {sound::kKey6, "key 6"},
-      {sound::kOverspeed, "overspeed alarm"},     {sound::kWiperSwitch, "wiper switch"},
+      {sound::kStartKeyDown, "start key down"},
+      {sound::kStartKeyUp, "start key up"},
+      {sound::kSwitchClick, "switch click"},
+      {sound::kToUnattendedMode, "to unattended mode"},
+      {sound::kChime, "chime"},
+      {sound::kKey7DoorsOpen, "key 7, doors open"},
+      {sound::kKey7DoorsClosed, "key 7, doors closed"},
+      {sound::kKey9DoorsOpen, "key 9, doors open"},
+      {sound::kKey9DoorsClosed, "key 9, doors closed"},
+      {sound::kKey8, "key 8"},
+      {sound::kKey5, "key 5"},
+      {sound::kKey6, "key 6"},
+      {sound::kOverspeed, "overspeed alarm"},
+      {sound::kWiperSwitch, "wiper switch"},
       {sound::kModeChange, "mode change"},
   };
   for (const Name& n : kNames) {
@@ -33,15 +43,18 @@ std::string SoundName(int index) {
 }
 
 const char* ModeName(int32_t mode) {
-  static constexpr const char* kModes[] = {"automatic", "supervised manual", "restricted manual",
-                                           "brake hold", "reverse", "unattended"};
+  static constexpr const char* kModes[] = {"automatic",  "supervised manual", "restricted manual",
+                                           "brake hold", "reverse",           "unattended"};
   return mode >= 0 && mode < 6 ? kModes[mode] : "unknown mode";
 }
 
 const char* MessageName(int32_t message) {
-  static constexpr const char* kMessages[] = {"no message", "ready to depart (group 1)",
-                                              "ready to depart (group 2)", "unattended running",
-                                              "brake notice", "stop without platform doors"};
+  static constexpr const char* kMessages[] = {"no message",
+                                              "ready to depart (group 1)",
+                                              "ready to depart (group 2)",
+                                              "unattended running",
+                                              "brake notice",
+                                              "stop without platform doors"};
   return message >= 0 && message < 6 ? kMessages[message] : "unknown message";
 }
 
@@ -69,7 +82,8 @@ class Host {
       OperateDoors();
       Frame();
       if (hooks_.progress && n % kProgressFrames == 0) {
-        hooks_.progress((motion_.location - s_.startLocation) / (s_.endLocation - s_.startLocation), timeMs_);
+        hooks_.progress((motion_.location - s_.startLocation) / (s_.endLocation - s_.startLocation),
+                        timeMs_);
       }
     }
     api_.Dispose();
@@ -94,11 +108,13 @@ class Host {
   }
 
   void PassBeacons() {
-    while (nextBeacon_ < s_.beacons.size() && s_.beacons[nextBeacon_].location <= motion_.location) {
+    while (nextBeacon_ < s_.beacons.size() &&
+           s_.beacons[nextBeacon_].location <= motion_.location) {
       const RouteBeacon& b = s_.beacons[nextBeacon_++];
       if (b.location < s_.startLocation) continue;  // behind the train at the start
       api_.SetBeaconData(b.data);
-      Log(fmt::format("beacon {} optional {} at {:.1f} m", b.data.type, b.data.optional, b.location));
+      Log(fmt::format("beacon {} optional {} at {:.1f} m", b.data.type, b.data.optional,
+                      b.location));
     }
   }
 
@@ -120,8 +136,14 @@ class Host {
         api_.KeyUp(a.value);
         Log(fmt::format("driver presses key {}", a.value));
         break;
-      case ActionKind::Power: api_.SetPower(a.value); Log(fmt::format("driver power handle {}", a.value)); break;
-      case ActionKind::Brake: api_.SetBrake(a.value); Log(fmt::format("driver brake handle {}", a.value)); break;
+      case ActionKind::Power:
+        api_.SetPower(a.value);
+        Log(fmt::format("driver power handle {}", a.value));
+        break;
+      case ActionKind::Brake:
+        api_.SetBrake(a.value);
+        Log(fmt::format("driver brake handle {}", a.value));
+        break;
       case ActionKind::Reverser:
         api_.SetReverser(a.value);
         Log(fmt::format("driver reverser {}", a.value));
@@ -204,7 +226,8 @@ class Host {
     if (result_.frames == 1 || panel_[panel::kTrainMode] != mode) {
       Log(fmt::format("mode: {}", ModeName(panel_[panel::kTrainMode])));
     }
-    if (panel_[panel::kMessage] != message) Log(fmt::format("message: {}", MessageName(panel_[panel::kMessage])));
+    if (panel_[panel::kMessage] != message)
+      Log(fmt::format("message: {}", MessageName(panel_[panel::kMessage])));
     for (int i = 0; i < kChannelCount; ++i) {
       if (sound_[i] != 1) continue;
       Log(fmt::format("sound: {}", SoundName(i)));
@@ -246,5 +269,6 @@ RunResult RunScenario(const Scenario& scenario, const PluginApi& api, const RunH
 
 std::string FormatTime(int32_t ms) {
   const int32_t day = ((ms % 86400000) + 86400000) % 86400000;
-  return fmt::format("{:02}:{:02}:{:02}.{:03}", day / 3600000, day / 60000 % 60, day / 1000 % 60, day % 1000);
+  return fmt::format("{:02}:{:02}:{:02}.{:03}", day / 3600000, day / 60000 % 60, day / 1000 % 60,
+                     day % 1000);
 }

@@ -45,7 +45,7 @@ struct RunResult {
 constexpr int32_t kSoundStarted = 0;
 
 struct RunHooks {
-  std::function<void(const FrameRow&)> frame;               // every frame, after Elapse
+  std::function<void(const FrameRow&)> frame;                     // every frame, after Elapse
   std::function<void(double fraction, int32_t timeMs)> progress;  // now and then
 };
 

@@ -10,33 +10,41 @@ bool StopMade(const StopRecord& stop) {
 
 void PrintTimeline(std::FILE* out, const RunResult& run) {
   for (const RunEvent& e : run.events) {
-    fmt::print(out, "{}  {:9.1f} m  {:5.1f} km/h  {}\n", FormatTime(e.timeMs), e.location, e.speed, e.text);
+    fmt::print(out, "{}  {:9.1f} m  {:5.1f} km/h  {}\n", FormatTime(e.timeMs), e.location, e.speed,
+               e.text);
   }
 }
 
 namespace {
 
-std::string Optional(const std::optional<int32_t>& ms) { return ms ? FormatTime(*ms).substr(0, 8) : "-"; }
+std::string Optional(const std::optional<int32_t>& ms) {
+  return ms ? FormatTime(*ms).substr(0, 8) : "-";
+}
 
 }  // namespace
 
 void PrintStopSummary(std::FILE* out, const RunResult& run) {
-  fmt::print(out, "\n{:<16} {:>9} {:>10} {:>9} {:>6} {:>6} {:>9} {:>9} {:>7}\n", "station", "stop m",
-             "stopped m", "error cm", "docked", "dwell", "departed", "schedule", "late s");
+  fmt::print(out, "\n{:<16} {:>9} {:>10} {:>9} {:>6} {:>6} {:>9} {:>9} {:>7}\n", "station",
+             "stop m", "stopped m", "error cm", "docked", "dwell", "departed", "schedule",
+             "late s");
   for (const StopRecord& r : run.stops) {
     const std::string stopped = r.stoppedAt ? fmt::format("{:.2f}", *r.stoppedAt) : "-";
-    const std::string error = r.stoppedAt ? fmt::format("{:+.0f}", (*r.stoppedAt - r.station->stop) * 100) : "-";
-    const std::string dwell = r.doorsOpenMs && r.doorsClosedMs
-                                  ? fmt::format("{:.0f}s", (*r.doorsClosedMs - *r.doorsOpenMs) / 1000.0)
-                                  : "-";
-    const std::string late = r.departureMs && r.station->departureMs
-                                 ? fmt::format("{:+.0f}", (*r.departureMs - *r.station->departureMs) / 1000.0)
-                                 : "-";
+    const std::string error =
+        r.stoppedAt ? fmt::format("{:+.0f}", (*r.stoppedAt - r.station->stop) * 100) : "-";
+    const std::string dwell =
+        r.doorsOpenMs && r.doorsClosedMs
+            ? fmt::format("{:.0f}s", (*r.doorsClosedMs - *r.doorsOpenMs) / 1000.0)
+            : "-";
+    const std::string late =
+        r.departureMs && r.station->departureMs
+            ? fmt::format("{:+.0f}", (*r.departureMs - *r.station->departureMs) / 1000.0)
+            : "-";
     fmt::print(out, "{:<16} {:>9.1f} {:>10} {:>9} {:>6} {:>6} {:>9} {:>9} {:>7}\n", r.station->name,
-               r.station->stop, stopped, error, StopMade(r) ? "yes" : "NO", dwell, Optional(r.departureMs),
-               Optional(r.station->departureMs), late);
+               r.station->stop, stopped, error, StopMade(r) ? "yes" : "NO", dwell,
+               Optional(r.departureMs), Optional(r.station->departureMs), late);
   }
-  fmt::print(out, "\n{} frames, {} of simulated time, ended at {:.1f} m\n", run.frames,
-             FormatTime(run.endTimeMs - (run.events.empty() ? 0 : run.events.front().timeMs)).substr(0, 8),
-             run.endLocation);
+  fmt::print(
+      out, "\n{} frames, {} of simulated time, ended at {:.1f} m\n", run.frames,
+      FormatTime(run.endTimeMs - (run.events.empty() ? 0 : run.events.front().timeMs)).substr(0, 8),
+      run.endLocation);
 }

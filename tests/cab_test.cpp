@@ -130,7 +130,9 @@ TEST_F(Modes, StartKeyIsRefusedUnlessEverythingIsReady) {
 }
 
 TEST_F(Modes, CabKeysSoundByDoorState) {
-  const struct { int32_t key, doorsClosed, doorsOpen; } keys[] = {
+  const struct {
+    int32_t key, doorsClosed, doorsOpen;
+  } keys[] = {
       {5, sound::kKey5, sound::kKey5},
       {6, sound::kKey6, sound::kKey6},
       {7, sound::kKey7DoorsClosed, sound::kKey7DoorsOpen},

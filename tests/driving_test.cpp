@@ -103,7 +103,7 @@ TEST_F(AutomaticDriving, CurveBrakingNotchesFollowTheDecelerationRow) {
   atc.dec = -1.5;
   host.Place(500, 60, kEightAm + 80);
   EXPECT_EQ(host.Frame().brake, 9);  // emergency position of an 8-notch train
-  atc.dec = -0.143;  // exactly on a bound: no row, the notch stays
+  atc.dec = -0.143;                  // exactly on a bound: no row, the notch stays
   host.Place(500, 40, kEightAm + 100);
   EXPECT_EQ(host.Frame().brake, 9);
 }
@@ -131,10 +131,12 @@ TEST_P(FinalStop, ComesToRestJustBeyondTheStoppingPointAndHoldsBrake7) {
   ASSERT_TRUE(host.RunUntil([&] { return host.state.speed > 20; }, 60));
   EXPECT_EQ(atc.finbaksty, c.style);
   bool chimed = false;
-  ASSERT_TRUE(host.RunUntil([&] {
-    chimed |= host.sound[4] == 1;
-    return host.Stopped();
-  }, 300));
+  ASSERT_TRUE(host.RunUntil(
+      [&] {
+        chimed |= host.sound[4] == 1;
+        return host.Stopped();
+      },
+      300));
   EXPECT_TRUE(chimed);  // the approach chime
   EXPECT_NEAR(host.state.location, 2500 + c.offset, 0.3);
   host.RunFor(5);  // within 0.2 m of the point the target is 0: holding brake 7
@@ -149,7 +151,9 @@ INSTANTIATE_TEST_SUITE_P(EachStyle, FinalStop,
                          ::testing::Values(StopCase{12, 1, 0.14, kUsualBrakes},
                                            StopCase{11, 2, 0.1, kGentleBrakes},
                                            StopCase{17, 3, 0.1, kUsualBrakes}),
-                         [](const auto& info) { return "Style" + std::to_string(info.param.style); });
+                         [](const auto& info) {
+                           return "Style" + std::to_string(info.param.style);
+                         });
 
 TEST_F(AutomaticDriving, NeutralSectionCapsThePowerInItsTwoWindows) {
   ReadyAtStart(host, kModeAutomatic, 90, 5000);

@@ -102,8 +102,9 @@ TEST_F(StationStop, UnattendedTrainStopsDwellsAndLeavesByItself) {
 }
 
 TEST_F(StationStop, DwellLastsUntilTheDepartureButAtLeastTenSeconds) {
-  const struct { int32_t departureAfterDoors, expectedDwell; } cases[] = {
-      {20000, 20000}, {10000, 10000}, {9999, 10000}, {5000, 10000}, {-60000, 10000}};
+  const struct {
+    int32_t departureAfterDoors, expectedDwell;
+  } cases[] = {{20000, 20000}, {10000, 10000}, {9999, 10000}, {5000, 10000}, {-60000, 10000}};
   for (const auto& c : cases) {
     atc = AtcState{};
     host.Start();
@@ -158,9 +159,9 @@ TEST_F(StationStop, DockedLampNeedsTheTrainWithinHalfAMetre) {
 
 TEST_F(StationStop, StopWithoutPlatformDoorsHoldsTheTrainAndDropsTheChime) {
   ReadyAtStart(host, kModeAutomatic, 60, kStation, 29);  // no door side
-  host.Beacon(kBeaconLocation, 99);  // an ordinary code: door side +1
-  host.Beacon(kBeaconLocation, 10);  // door side 0, but an unattended code
-  atc.trainlocation = 14;            // door side 0 at an ordinary place
+  host.Beacon(kBeaconLocation, 99);                      // an ordinary code: door side +1
+  host.Beacon(kBeaconLocation, 10);                      // door side 0, but an unattended code
+  atc.trainlocation = 14;                                // door side 0 at an ordinary place
   atc.doorsidelamp = 0;
   host.moving = false;
   host.Place(kStation, 0, kEightAm);

@@ -84,7 +84,7 @@ TEST_F(Supervision, OverrunBeyondTheStoppingPointBrakesOnlyGoingForward) {
   EXPECT_EQ(h.power, 0);
   EXPECT_EQ(h.brake, kBrakeFullService);
   EXPECT_EQ(At(2010, 8).brake, kBrakeFullService);  // every frame while there
-  EXPECT_EQ(atc.stopbrake, kStopNone);  // a protection, not a stop request
+  EXPECT_EQ(atc.stopbrake, kStopNone);              // a protection, not a stop request
 
   // The protection's outputs stay until the driver moves the handles again.
   atc.trainmode = kModeReverse;

@@ -29,7 +29,8 @@ class Windshield : public PluginTest {
     host.Frame();
   }
   int ShownDrops() const {
-    return static_cast<int>(std::count(host.panel + kFirstDrop, host.panel + kFirstDrop + kDrops, 1));
+    return static_cast<int>(
+        std::count(host.panel + kFirstDrop, host.panel + kFirstDrop + kDrops, 1));
   }
   void Rain(int32_t rate) { host.Beacon(kBeaconRain, rate); }
   // Blade positions, one per frame, over the given time.
@@ -85,19 +86,22 @@ TEST_F(Windshield, IntermittentWiperPausesAtRestAndOffParksIt) {
 }
 
 TEST_F(Windshield, KeysStepThroughTheModesAndSoundOnlyWhenTheyAct) {
-  struct Step { int32_t holdTime, before, key, after; bool sounds; };
+  struct Step {
+    int32_t holdTime, before, key, after;
+    bool sounds;
+  };
   const Step steps[] = {
-      {3000, 0, 3, 1, true},  {3000, 1, 3, 2, true}, {3000, 2, 3, 2, false},
-      {3000, 2, 4, 1, true},  {3000, 1, 4, 0, true}, {3000, 0, 4, 0, false},
-      {0, 0, 3, 2, true},     {0, 2, 3, 2, true},    {0, 2, 4, 0, true},
-      {0, 1, 4, 0, true},     {3000, 1, 9, 1, false},
+      {3000, 0, 3, 1, true}, {3000, 1, 3, 2, true},  {3000, 2, 3, 2, false}, {3000, 2, 4, 1, true},
+      {3000, 1, 4, 0, true}, {3000, 0, 4, 0, false}, {0, 0, 3, 2, true},     {0, 2, 3, 2, true},
+      {0, 2, 4, 0, true},    {0, 1, 4, 0, true},     {3000, 1, 9, 1, false},
   };
   for (const Step& s : steps) {
     gOpts[optWiperHoldTime].value = s.holdTime;
     windshield.wiperMode = s.before;
     host.sound[kWiperSwitch] = 0;
     Key(s.key);
-    EXPECT_EQ(windshield.wiperMode, s.after) << s.before << " key " << s.key << " hold " << s.holdTime;
+    EXPECT_EQ(windshield.wiperMode, s.after)
+        << s.before << " key " << s.key << " hold " << s.holdTime;
     EXPECT_EQ(host.sound[kWiperSwitch], s.sounds ? 1 : 0) << s.before << " key " << s.key;
   }
 }
@@ -105,7 +109,7 @@ TEST_F(Windshield, KeysStepThroughTheModesAndSoundOnlyWhenTheyAct) {
 TEST_F(Windshield, RainGathersDropsAtItsRateUntilItStops) {
   gOpts[optDropSound].value = kDropSound;
   EXPECT_TRUE(DropTimes(30).empty());  // dry until a rain beacon
-  Rain(10);  // a drop every 2 s on average, 1.2 s to 2.8 s apart
+  Rain(10);                            // a drop every 2 s on average, 1.2 s to 2.8 s apart
   const std::vector<int32_t> t = DropTimes(400);
   EXPECT_EQ(t.front(), host.state.time - 400 * 1000);  // the first is due at once
   EXPECT_GT(t.size(), 180u);

@@ -201,11 +201,22 @@ int CheckAbi(const char* path) {
   const std::string none, int32Arg(reinterpret_cast<const char*>(&one), 4);
   // In ordinal order, called as a host would: Load first, Dispose last.
   const AbiCase calls[] = {
-      {1, 0, none},     {3, 0, none},  {4, 20, std::string(reinterpret_cast<const char*>(&spec), 20)},
-      {5, 4, int32Arg}, {6, 52, elapseArgs}, {7, 4, int32Arg}, {8, 4, int32Arg},
-      {9, 4, int32Arg}, {10, 4, int32Arg},   {11, 4, int32Arg}, {12, 4, int32Arg},
-      {13, 0, none},    {14, 0, none},       {15, 4, int32Arg},
-      {16, 16, std::string(reinterpret_cast<const char*>(&beacon), 16)}, {2, 0, none},
+      {1, 0, none},
+      {3, 0, none},
+      {4, 20, std::string(reinterpret_cast<const char*>(&spec), 20)},
+      {5, 4, int32Arg},
+      {6, 52, elapseArgs},
+      {7, 4, int32Arg},
+      {8, 4, int32Arg},
+      {9, 4, int32Arg},
+      {10, 4, int32Arg},
+      {11, 4, int32Arg},
+      {12, 4, int32Arg},
+      {13, 0, none},
+      {14, 0, none},
+      {15, 4, int32Arg},
+      {16, 16, std::string(reinterpret_cast<const char*>(&beacon), 16)},
+      {2, 0, none},
   };
   for (const AbiCase& c : calls) {
     const char* name = kExportNames[c.ordinal - 1];

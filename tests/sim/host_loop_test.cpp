@@ -23,7 +23,9 @@ void Log(std::string call) { calls.push_back(std::move(call)); }
 void ATS_API Load() { Log("Load"); }
 void ATS_API Dispose() { Log("Dispose"); }
 int32_t ATS_API GetPluginVersion() { return 0x20000; }
-void ATS_API SetVehicleSpec(ATS_VEHICLESPEC s) { Log("SetVehicleSpec " + std::to_string(s.carCount)); }
+void ATS_API SetVehicleSpec(ATS_VEHICLESPEC s) {
+  Log("SetVehicleSpec " + std::to_string(s.carCount));
+}
 void ATS_API Initialize(int32_t m) { Log("Initialize " + std::to_string(m)); }
 ATS_HANDLES ATS_API Elapse(ATS_VEHICLESTATE s, int32_t*, int32_t* sound) {
   Log("Elapse " + std::to_string(s.time));
@@ -41,9 +43,10 @@ void ATS_API DoorOpen() { Log("DoorOpen"); }
 void ATS_API DoorClose() { Log("DoorClose"); }
 void ATS_API SetSignal(int32_t) { Log("SetSignal"); }
 void ATS_API SetBeaconData(ATS_BEACONDATA b) { Log("SetBeaconData " + std::to_string(b.type)); }
-constexpr PluginApi kApi{Load,     Dispose,  GetPluginVersion, SetVehicleSpec, Initialize, Elapse,
-                         SetPower, SetBrake, SetReverser,      KeyDown,        KeyUp,      HornBlow,
-                         DoorOpen, DoorClose, SetSignal,       SetBeaconData};
+constexpr PluginApi kApi{Load,         Dispose,  GetPluginVersion, SetVehicleSpec, Initialize,
+                         Elapse,       SetPower, SetBrake,         SetReverser,    KeyDown,
+                         KeyUp,        HornBlow, DoorOpen,         DoorClose,      SetSignal,
+                         SetBeaconData};
 }  // namespace fake
 
 TEST(HostLoop, CallsFollowTheHostsLifecycleAndFrameOrder) {
@@ -60,10 +63,9 @@ TEST(HostLoop, CallsFollowTheHostsLifecycleAndFrameOrder) {
   fake::calls.clear();
   const RunResult run = RunScenario(s, fake::kApi);
   const std::vector<std::string> expected = {
-      "Load", "SetVehicleSpec 6", "Initialize 1",
-      "SetBeaconData 15", "SetBrake 8", "Elapse 1000",
-      "SetBeaconData 13", "KeyDown 2", "KeyUp 2", "Elapse 1500",
-      "Elapse 2000", "Elapse 2500", "Dispose"};
+      "Load",        "SetVehicleSpec 6", "Initialize 1", "SetBeaconData 15", "SetBrake 8",
+      "Elapse 1000", "SetBeaconData 13", "KeyDown 2",    "KeyUp 2",          "Elapse 1500",
+      "Elapse 2000", "Elapse 2500",      "Dispose"};
   EXPECT_EQ(fake::calls, expected);
   EXPECT_EQ(run.frames, 4);
   EXPECT_EQ(fake::soundSeen, kSoundStarted);  // the 1 was taken as a request and answered
@@ -80,7 +82,7 @@ TEST(TrainModelTest, ConstantNotchesFollowClosedFormKinematics) {
   TrainMotion m{100, 0};
   const double dt = 1.0 / 60;
   for (int i = 0; i < 600; ++i) model.Step(m, ATS_HANDLES{0, 4, 1, 0}, dt);  // 10 s at notch 4
-  const double a = 4 * d.accelPerNotch;  // km/h per second
+  const double a = 4 * d.accelPerNotch;                                      // km/h per second
   EXPECT_NEAR(m.speed, a * 10, 1e-9);
   EXPECT_NEAR(m.location, 100 + a / 3.6 * 100 / 2, 1e-6);
 
@@ -133,8 +135,12 @@ void ExpectEveryStopMade(const char* file, bool scheduled) {
   EXPECT_FALSE(run.stops.back().departureMs);  // the terminus
 }
 
-TEST(ExampleLines, DemoStopsAtEveryPlatformAndKeepsTheSchedule) { ExpectEveryStopMade("demo.toml", true); }
+TEST(ExampleLines, DemoStopsAtEveryPlatformAndKeepsTheSchedule) {
+  ExpectEveryStopMade("demo.toml", true);
+}
 
-TEST(ExampleLines, UnattendedTrainDrivesAndDepartsByItself) { ExpectEveryStopMade("unattended.toml", true); }
+TEST(ExampleLines, UnattendedTrainDrivesAndDepartsByItself) {
+  ExpectEveryStopMade("unattended.toml", true);
+}
 
 }  // namespace

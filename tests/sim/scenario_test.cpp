@@ -1,9 +1,9 @@
 // Scenario files: what a good file gives, and the message each mistake gets.
+#include "scenario.h"
+
 #include <gtest/gtest.h>
 
 #include <string>
-
-#include "scenario.h"
 
 namespace {
 
@@ -48,7 +48,8 @@ doors = "open"
 [[action]]
 time = 1.5
 key = 2
-)", "full.toml");
+)",
+                                   "full.toml");
   EXPECT_EQ(s.vehicle.carCount, 8);
   EXPECT_EQ(s.dynamics.lagSeconds, 0);
   EXPECT_EQ(s.startTimeMs, (7 * 3600 + 30 * 60 + 15) * 1000);
@@ -66,27 +67,36 @@ key = 2
 }
 
 TEST(ScenarioFile, MistakesNameTheFileLineAndKey) {
-  const struct { const char* text; const char* message; } cases[] = {
+  const struct {
+    const char* text;
+    const char* message;
+  } cases[] = {
       {"[run\nend_location = 1", "bad.toml:1: syntax:"},
       {"[vehicle]\ncars = 6\n", "bad.toml:1: run: missing"},
       {"[run]\nstart_location = 5\n", "bad.toml:1: run.end_location: missing"},
       {"[run]\nend_location = \"far\"\n", "bad.toml:2: run.end_location: expected a number"},
-      {"[run]\nend_location = 10\ntime_step = -0.1\n", "bad.toml:3: run.time_step: must lie in (0, 1] seconds"},
-      {"[run]\nend_location = 10\nstart_time = \"25:00:00\"\n", "bad.toml:3: run.start_time: \"25:00:00\" is not a time"},
+      {"[run]\nend_location = 10\ntime_step = -0.1\n",
+       "bad.toml:3: run.time_step: must lie in (0, 1] seconds"},
+      {"[run]\nend_location = 10\nstart_time = \"25:00:00\"\n",
+       "bad.toml:3: run.start_time: \"25:00:00\" is not a time"},
       {"[run]\nend_location = 10\nspeed = 3\n", "bad.toml:3: run.speed: unknown key"},
       {"[run]\nend_location = 10\n[[beacon]]\nlocation = 1\ntype = 99\noptional = 0\n",
        "bad.toml:5: beacon.type: unknown beacon type 99"},
       {"[run]\nend_location = 10\n[[beacon]]\nlocation = 1\ntype = 14\noptional = 3000000000\n",
        "bad.toml:6: beacon.optional: 3000000000 does not fit a 32-bit integer"},
-      {"[run]\nend_location = 10\n[[beacon]]\nlocation = 1\ntype = 14\n", "bad.toml:3: beacon.optional: missing"},
+      {"[run]\nend_location = 10\n[[beacon]]\nlocation = 1\ntype = 14\n",
+       "bad.toml:3: beacon.optional: missing"},
       {"[run]\nend_location = 10\n[[beacon]]\nlocation = 5\ntype = 14\noptional = 1\n"
        "[[beacon]]\nlocation = 4\ntype = 14\noptional = 1\n",
        "bad.toml:7: beacon.location: beacons must be listed in location order"},
-      {"[run]\nend_location = 10\n[[station]]\nstop = 5\ndoor_side = 2\n", "bad.toml:3: station.door_side: must be -1, 0 or 1"},
-      {"[run]\nend_location = 10\n[[action]]\nkey = 2\n", "bad.toml:3: action: give exactly one of time or location"},
+      {"[run]\nend_location = 10\n[[station]]\nstop = 5\ndoor_side = 2\n",
+       "bad.toml:3: station.door_side: must be -1, 0 or 1"},
+      {"[run]\nend_location = 10\n[[action]]\nkey = 2\n",
+       "bad.toml:3: action: give exactly one of time or location"},
       {"[run]\nend_location = 10\n[[action]]\ntime = 1\nkey = 2\nbrake = 8\n",
        "bad.toml:3: action: give exactly one of key, power, brake, reverser or doors"},
-      {"[run]\nend_location = 10\n[[action]]\ntime = 1\ndoors = \"ajar\"\n", "bad.toml:3: action.doors: expected"},
+      {"[run]\nend_location = 10\n[[action]]\ntime = 1\ndoors = \"ajar\"\n",
+       "bad.toml:3: action.doors: expected"},
       {"[run]\nend_location = 10\n[dynamics]\ndecel_by_notch = [1, 2]\n",
        "bad.toml:4: dynamics.decel_by_notch: expected 10 numbers"},
       {"[run]\nend_location = 10\nbeacon = 3\n", "bad.toml:3: run.beacon: unknown key"},
@@ -134,12 +144,14 @@ optional = 6030000
 location = 3500
 type = 15
 optional = 40
-)", "route.toml");
+)",
+                                   "route.toml");
   const std::vector<std::string> w = CheckRoute(s);
   ASSERT_EQ(w.size(), 4u);
   EXPECT_EQ(w[0], "route.toml:8: warning: station beacon with no stopping-point beacon before it");
   EXPECT_EQ(w[1], "route.toml:8: warning: departure time earlier than the train can arrive");
-  EXPECT_NE(w[2].find("route.toml:16: warning: location beacon at the station beacon's location"), std::string::npos);
+  EXPECT_NE(w[2].find("route.toml:16: warning: location beacon at the station beacon's location"),
+            std::string::npos);
   EXPECT_EQ(w[3], "route.toml:24: warning: beacon past the end of the route");
 }
 

@@ -19,7 +19,7 @@ class TrainHost {
  public:
   static constexpr int32_t kFrameMs = 20;
   static constexpr double kAccelPerNotch = 0.9;  // km/h per second, per power notch
-  static constexpr double kLagSeconds = 0.6;  // first-order lag of the notch response
+  static constexpr double kLagSeconds = 0.6;     // first-order lag of the notch response
   static constexpr ATS_VEHICLESPEC kSpec{8, 5, 2, 3, 6};
 
   explicit TrainHost(const PluginApi& api) : api_(api) {
@@ -42,8 +42,9 @@ class TrainHost {
 
   void AddBeacon(double location, int32_t type, int32_t optional) {
     track_.push_back({location, ATS_BEACONDATA{type, 0, 0.0f, optional}});
-    std::stable_sort(track_.begin(), track_.end(),
-                     [](const TrackBeacon& a, const TrackBeacon& b) { return a.location < b.location; });
+    std::stable_sort(track_.begin(), track_.end(), [](const TrackBeacon& a, const TrackBeacon& b) {
+      return a.location < b.location;
+    });
   }
 
   void Beacon(int32_t type, int32_t optional) { api_.SetBeaconData({type, 0, 0.0f, optional}); }
