@@ -18,9 +18,13 @@ namespace {
 constexpr int kInitBrakeFullService = 0;
 constexpr int kInitBrakeEmergency = 1;
 
-// A zeroed table; none for a count below one (a nonsensical specification).
+// No train has more notches than this; a specification beyond it is
+// nonsense, and its table would take gigabytes.
+constexpr int64_t kMaxLockEntries = 1024;
+
+// A zeroed table; none for a nonsensical count.
 int32_t* NewLockTable(int64_t count) {
-  if (count < 1) return nullptr;
+  if (count < 1 || count > kMaxLockEntries) return nullptr;
   return static_cast<int32_t*>(std::calloc(static_cast<size_t>(count), sizeof(int32_t)));
 }
 

@@ -111,6 +111,12 @@ TEST_F(Lifecycle, NonsensicalNotchCountsAllocateNothing) {
   EXPECT_EQ(powerLock, nullptr);
   EXPECT_EQ(brakeLock, nullptr);
   EXPECT_EQ(gDriver.brake, -4);
+  Dispose();
+  SetVehicleSpec({INT32_MAX, 1023, 0, 0, 0});  // gigabytes of table for a nonsense train
+  Initialize(1);
+  EXPECT_EQ(brakeLock, nullptr);
+  EXPECT_NE(powerLock, nullptr);  // 1024 entries is the most a table gets
+  EXPECT_EQ(gDriver.brake, INT32_MIN);
 }
 
 TEST_F(Lifecycle, HandlesPersistBetweenFramesAndInitialize) {

@@ -1,0 +1,118 @@
+#include "host_calls.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "confload.h"
+#include "corvane.h"
+#include "traincontrol.h"
+#include "windshield.h"
+
+namespace {
+
+constexpr int32_t kGuardValue = 0x5A5A5A5A;
+constexpr int kGuardSize = 64;
+
+// One of the host's arrays with guard zones on both sides.
+struct GuardedArray {
+  int32_t low[kGuardSize];
+  int32_t values[kChannelCount];
+  int32_t high[kGuardSize];
+
+  GuardedArray() {
+    std::fill(std::begin(low), std::end(low), kGuardValue);
+    std::fill(std::begin(values), std::end(values), 0);
+    std::fill(std::begin(high), std::end(high), kGuardValue);
+  }
+  bool Intact() const {
+    const auto guard = [](int32_t v) { return v == kGuardValue; };
+    return std::all_of(std::begin(low), std::end(low), guard) &&
+           std::all_of(std::begin(high), std::end(high), guard);
+  }
+};
+
+class Reader {
+ public:
+  Reader(const uint8_t* data, size_t size) : data_(data), size_(size) {}
+  bool More() const { return pos_ < size_; }
+  template <typename T>
+  T Take() {
+    T value{};
+    const size_t n = std::min(sizeof value, size_ - pos_);
+    std::memcpy(&value, data_ + pos_, n);
+    pos_ += n;
+    return value;
+  }
+
+ private:
+  const uint8_t* data_;
+  size_t size_;
+  size_t pos_ = 0;
+};
+
+// Everything the library holds, as it is when the library is loaded.
+void FreshLibrary() {
+  Dispose();
+  gTrainspecs = ATS_VEHICLESPEC{};
+  trainspecsSet = false;
+  gState = ATS_VEHICLESTATE{};
+  gHandles = ATS_HANDLES{};
+  initBrake = 1;
+  std::fill(std::begin(memPanelReserve), std::end(memPanelReserve), 0);
+  std::fill(std::begin(memSoundReserve), std::end(memSoundReserve), 0);
+  gPanel = memPanelReserve;
+  gSound = memSoundReserve;
+  std::fill(std::begin(gOpts), std::end(gOpts), OptEntry{});
+  pointersNullified = false;
+  gDriver = DriverHandles{};
+  std::fill(std::begin(reverserLock), std::end(reverserLock), 0);
+  tractionInterlock = false;
+  initialized = false;
+  atc = AtcState{};
+  windshield = WindshieldState{};
+}
+
+void Call(int op, Reader& in, GuardedArray& panel, GuardedArray& sound) {
+  switch (op) {
+    case 0: Load(); break;
+    case 1: Dispose(); break;
+    case 2: GetPluginVersion(); break;
+    case 3: SetVehicleSpec(in.Take<ATS_VEHICLESPEC>()); break;
+    case 4: Initialize(in.Take<int32_t>()); break;
+    case 5: {
+      const uint8_t nulls = in.Take<uint8_t>();
+      const ATS_VEHICLESTATE state = in.Take<ATS_VEHICLESTATE>();
+      Elapse(state, (nulls & 1) ? nullptr : panel.values, (nulls & 2) ? nullptr : sound.values);
+      break;
+    }
+    case 6: SetPower(in.Take<int32_t>()); break;
+    case 7: SetBrake(in.Take<int32_t>()); break;
+    case 8: SetReverser(in.Take<int32_t>()); break;
+    case 9: KeyDown(in.Take<int32_t>()); break;
+    case 10: KeyUp(in.Take<int32_t>()); break;
+    case 11: HornBlow(in.Take<int32_t>()); break;
+    case 12: DoorOpen(); break;
+    case 13: DoorClose(); break;
+    case 14: SetSignal(in.Take<int32_t>()); break;
+    default: SetBeaconData(in.Take<ATS_BEACONDATA>()); break;
+  }
+}
+
+}  // namespace
+
+bool RunHostCalls(const uint8_t* data, size_t size) {
+  FreshLibrary();
+  GuardedArray panel, sound;
+  Reader in(data, size);
+  Load();
+  bool loaded = true;
+  while (in.More()) {
+    const int op = in.Take<uint8_t>() % 16;
+    if (!loaded && op != 0) continue;  // after Dispose the host only loads again
+    Call(op, in, panel, sound);
+    loaded = op != 1;
+    if (!panel.Intact() || !sound.Intact()) return false;
+  }
+  if (loaded) Dispose();
+  return panel.Intact() && sound.Intact();
+}
