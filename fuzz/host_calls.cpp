@@ -116,3 +116,21 @@ bool RunHostCalls(const uint8_t* data, size_t size) {
   if (loaded) Dispose();
   return panel.Intact() && sound.Intact();
 }
+
+void HostCallWriter::Append(const HostCall& call) {
+  bytes_.push_back(static_cast<char>(call.ordinal - 1));
+  switch (call.ordinal) {
+    case kSetVehicleSpec: Raw(call.spec); break;
+    case kElapse:
+      bytes_.push_back(0);  // both arrays given
+      Raw(call.state);
+      break;
+    case kSetBeaconData: Raw(call.beacon); break;
+    case kLoad:
+    case kDispose:
+    case kGetPluginVersion:
+    case kDoorOpen:
+    case kDoorClose: break;
+    default: Raw(call.value); break;
+  }
+}

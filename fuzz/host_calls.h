@@ -8,7 +8,7 @@
 #include <cstdint>
 #include <string>
 
-#include "atsplugin.h"
+#include "host_call.h"
 
 // Runs the calls through a freshly loaded plug-in, with guard zones around
 // the host's arrays. Returns false when a call wrote into a guard zone.
@@ -17,19 +17,13 @@ bool RunHostCalls(const uint8_t* data, size_t size);
 // Appends calls in that format.
 class HostCallWriter {
  public:
-  void Call(int ordinal) { bytes_.push_back(static_cast<char>(ordinal - 1)); }
-  template <typename T>
-  void Call(int ordinal, const T& argument) {
-    Call(ordinal);
-    bytes_.append(reinterpret_cast<const char*>(&argument), sizeof argument);
-  }
-  void Elapse(const ATS_VEHICLESTATE& state) {
-    Call(6);
-    bytes_.push_back(0);  // both arrays given
-    bytes_.append(reinterpret_cast<const char*>(&state), sizeof state);
-  }
+  void Append(const HostCall& call);
   const std::string& bytes() const { return bytes_; }
 
  private:
+  template <typename T>
+  void Raw(const T& value) {
+    bytes_.append(reinterpret_cast<const char*>(&value), sizeof value);
+  }
   std::string bytes_;
 };

@@ -9,6 +9,7 @@
 #include <chrono>
 #include <cstdio>
 
+#include "call_log.h"
 #include "scenario.h"
 #include "simulator.h"
 #include "summary.h"
@@ -35,11 +36,12 @@ bool LoadPlugin(const std::string& path, PluginApi& api) {
 
 int main(int argc, char** argv) {
   CLI::App app{"Drives the train-control plug-in along the route of a scenario file."};
-  std::string scenarioPath, pluginPath = CORVANE_DEFAULT_PLUGIN, csvPath;
+  std::string scenarioPath, pluginPath = CORVANE_DEFAULT_PLUGIN, csvPath, recordPath;
   bool check = false, quiet = false;
   app.add_option("scenario", scenarioPath, "Scenario file (TOML)")->required();
   app.add_option("--plugin", pluginPath, "Plug-in library to drive")->capture_default_str();
   app.add_option("--csv", csvPath, "Write one row per frame to this file");
+  app.add_option("--record", recordPath, "Write every call into the plug-in to this call log");
   app.add_flag("--check", check, "Exit with status 1 when a stop is missed");
   app.add_flag("-q,--quiet", quiet, "Print only warnings and the stop summary");
   try {
@@ -85,6 +87,18 @@ int main(int argc, char** argv) {
       fmt::print(stderr, "\r{:3.0f}%  {}", std::clamp(fraction, 0.0, 1.0) * 100,
                  FormatTime(timeMs));
     };
+  }
+
+  std::optional<fmt::ostream> record;
+  if (!recordPath.empty()) {
+    try {
+      record.emplace(fmt::output_file(recordPath));
+    } catch (const std::system_error& e) {
+      fmt::print(stderr, "corvane-sim: cannot write {}: {}\n", recordPath, e.what());
+      return kExitBadInput;
+    }
+    record->print("{}\n", kCallLogHeader);
+    api = RecordingApi(api, [&](const HostCall& call) { record->print("{}\n", FormatCall(call)); });
   }
 
   const RunResult run = RunScenario(scenario, api, hooks);

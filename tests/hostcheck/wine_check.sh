@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Checks of the Windows DLL: its exports under wine, its import table, and
-# traces of the DLL under wine against the native library.
+# traces and call-log replays of the DLL under wine against the native library.
 set -euo pipefail
 export WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree,mshtml="
@@ -47,7 +47,25 @@ case "$1" in
     fi
     echo "$scenario: $(wc -l < "$work/native.txt") identical lines"
     ;;
+  replay)
+    sim=$2 scenario=$3 nativereplay=$4 so=$5 winreplay=$6 dll=$7
+    require_wine32
+    work=$(mktemp -d)
+    trap 'rm -rf "$work"' EXIT
+    "$sim" --quiet --record "$work/calls.log" "$scenario" > /dev/null
+    "$nativereplay" "$work/calls.log" "$so" > "$work/native.txt"
+    wine "$winreplay" "$work/calls.log" "$dll" | tr -d '\r' > "$work/dll.txt"
+    if ! cmp -s "$work/native.txt" "$work/dll.txt"; then
+      line=$(cmp "$work/native.txt" "$work/dll.txt" | awk '{print $NF}' | head -1)
+      echo "the DLL and the native library differ at call $line of $(basename "$scenario"):"
+      echo "call: $(sed -n "$((line + 1))p" "$work/calls.log")"
+      echo "--- native"; sed -n "$((line > 3 ? line - 3 : 1)),$((line + 3))p" "$work/native.txt"
+      echo "--- DLL";    sed -n "$((line > 3 ? line - 3 : 1)),$((line + 3))p" "$work/dll.txt"
+      exit 1
+    fi
+    echo "$(basename "$scenario"): $(wc -l < "$work/native.txt") calls replayed identically"
+    ;;
   *)
-    echo "usage: wine_check.sh abi|imports|compare ..." >&2; exit 2
+    echo "usage: wine_check.sh abi|imports|compare|replay ..." >&2; exit 2
     ;;
 esac

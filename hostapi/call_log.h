@@ -1,0 +1,41 @@
+// Call logs: one host call a line, after a version header.
+//
+//   corvane-calls 1
+//   Load
+//   SetVehicleSpec 8 5 2 3 6          brake, power, ATS and B67 notches, cars
+//   Initialize 1
+//   SetBeaconData 13 0 0 12           type, signal, distance, optional
+//   KeyDown 2                         every other call: its one integer
+//   Elapse 500 0 28800000 0 0 0 0 0 0 location, speed, time, then the six
+//                                     pressures and current
+//   Dispose
+//
+// Floating values are written in the shortest form that reads back to the
+// same bits ("nan" and "inf" included), so a replay gets exactly the
+// recorded arguments.
+#pragma once
+
+#include <istream>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "host_call.h"
+
+constexpr const char* kCallLogHeader = "corvane-calls 1";
+
+// A fault in a call log, worded as "line N: message".
+class CallLogError : public std::runtime_error {
+ public:
+  CallLogError(int line, const std::string& message);
+  int line() const { return line_; }
+  const std::string& message() const { return message_; }
+
+ private:
+  int line_;
+  std::string message_;
+};
+
+std::string FormatCall(const HostCall& call);
+HostCall ParseCall(const std::string& text, int line);
+std::vector<HostCall> ReadCallLog(std::istream& in);

@@ -1,0 +1,89 @@
+// corvane-replay: replays a call log through a plug-in and prints, a line a
+// call, Elapse's handles and the panel and sound entries the call changed.
+// Built natively (for the .so) and as a Windows program (for the DLL).
+#include <algorithm>
+#include <cstdio>
+#include <fstream>
+#include <string>
+
+#include "call_log.h"
+
+#if defined(_WIN32)
+#include <windows.h>
+#else
+#include <dlfcn.h>
+#endif
+
+namespace {
+
+constexpr int kExitBadInput = 2;
+constexpr int32_t kSoundStarted = 0;  // written back as the simulator does
+
+bool LoadPlugin(const char* path, PluginApi& api) {
+#if defined(_WIN32)
+  HMODULE library = LoadLibraryA(path);
+  const auto lookup = [&](const char* name) {
+    return reinterpret_cast<void*>(GetProcAddress(library, name));
+  };
+#else
+  void* library = dlopen(path, RTLD_NOW | RTLD_LOCAL);
+  const auto lookup = [&](const char* name) { return dlsym(library, name); };
+#endif
+  return library != nullptr && ResolvePluginApi(api, lookup);
+}
+
+void PrintChanges(const char* what, const int32_t* now, int32_t* seen) {
+  for (int i = 0; i < kChannelCount; ++i) {
+    if (now[i] != seen[i]) std::printf(" %s[%d]=%d", what, i, now[i]);
+    seen[i] = now[i];
+  }
+}
+
+void Replay(const std::vector<HostCall>& calls, const PluginApi& api) {
+  int32_t panel[kChannelCount]{}, sound[kChannelCount]{};
+  int32_t panelSeen[kChannelCount]{}, soundSeen[kChannelCount]{};
+  for (size_t n = 0; n < calls.size(); ++n) {
+    const HostCall& call = calls[n];
+    const ATS_HANDLES h = Invoke(api, call, panel, sound);
+    std::printf("%zu %s", n + 1, kExportNames[call.ordinal - 1]);
+    if (call.ordinal == kElapse) {
+      std::printf(" -> %d %d %d %d", h.brake, h.power, h.reverser, h.constantSpeed);
+    }
+    PrintChanges("panel", panel, panelSeen);
+    PrintChanges("sound", sound, soundSeen);
+    std::printf("\n");
+    if (call.ordinal != kElapse) continue;
+    for (int32_t& s : sound) {
+      if (s == 1) s = kSoundStarted;
+    }
+    std::copy(std::begin(sound), std::end(sound), soundSeen);
+  }
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc != 3) {
+    std::fprintf(stderr, "usage: corvane-replay LOG PLUGIN\n");
+    return kExitBadInput;
+  }
+  std::ifstream log(argv[1], std::ios::binary);
+  if (!log) {
+    std::fprintf(stderr, "corvane-replay: %s cannot be opened\n", argv[1]);
+    return kExitBadInput;
+  }
+  std::vector<HostCall> calls;
+  try {
+    calls = ReadCallLog(log);
+  } catch (const CallLogError& e) {
+    std::fprintf(stderr, "corvane-replay: %s:%d: %s\n", argv[1], e.line(), e.message().c_str());
+    return kExitBadInput;
+  }
+  PluginApi api{};
+  if (!LoadPlugin(argv[2], api)) {
+    std::fprintf(stderr, "corvane-replay: %s is not a plug-in with the sixteen exports\n", argv[2]);
+    return kExitBadInput;
+  }
+  Replay(calls, api);
+  return 0;
+}
