@@ -128,8 +128,8 @@ HostCall ParseCall(const std::string& text, int line) {
 std::vector<HostCall> ReadCallLog(std::istream& in) {
   std::string text;
   if (!std::getline(in, text) || text != kCallLogHeader) {
-    throw CallLogError(1, "not a call log of this version: expected \"" +
-                              std::string(kCallLogHeader) + "\"");
+    throw CallLogError(
+        1, "not a call log of this version: expected \"" + std::string(kCallLogHeader) + "\"");
   }
   std::vector<HostCall> calls;
   for (int line = 2; std::getline(in, text); ++line) {

@@ -57,11 +57,11 @@ void ATS_API SetBeaconData(ATS_BEACONDATA b) {
 PluginApi RecordingApi(const PluginApi& api, std::function<void(const HostCall&)> s) {
   target = api;
   sink = std::move(s);
-  return PluginApi{recorded::Load,  recorded::Dispose,     recorded::GetPluginVersion,
+  return PluginApi{recorded::Load,           recorded::Dispose,    recorded::GetPluginVersion,
                    recorded::SetVehicleSpec, recorded::Initialize, recorded::Elapse,
-                   recorded::SetPower, recorded::SetBrake, recorded::SetReverser,
-                   recorded::KeyDown, recorded::KeyUp,     recorded::HornBlow,
-                   recorded::DoorOpen, recorded::DoorClose, recorded::SetSignal,
+                   recorded::SetPower,       recorded::SetBrake,   recorded::SetReverser,
+                   recorded::KeyDown,        recorded::KeyUp,      recorded::HornBlow,
+                   recorded::DoorOpen,       recorded::DoorClose,  recorded::SetSignal,
                    recorded::SetBeaconData};
 }
 

@@ -8,7 +8,7 @@
 #include "plugin_api.h"
 
 struct HostCall {
-  int ordinal = 0;  // 1 to 16, the order of kExportNames
+  int ordinal = 0;    // 1 to 16, the order of kExportNames
   int32_t value = 0;  // the int argument of the calls that take one
   ATS_VEHICLESPEC spec{};
   ATS_VEHICLESTATE state{};
@@ -16,8 +16,21 @@ struct HostCall {
 };
 
 enum Ordinal : int {
-  kLoad = 1, kDispose, kGetPluginVersion, kSetVehicleSpec, kInitialize, kElapse, kSetPower,
-  kSetBrake, kSetReverser, kKeyDown, kKeyUp, kHornBlow, kDoorOpen, kDoorClose, kSetSignal,
+  kLoad = 1,
+  kDispose,
+  kGetPluginVersion,
+  kSetVehicleSpec,
+  kInitialize,
+  kElapse,
+  kSetPower,
+  kSetBrake,
+  kSetReverser,
+  kKeyDown,
+  kKeyUp,
+  kHornBlow,
+  kDoorOpen,
+  kDoorClose,
+  kSetSignal,
   kSetBeaconData,
 };
 

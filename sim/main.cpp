@@ -10,6 +10,7 @@
 #include <cstdio>
 
 #include "call_log.h"
+#include "channels.h"
 #include "scenario.h"
 #include "simulator.h"
 #include "summary.h"
@@ -30,6 +31,18 @@ bool LoadPlugin(const std::string& path, PluginApi& api) {
     return false;
   }
   return true;
+}
+
+// Opens the file when a path is given; false when it cannot be written.
+bool OpenOutput(const std::string& path, std::optional<fmt::ostream>& out) {
+  if (path.empty()) return true;
+  try {
+    out.emplace(fmt::output_file(path));
+    return true;
+  } catch (const std::system_error& e) {
+    fmt::print(stderr, "corvane-sim: cannot write {}: {}\n", path, e.what());
+    return false;
+  }
 }
 
 }  // namespace
@@ -63,21 +76,18 @@ int main(int argc, char** argv) {
   if (!LoadPlugin(pluginPath, api)) return kExitBadInput;
 
   RunHooks hooks;
-  std::optional<fmt::ostream> csv;
-  if (!csvPath.empty()) {
-    try {
-      csv.emplace(fmt::output_file(csvPath));
-    } catch (const std::system_error& e) {
-      fmt::print(stderr, "corvane-sim: cannot write {}: {}\n", csvPath, e.what());
-      return kExitBadInput;
-    }
+  std::optional<fmt::ostream> csv, record;
+  if (!OpenOutput(csvPath, csv) || !OpenOutput(recordPath, record)) return kExitBadInput;
+  if (csv) {
     csv->print(
         "time_ms,location_m,speed_kmh,brake,power,reverser,constant_speed,"
         "target_kmh,message,mode,docked,platform_doors,distance_unit\n");
     hooks.frame = [&](const FrameRow& f) {
       csv->print("{},{:.3f},{:.3f},{},{},{},{},{},{},{},{},{},{}\n", f.timeMs, f.location, f.speed,
                  f.handles.brake, f.handles.power, f.handles.reverser, f.handles.constantSpeed,
-                 f.panel[11], f.panel[51], f.panel[70], f.panel[21], f.panel[22], f.panel[36]);
+                 f.panel[panel::kTargetSpeed], f.panel[panel::kMessage], f.panel[panel::kTrainMode],
+                 f.panel[panel::kDockedLamp], f.panel[panel::kPlatformDoorLamp],
+                 f.panel[panel::kDistanceUnit]);
     };
   }
   const auto started = std::chrono::steady_clock::now();
@@ -89,14 +99,7 @@ int main(int argc, char** argv) {
     };
   }
 
-  std::optional<fmt::ostream> record;
-  if (!recordPath.empty()) {
-    try {
-      record.emplace(fmt::output_file(recordPath));
-    } catch (const std::system_error& e) {
-      fmt::print(stderr, "corvane-sim: cannot write {}: {}\n", recordPath, e.what());
-      return kExitBadInput;
-    }
+  if (record) {
     record->print("{}\n", kCallLogHeader);
     api = RecordingApi(api, [&](const HostCall& call) { record->print("{}\n", FormatCall(call)); });
   }

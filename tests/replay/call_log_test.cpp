@@ -1,12 +1,13 @@
 // Call logs: a recorded run reads back bit for bit, and each kind of bad
 // log is refused with its line.
+#include "call_log.h"
+
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <cstring>
 #include <sstream>
 
-#include "call_log.h"
 #include "corvane.h"
 #include "scenario.h"
 #include "simulator.h"
@@ -37,21 +38,27 @@ TEST(CallLog, RecordedRunReadsBackBitForBit) {
   const std::vector<HostCall> read = ReadCallLog(in);
   ASSERT_EQ(read.size(), recorded.size());
   for (size_t i = 0; i < read.size(); ++i) {
-    ASSERT_TRUE(SameCall(read[i], recorded[i])) << "call " << i + 1 << ": " << FormatCall(recorded[i]);
+    ASSERT_TRUE(SameCall(read[i], recorded[i]))
+        << "call " << i + 1 << ": " << FormatCall(recorded[i]);
   }
 }
 
 TEST(CallLog, ExtremeValuesRoundTrip) {
   HostCall c;
   c.ordinal = kElapse;
-  c.state = {-0.0, std::nanf(""), INT32_MIN, INFINITY, -INFINITY, 1e-45f, 3.4028235e38f, 0.1f, -2.5f};
+  c.state = {-0.0,   std::nanf(""), INT32_MIN, INFINITY, -INFINITY,
+             1e-45f, 3.4028235e38f, 0.1f,      -2.5f};
   const HostCall back = ParseCall(FormatCall(c), 2);
   EXPECT_TRUE(SameCall(back, c)) << FormatCall(c);
   EXPECT_TRUE(std::signbit(back.state.location));
 }
 
 TEST(CallLog, BadLogsNameTheLine) {
-  const struct { const char* log; int line; const char* message; } cases[] = {
+  const struct {
+    const char* log;
+    int line;
+    const char* message;
+  } cases[] = {
       {"corvane-calls 2\nLoad\n", 1, "not a call log of this version"},
       {"", 1, "not a call log of this version"},
       {"corvane-calls 1\nLoad\nJump 3\n", 3, "unknown call Jump"},
