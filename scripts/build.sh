@@ -12,5 +12,8 @@ cmake -S . -B build/mingw "${generator[@]}" \
   -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-i686.cmake -DCMAKE_BUILD_TYPE=Release
 cmake --build build/mingw
 
+# The charting library that the report page inlines, pinned by the lock file.
+(cd report && npm ci --no-audit --no-fund --loglevel=error)
+
 cmake -S . -B build/native "${generator[@]}" -DCORVANE_DLL_DIR="$PWD/build/mingw" "$@"
 cmake --build build/native

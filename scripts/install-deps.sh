@@ -10,7 +10,7 @@ if [ "$(id -u)" -ne 0 ]; then SUDO="sudo"; fi
 packages=(
   cmake ninja-build g++ clang libclang-rt-14-dev
   googletest libgtest-dev libgmock-dev libbenchmark-dev
-  libcli11-dev libtomlplusplus-dev libfmt-dev
+  libcli11-dev libtomlplusplus-dev libfmt-dev nlohmann-json3-dev chromium
   g++-mingw-w64-i686 binutils-mingw-w64-i686
   wine wine32:i386 wine64 qemu-user-static binfmt-support
 )
@@ -28,6 +28,11 @@ else
   fi
   $SUDO apt-get update -q
   DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -q --no-install-recommends "${missing[@]}"
+fi
+
+# The report page's charting library and browser tests come from npm.
+if ! command -v npm >/dev/null; then
+  DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -q --no-install-recommends nodejs npm
 fi
 
 # Some kernels are built without 32-bit program support, and 32-bit wine

@@ -11,6 +11,7 @@
 
 #include "call_log.h"
 #include "channels.h"
+#include "report.h"
 #include "scenario.h"
 #include "simulator.h"
 #include "summary.h"
@@ -49,12 +50,13 @@ bool OpenOutput(const std::string& path, std::optional<fmt::ostream>& out) {
 
 int main(int argc, char** argv) {
   CLI::App app{"Drives the train-control plug-in along the route of a scenario file."};
-  std::string scenarioPath, pluginPath = CORVANE_DEFAULT_PLUGIN, csvPath, recordPath;
+  std::string scenarioPath, pluginPath = CORVANE_DEFAULT_PLUGIN, csvPath, recordPath, reportPath;
   bool check = false, quiet = false;
   app.add_option("scenario", scenarioPath, "Scenario file (TOML)")->required();
   app.add_option("--plugin", pluginPath, "Plug-in library to drive")->capture_default_str();
   app.add_option("--csv", csvPath, "Write one row per frame to this file");
   app.add_option("--record", recordPath, "Write every call into the plug-in to this call log");
+  app.add_option("--report", reportPath, "Write a report page (one HTML file) of the run");
   app.add_flag("--check", check, "Exit with status 1 when a stop is missed");
   app.add_flag("-q,--quiet", quiet, "Print only warnings and the stop summary");
   try {
@@ -76,18 +78,29 @@ int main(int argc, char** argv) {
   if (!LoadPlugin(pluginPath, api)) return kExitBadInput;
 
   RunHooks hooks;
-  std::optional<fmt::ostream> csv, record;
-  if (!OpenOutput(csvPath, csv) || !OpenOutput(recordPath, record)) return kExitBadInput;
+  std::optional<fmt::ostream> csv, record, report;
+  if (!OpenOutput(csvPath, csv) || !OpenOutput(recordPath, record) ||
+      !OpenOutput(reportPath, report)) {
+    return kExitBadInput;
+  }
+  ReportRecorder reportFrames(std::max(1, static_cast<int>(std::lround(0.1 / scenario.timeStep))));
+  std::vector<std::function<void(const FrameRow&)>> frameSinks;
+  if (report) frameSinks.push_back([&](const FrameRow& f) { reportFrames.Frame(f); });
   if (csv) {
     csv->print(
         "time_ms,location_m,speed_kmh,brake,power,reverser,constant_speed,"
         "target_kmh,message,mode,docked,platform_doors,distance_unit\n");
-    hooks.frame = [&](const FrameRow& f) {
+    frameSinks.push_back([&](const FrameRow& f) {
       csv->print("{},{:.3f},{:.3f},{},{},{},{},{},{},{},{},{},{}\n", f.timeMs, f.location, f.speed,
                  f.handles.brake, f.handles.power, f.handles.reverser, f.handles.constantSpeed,
                  f.panel[panel::kTargetSpeed], f.panel[panel::kMessage], f.panel[panel::kTrainMode],
                  f.panel[panel::kDockedLamp], f.panel[panel::kPlatformDoorLamp],
                  f.panel[panel::kDistanceUnit]);
+    });
+  }
+  if (!frameSinks.empty()) {
+    hooks.frame = [&](const FrameRow& f) {
+      for (const auto& sink : frameSinks) sink(f);
     };
   }
   const auto started = std::chrono::steady_clock::now();
@@ -108,6 +121,7 @@ int main(int argc, char** argv) {
   if (hooks.progress && std::chrono::steady_clock::now() - started >= std::chrono::seconds(2)) {
     fmt::print(stderr, "\r");
   }
+  if (report) report->print("{}", RenderReport(scenario, run, reportFrames.Finish()));
   if (!quiet) PrintTimeline(stdout, run);
   PrintStopSummary(stdout, run);
   if (check) {

@@ -1,0 +1,73 @@
+// The report page in a real headless browser: it renders its plot with one
+// point per kept frame, the slider moves the cab to that frame, and the page
+// asks for nothing over the network.
+import { test, before, after } from "node:test";
+import assert from "node:assert/strict";
+import { execFileSync } from "node:child_process";
+import { mkdtempSync, readFileSync } from "node:fs";
+import { tmpdir } from "node:os";
+import { join } from "node:path";
+import { chromium } from "playwright-core";
+
+const sim = process.env.CORVANE_SIM;
+const scenario = process.env.CORVANE_SCENARIO;
+const work = mkdtempSync(join(tmpdir(), "corvane-report-"));
+const reportFile = join(work, "report.html");
+const csvFile = join(work, "frames.csv");
+let browser, page;
+const requests = [];
+
+before(async () => {
+  execFileSync(sim, ["--quiet", "--report", reportFile, "--csv", csvFile, scenario]);
+  browser = await chromium.launch({ executablePath: process.env.CHROMIUM ?? "/usr/bin/chromium" });
+  page = await browser.newPage({ viewport: { width: 1300, height: 1000 } });
+  page.on("request", r => requests.push(r.url()));
+  await page.goto("file://" + reportFile);
+  await page.waitForFunction(() => window.speedPlot !== undefined);
+});
+
+after(async () => {
+  if (process.env.CORVANE_SCREENSHOT) await page.screenshot({ path: process.env.CORVANE_SCREENSHOT, fullPage: true });
+  await browser?.close();
+});
+
+// The simulator keeps every sixth frame at 60 frames a second, and the last.
+function csvRows() {
+  const [header, ...rows] = readFileSync(csvFile, "utf8").trim().split("\n");
+  const names = header.split(",");
+  return rows.map(r => Object.fromEntries(r.split(",").map((v, i) => [names[i], Number(v)])));
+}
+
+test("the speed plot has a point for every kept frame", async () => {
+  const rows = csvRows();
+  const points = await page.evaluate(() => window.speedPlot.data[0].length);
+  const n = rows.length;
+  assert.equal(points, Math.ceil(n / 6) + ((n - 1) % 6 ? 1 : 0));
+  const canvases = await page.$$eval("canvas", cs => cs.map(c => c.width * c.height));
+  assert.equal(canvases.length, 2);
+  assert.ok(canvases.every(area => area > 0));
+});
+
+test("the slider shows the cab of that moment", async () => {
+  const rows = csvRows();
+  // A moment during the first dwell: doors open, countdown in seconds.
+  const index = rows.findIndex((r, i) => i % 6 === 0 && r.distance_unit === 1 && r.time_ms > rows[0].time_ms + 60000);
+  assert.ok(index > 0);
+  const row = rows[index];
+  await page.$eval("#slider", (s, v) => { s.value = v; s.dispatchEvent(new Event("input")); }, index / 6);
+  const clock = new Date(row.time_ms).toISOString().substring(11, 19);
+  assert.equal(await page.textContent("#time"), clock);
+  assert.equal(await page.textContent("#unit"), "s");
+  assert.equal(await page.textContent("#target"), String(row.target_kmh));
+  assert.equal(await page.$eval("#docked", e => e.classList.contains("on")), row.docked === 1);
+  assert.equal(await page.textContent("#mode"), "automatic");
+});
+
+test("the stop table lists every station", async () => {
+  const names = await page.$$eval("#stops tbody tr td:first-child", tds => tds.map(td => td.textContent));
+  assert.deepEqual(names, ["Alder", "Birchfield", "Cedar Cross", "Dunmore"]);
+});
+
+test("the page makes no network request", () => {
+  assert.deepEqual(requests.filter(u => !u.startsWith("file://")), []);
+});

@@ -1,0 +1,131 @@
+#include "report.h"
+
+#include <fmt/format.h>
+
+#include <cmath>
+#include <nlohmann/json.hpp>
+
+#include "channels.h"
+#include "summary.h"
+
+// Generated at build time from report_page.html and the charting library.
+extern const char* const kReportPage;
+extern const char* const kChartScript;
+extern const char* const kChartStyle;
+
+const std::vector<int32_t> kReportPanels = {panel::kTargetSpeed,
+                                            panel::kTargetDigitHundreds,
+                                            panel::kTargetDigitTens,
+                                            panel::kTargetDigitUnits,
+                                            panel::kDockedLamp,
+                                            panel::kPlatformDoorLamp,
+                                            panel::kDoorsOpenSideMinus,
+                                            panel::kDoorsOpenSidePlus,
+                                            panel::kDistanceFirstPlace,
+                                            panel::kDistanceFirstPlace + 1,
+                                            panel::kDistanceFirstPlace + 2,
+                                            panel::kDistanceFirstPlace + 3,
+                                            panel::kDistanceFirstPlace + 4,
+                                            panel::kDistanceUnit,
+                                            panel::kMessage,
+                                            panel::kTrainMode};
+
+void ReportRecorder::Frame(const FrameRow& row) {
+  ReportFrame frame{row.timeMs, row.location, row.speed, row.handles.brake, row.handles.power, {}};
+  for (int32_t p : kReportPanels) frame.cab.push_back(row.panel[p]);
+  if (seen_++ % everyNth_ == 0) {
+    frames_.push_back(std::move(frame));
+    last_.cab.clear();
+  } else {
+    last_ = std::move(frame);  // added by Finish unless a later frame is kept
+  }
+}
+
+namespace {
+
+// The line limit at each location: the last speed-limit or station limit passed.
+std::vector<double> LineLimits(const Scenario& s, const std::vector<ReportFrame>& frames) {
+  std::vector<double> limits;
+  double limit = 0;
+  size_t next = 0;
+  for (const ReportFrame& f : frames) {
+    for (; next < s.beacons.size() && s.beacons[next].location <= f.location; ++next) {
+      const ATS_BEACONDATA& b = s.beacons[next].data;
+      if (b.type == kBeaconSpeedLimit) limit = b.optional;
+      if (b.type == kBeaconStation) limit = b.optional / 100000;
+    }
+    limits.push_back(limit);
+  }
+  return limits;
+}
+
+nlohmann::json Optional(const std::optional<int32_t>& ms) {
+  return ms ? nlohmann::json(FormatTime(*ms).substr(0, 8)) : nlohmann::json();
+}
+
+nlohmann::json StopTable(const RunResult& run) {
+  nlohmann::json stops = nlohmann::json::array();
+  for (const StopRecord& r : run.stops) {
+    nlohmann::json row{{"name", r.station->name},
+                       {"stop", r.station->stop},
+                       {"docked", StopMade(r) ? "yes" : "no"},
+                       {"departed", Optional(r.departureMs)},
+                       {"schedule", Optional(r.station->departureMs)}};
+    if (r.stoppedAt) {
+      row["stopped"] = std::round(*r.stoppedAt * 100) / 100;
+      row["error"] = std::lround((*r.stoppedAt - r.station->stop) * 100);
+    }
+    if (r.doorsOpenMs && r.doorsClosedMs) row["dwell"] = (*r.doorsClosedMs - *r.doorsOpenMs) / 1000;
+    stops.push_back(row);
+  }
+  return stops;
+}
+
+nlohmann::json RunData(const Scenario& s, const RunResult& run,
+                       const std::vector<ReportFrame>& frames) {
+  nlohmann::json f{{"time", nlohmann::json::array()},  {"location", nlohmann::json::array()},
+                   {"speed", nlohmann::json::array()}, {"target", nlohmann::json::array()},
+                   {"brake", nlohmann::json::array()}, {"power", nlohmann::json::array()},
+                   {"cab", nlohmann::json::array()},   {"limit", LineLimits(s, frames)}};
+  for (const ReportFrame& r : frames) {
+    f["time"].push_back(r.timeMs);
+    f["location"].push_back(std::round(r.location * 100) / 100);
+    f["speed"].push_back(std::round(r.speed * 100) / 100);
+    f["target"].push_back(r.cab[0]);
+    f["brake"].push_back(r.brake);
+    f["power"].push_back(r.power);
+    f["cab"].push_back(r.cab);
+  }
+  nlohmann::json stations = nlohmann::json::array(), beacons = nlohmann::json::array();
+  for (const Station& st : s.stations) stations.push_back({{"name", st.name}, {"stop", st.stop}});
+  for (const RouteBeacon& b : s.beacons) {
+    beacons.push_back({{"location", b.location}, {"type", b.data.type}});
+  }
+  return {{"title", fmt::format("Run of {}", s.path)},
+          {"panels", kReportPanels},
+          {"frames", f},
+          {"stations", stations},
+          {"beacons", beacons},
+          {"stops", StopTable(run)}};
+}
+
+void ReplaceOnce(std::string& text, std::string_view marker, const std::string& with) {
+  const size_t at = text.find(marker);
+  if (at != std::string::npos) text.replace(at, marker.size(), with);
+}
+
+}  // namespace
+
+std::string RenderReport(const Scenario& s, const RunResult& run,
+                         const std::vector<ReportFrame>& frames) {
+  std::string page = kReportPage;
+  // "</" inside the data would end the script element early.
+  std::string data = RunData(s, run, frames).dump();
+  for (size_t at = 0; (at = data.find("</", at)) != std::string::npos; at += 3) {
+    data.replace(at, 2, "<\\/");
+  }
+  ReplaceOnce(page, "/*UPLOT_CSS*/", kChartStyle);
+  ReplaceOnce(page, "/*UPLOT_JS*/", kChartScript);
+  ReplaceOnce(page, "/*DATA*/", data);
+  return page;
+}
