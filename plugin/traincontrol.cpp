@@ -18,7 +18,7 @@ namespace {
 constexpr int kInitBrakeFullService = 0;
 constexpr int kInitBrakeEmergency = 1;
 
-// No train has more notches than this; a specification beyond it is
+// No train has more notches than this; vehicle data beyond it is
 // nonsense, and its table would take gigabytes.
 constexpr int64_t kMaxLockEntries = 1024;
 

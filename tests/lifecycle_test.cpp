@@ -66,7 +66,7 @@ TEST_F(Lifecycle, NullArraysKeepWritingToTheReserve) {
   EXPECT_EQ(host.panel[70], kModeUnattended);
 }
 
-TEST_F(Lifecycle, InitializeBeforeTheSpecificationWaitsForIt) {
+TEST_F(Lifecycle, InitializeBeforeTheVehicleDataWaitsForIt) {
   Load();
   Initialize(2);
   EXPECT_FALSE(initialized);
@@ -77,7 +77,7 @@ TEST_F(Lifecycle, InitializeBeforeTheSpecificationWaitsForIt) {
   EXPECT_EQ(gOpts[48].value, 80);
 }
 
-TEST_F(Lifecycle, InitialBrakeModeAndLockTablesFollowTheSpecification) {
+TEST_F(Lifecycle, InitialBrakeModeAndLockTablesFollowTheVehicle) {
   Load();
   SetVehicleSpec({8, 5, 0, 0, 4});
   EXPECT_EQ(gDriver.brake, 9);  // the first initialisation uses mode 1
@@ -86,7 +86,7 @@ TEST_F(Lifecycle, InitialBrakeModeAndLockTablesFollowTheSpecification) {
   ASSERT_NE(powerLock, nullptr);
   for (int i = 0; i <= 5; ++i) EXPECT_EQ(powerLock[i], 0);
   for (int i = 0; i <= 9; ++i) EXPECT_EQ(brakeLock[i], 0);
-  SetVehicleSpec({4, 3, 0, 0, 4});  // only replaces the specification
+  SetVehicleSpec({4, 3, 0, 0, 4});  // only replaces the vehicle data
   EXPECT_EQ(gDriver.brake, 8);
   Initialize(1);
   EXPECT_EQ(gDriver.brake, 5);

@@ -245,7 +245,7 @@ int CheckAbi(const char* path) {
     std::printf("\n");
   }
   CloseLibrary(lib);
-  std::printf("%s\n", failures == 0 ? "abi: all sixteen exports as specified" : "abi: FAILED");
+  std::printf("%s\n", failures == 0 ? "abi: all sixteen exports match their ordinals and stack bytes" : "abi: FAILED");
   return failures == 0 ? 0 : 1;
 }
 #endif
