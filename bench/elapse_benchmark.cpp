@@ -3,7 +3,7 @@
 // repeated with the clock moving on.
 #include <benchmark/benchmark.h>
 
-#include "scenario.h"
+#include "test_line.h"
 
 namespace {
 
@@ -15,7 +15,7 @@ struct Situation {
 // Automatic driving from the start key until the condition holds.
 template <typename Condition>
 void DriveUntil(Situation& s, int32_t stop, Condition reached) {
-  atc = AtcState{};
+  FreshLibrary();
   ReadyAtStart(s.host, kModeAutomatic, 60, stop);
   s.host.AddBeacon(1500, kBeaconBraking, BrakingCurve(1, 30, 1900));
   s.host.KeyDown(0);

@@ -2,10 +2,9 @@
 // the counter "realtime" says how many times faster than real time it runs.
 #include <benchmark/benchmark.h>
 
-#include "corvane.h"
+#include "fresh_library.h"
 #include "scenario.h"
 #include "simulator.h"
-#include "windshield.h"
 
 namespace {
 
@@ -13,9 +12,7 @@ void DemoLine(benchmark::State& bench) {
   const Scenario s = LoadScenario(CORVANE_EXAMPLES_DIR "/demo.toml");
   double simulated = 0;
   for (auto _ : bench) {
-    atc = AtcState{};
-    windshield = WindshieldState{};
-    gState = ATS_VEHICLESTATE{};
+    FreshLibrary();
     const RunResult run = RunScenario(s, LinkedApi());
     simulated += (run.endTimeMs - s.startTimeMs) / 1000.0;
     benchmark::DoNotOptimize(run.frames);

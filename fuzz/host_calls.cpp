@@ -3,10 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
-#include "confload.h"
-#include "corvane.h"
-#include "traincontrol.h"
-#include "windshield.h"
+#include "fresh_library.h"
 
 namespace {
 
@@ -49,28 +46,6 @@ class Reader {
   size_t size_;
   size_t pos_ = 0;
 };
-
-// Everything the library holds, as it is when the library is loaded.
-void FreshLibrary() {
-  Dispose();
-  gTrainspecs = ATS_VEHICLESPEC{};
-  trainspecsSet = false;
-  gState = ATS_VEHICLESTATE{};
-  gHandles = ATS_HANDLES{};
-  initBrake = 1;
-  std::fill(std::begin(memPanelReserve), std::end(memPanelReserve), 0);
-  std::fill(std::begin(memSoundReserve), std::end(memSoundReserve), 0);
-  gPanel = memPanelReserve;
-  gSound = memSoundReserve;
-  std::fill(std::begin(gOpts), std::end(gOpts), OptEntry{});
-  pointersNullified = false;
-  gDriver = DriverHandles{};
-  std::fill(std::begin(reverserLock), std::end(reverserLock), 0);
-  tractionInterlock = false;
-  initialized = false;
-  atc = AtcState{};
-  windshield = WindshieldState{};
-}
 
 void Call(int op, Reader& in, GuardedArray& panel, GuardedArray& sound) {
   switch (op) {

@@ -3,12 +3,11 @@
 #include <fmt/format.h>
 #include <fmt/os.h>
 
-#include "corvane.h"
+#include "fresh_library.h"
 #include "host_call.h"
 #include "host_calls.h"
 #include "scenario.h"
 #include "simulator.h"
-#include "windshield.h"
 
 namespace {
 
@@ -24,9 +23,7 @@ int main(int argc, char** argv) {
   for (int i = 2; i < argc; ++i) {
     Scenario s = LoadScenario(argv[i]);
     s.timeStep = 1.0;
-    atc = AtcState{};
-    windshield = WindshieldState{};
-    gState = ATS_VEHICLESTATE{};
+    FreshLibrary();
     writer = HostCallWriter{};
     RunScenario(s, RecordingApi(LinkedApi(), [](const HostCall& call) { writer.Append(call); }));
     const std::string path = fmt::format("{}/seed-{}", argv[1], i - 1);

@@ -6,7 +6,7 @@
 #include <cstdlib>
 #include <new>
 
-#include "scenario.h"
+#include "test_line.h"
 
 namespace {
 std::atomic<long> allocations{0};

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "channels.h"
-#include "scenario.h"
+#include "test_line.h"
 
 namespace {
 

@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "scenario.h"
+#include "test_line.h"
 
 namespace {
 

@@ -4,7 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "channels.h"
-#include "scenario.h"
+#include "test_line.h"
 
 namespace {
 

@@ -8,10 +8,9 @@
 #include <cstring>
 #include <sstream>
 
-#include "corvane.h"
+#include "fresh_library.h"
 #include "scenario.h"
 #include "simulator.h"
-#include "windshield.h"
 
 namespace {
 
@@ -23,9 +22,7 @@ bool SameCall(const HostCall& a, const HostCall& b) {
 }
 
 TEST(CallLog, RecordedRunReadsBackBitForBit) {
-  atc = AtcState{};
-  windshield = WindshieldState{};
-  gState = ATS_VEHICLESTATE{};
+  FreshLibrary();
   std::vector<HostCall> recorded;
   const Scenario s = LoadScenario(CORVANE_EXAMPLES_DIR "/demo.toml");
   RunScenario(s, RecordingApi(LinkedApi(), [&](const HostCall& c) { recorded.push_back(c); }));

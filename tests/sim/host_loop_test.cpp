@@ -8,11 +8,10 @@
 #include <vector>
 
 #include "channels.h"
-#include "corvane.h"
 #include "dynamics.h"
+#include "fresh_library.h"
 #include "simulator.h"
 #include "summary.h"
-#include "windshield.h"
 
 namespace {
 
@@ -113,13 +112,9 @@ TEST(TrainModelTest, LagResistanceAndConstantSpeed) {
   EXPECT_GT(held.speed, 55);  // released: power accelerates again
 }
 
-// The plug-in's state lives as long as the library; a fresh one per line, as
-// a freshly loaded library would have.
+// A freshly loaded library for each line, as a new simulator process has.
 void ExpectEveryStopMade(const char* file, bool scheduled) {
-  atc = AtcState{};
-  windshield = WindshieldState{};
-  gHandles = ATS_HANDLES{};
-  gState = ATS_VEHICLESTATE{};
+  FreshLibrary();
   const Scenario s = LoadScenario(std::string(CORVANE_EXAMPLES_DIR) + "/" + file);
   const RunResult run = RunScenario(s, LinkedApi());
   ASSERT_EQ(run.stops.size(), s.stations.size());

@@ -1,21 +1,14 @@
-// A fresh train control for each scenario. ctest runs every case in its own
-// process, so the library's other load-time state is fresh as well.
+// A freshly loaded library for each scenario.
 #pragma once
 
 #include <gtest/gtest.h>
 
-#include "corvane.h"
+#include "fresh_library.h"
 #include "train_host.h"
-#include "windshield.h"
 
 class PluginTest : public ::testing::Test {
  protected:
-  PluginTest() {
-    atc = AtcState{};
-    windshield = WindshieldState{};
-    gHandles = ATS_HANDLES{};
-    gState = ATS_VEHICLESTATE{};
-  }
+  PluginTest() { FreshLibrary(); }
 
   TrainHost host{LinkedApi()};
 };
