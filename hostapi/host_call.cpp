@@ -1,5 +1,6 @@
 #include "host_call.h"
 
+#include <cstdio>
 #include <utility>
 
 namespace {
@@ -86,4 +87,11 @@ ATS_HANDLES Invoke(const PluginApi& api, const HostCall& c, int32_t* panel, int3
     default: break;
   }
   return ATS_HANDLES{};
+}
+
+void PrintChangedEntries(const char* what, const int32_t* now, int32_t* seen) {
+  for (int i = 0; i < kChannelCount; ++i) {
+    if (now[i] != seen[i]) std::printf(" %s[%d]=%d", what, i, now[i]);
+    seen[i] = now[i];
+  }
 }

@@ -34,6 +34,13 @@ enum Ordinal : int {
   kSetBeaconData,
 };
 
+// The sound value a host writes back once it has started a sound, so the
+// plug-in's next 1 is a new request.
+constexpr int32_t kSoundStarted = 0;
+
+// Prints " what[i]=v" for each entry that differs from seen, and updates seen.
+void PrintChangedEntries(const char* what, const int32_t* now, int32_t* seen);
+
 // An API that hands every call to the sink and then forwards it to the
 // target. One recorder at a time: the table's functions are plain pointers.
 PluginApi RecordingApi(const PluginApi& target, std::function<void(const HostCall&)> sink);

@@ -17,7 +17,6 @@
 namespace {
 
 constexpr int kExitBadInput = 2;
-constexpr int32_t kSoundStarted = 0;  // written back as the simulator does
 
 bool LoadPlugin(const char* path, PluginApi& api) {
 #if defined(_WIN32)
@@ -32,13 +31,6 @@ bool LoadPlugin(const char* path, PluginApi& api) {
   return library != nullptr && ResolvePluginApi(api, lookup);
 }
 
-void PrintChanges(const char* what, const int32_t* now, int32_t* seen) {
-  for (int i = 0; i < kChannelCount; ++i) {
-    if (now[i] != seen[i]) std::printf(" %s[%d]=%d", what, i, now[i]);
-    seen[i] = now[i];
-  }
-}
-
 void Replay(const std::vector<HostCall>& calls, const PluginApi& api) {
   int32_t panel[kChannelCount]{}, sound[kChannelCount]{};
   int32_t panelSeen[kChannelCount]{}, soundSeen[kChannelCount]{};
@@ -49,8 +41,8 @@ void Replay(const std::vector<HostCall>& calls, const PluginApi& api) {
     if (call.ordinal == kElapse) {
       std::printf(" -> %d %d %d %d", h.brake, h.power, h.reverser, h.constantSpeed);
     }
-    PrintChanges("panel", panel, panelSeen);
-    PrintChanges("sound", sound, soundSeen);
+    PrintChangedEntries("panel", panel, panelSeen);
+    PrintChangedEntries("sound", sound, soundSeen);
     std::printf("\n");
     if (call.ordinal != kElapse) continue;
     for (int32_t& s : sound) {

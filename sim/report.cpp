@@ -5,6 +5,7 @@
 #include <cmath>
 #include <nlohmann/json.hpp>
 
+#include "cab_names.h"
 #include "channels.h"
 #include "summary.h"
 
@@ -103,6 +104,8 @@ nlohmann::json RunData(const Scenario& s, const RunResult& run,
   }
   return {{"title", fmt::format("Run of {}", s.path)},
           {"panels", kReportPanels},
+          {"modes", kModeNames},
+          {"messages", kMessageNames},
           {"frames", f},
           {"stations", stations},
           {"beacons", beacons},

@@ -30,10 +30,6 @@ class Reader {
     }
   }
 
-  const toml::node* Find(const toml::table& table, std::string_view key) const {
-    return table.get(key);
-  }
-
   const toml::node& Required(const toml::table& t, std::string_view key,
                              std::string_view where) const {
     const toml::node* node = t.get(key);
@@ -46,8 +42,7 @@ class Reader {
   }
   double Number(const toml::table& t, std::string_view key, std::string_view where,
                 double fallback) const {
-    const toml::node* node = t.get(key);
-    return node == nullptr ? fallback : NumberAt(*node, Qualified(where, key));
+    return t.contains(key) ? Number(t, key, where) : fallback;
   }
   double NumberAt(const toml::node& node, const std::string& name) const {
     std::optional<double> value = node.value_exact<double>();
@@ -64,8 +59,7 @@ class Reader {
   }
   int32_t Int32(const toml::table& t, std::string_view key, std::string_view where,
                 int32_t fallback) const {
-    const toml::node* node = t.get(key);
-    return node == nullptr ? fallback : Int32At(*node, Qualified(where, key));
+    return t.contains(key) ? Int32(t, key, where) : fallback;
   }
   int32_t Int32At(const toml::node& node, const std::string& name) const {
     const std::optional<int64_t> value = node.value_exact<int64_t>();
@@ -79,7 +73,7 @@ class Reader {
 
   bool Bool(const toml::table& t, std::string_view key, std::string_view where,
             bool fallback) const {
-    const toml::node* node = Find(t, key);
+    const toml::node* node = t.get(key);
     if (node == nullptr) return fallback;
     const std::optional<bool> value = node->value_exact<bool>();
     if (!value) Fail(LineOf(*node), Qualified(where, key), "expected true or false");
@@ -88,7 +82,7 @@ class Reader {
 
   std::optional<std::string> String(const toml::table& t, std::string_view key,
                                     std::string_view where) const {
-    const toml::node* node = Find(t, key);
+    const toml::node* node = t.get(key);
     if (node == nullptr) return std::nullopt;
     const std::optional<std::string> value = node->value_exact<std::string>();
     if (!value) Fail(LineOf(*node), Qualified(where, key), "expected a string");
@@ -104,14 +98,14 @@ class Reader {
     char extra = 0;
     if (std::sscanf(text->c_str(), "%d:%d:%d%c", &h, &m, &s, &extra) != 3 || h < 0 || h > 23 ||
         m < 0 || m > 59 || s < 0 || s > 59) {
-      Fail(LineOf(*Find(t, key)), Qualified(where, key),
+      Fail(LineOf(*t.get(key)), Qualified(where, key),
            fmt::format("\"{}\" is not a time HH:MM:SS", *text));
     }
     return ((h * 60 + m) * 60 + s) * 1000;
   }
 
   const toml::array* Array(const toml::table& t, std::string_view key) const {
-    const toml::node* node = Find(t, key);
+    const toml::node* node = t.get(key);
     if (node == nullptr) return nullptr;
     if (!node->is_array_of_tables())
       Fail(LineOf(*node), key, "expected [[" + std::string(key) + "]] tables");
@@ -119,7 +113,7 @@ class Reader {
   }
 
   const toml::table* Table(const toml::table& t, std::string_view key) const {
-    const toml::node* node = Find(t, key);
+    const toml::node* node = t.get(key);
     if (node == nullptr) return nullptr;
     if (!node->is_table()) Fail(LineOf(*node), key, "expected a table");
     return node->as_table();

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "cab_names.h"
 #include "channels.h"
 #include "dynamics.h"
 
@@ -40,22 +41,6 @@ std::string SoundName(int index) {
     if (n.index == index) return n.name;
   }
   return fmt::format("sound {}", index);
-}
-
-const char* ModeName(int32_t mode) {
-  static constexpr const char* kModes[] = {"automatic",  "supervised manual", "restricted manual",
-                                           "brake hold", "reverse",           "unattended"};
-  return mode >= 0 && mode < 6 ? kModes[mode] : "unknown mode";
-}
-
-const char* MessageName(int32_t message) {
-  static constexpr const char* kMessages[] = {"no message",
-                                              "ready to depart (group 1)",
-                                              "ready to depart (group 2)",
-                                              "unattended running",
-                                              "brake notice",
-                                              "stop without platform doors"};
-  return message >= 0 && message < 6 ? kMessages[message] : "unknown message";
 }
 
 class Host {
@@ -224,10 +209,10 @@ class Host {
       Log(fmt::format("brake {} power {}", handles_.brake, handles_.power));
     }
     if (result_.frames == 1 || panel_[panel::kTrainMode] != mode) {
-      Log(fmt::format("mode: {}", ModeName(panel_[panel::kTrainMode])));
+      Log(fmt::format("mode: {}", NameOf(kModeNames, panel_[panel::kTrainMode])));
     }
     if (panel_[panel::kMessage] != message)
-      Log(fmt::format("message: {}", MessageName(panel_[panel::kMessage])));
+      Log(fmt::format("message: {}", NameOf(kMessageNames, panel_[panel::kMessage])));
     for (int i = 0; i < kChannelCount; ++i) {
       if (sound_[i] != 1) continue;
       Log(fmt::format("sound: {}", SoundName(i)));

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "plugin_api.h"
+#include "host_call.h"
 #include "scenario.h"
 
 struct RunEvent {
@@ -39,10 +39,6 @@ struct RunResult {
   int32_t endTimeMs = 0;
   double endLocation = 0;
 };
-
-// The sound value the host writes back once it has started a sound, so the
-// plug-in's next 1 is a new request.
-constexpr int32_t kSoundStarted = 0;
 
 struct RunHooks {
   std::function<void(const FrameRow&)> frame;                     // every frame, after Elapse

@@ -7,7 +7,7 @@
 #include <cstring>
 #include <string>
 
-#include "plugin_api.h"
+#include "host_call.h"
 #include "train_host.h"
 
 #if defined(_WIN32)
@@ -42,18 +42,12 @@ class Trace {
     std::printf("frame t=%d x=%.9g v=%.9g -> b=%d p=%d r=%d c=%d", given.time, given.location,
                 given.speed, host.handles.brake, host.handles.power, host.handles.reverser,
                 host.handles.constantSpeed);
-    Changes("panel", host.panel, panel_);
-    Changes("sound", host.sound, sound_);
+    PrintChangedEntries("panel", host.panel, panel_);
+    PrintChangedEntries("sound", host.sound, sound_);
     std::printf("\n");
   }
 
  private:
-  static void Changes(const char* what, const int32_t* now, int32_t* seen) {
-    for (int i = 0; i < kChannelCount; ++i) {
-      if (now[i] != seen[i]) std::printf(" %s[%d]=%d", what, i, now[i]);
-      seen[i] = now[i];
-    }
-  }
   int32_t panel_[kChannelCount]{};
   int32_t sound_[kChannelCount]{};
 };
@@ -245,7 +239,9 @@ int CheckAbi(const char* path) {
     std::printf("\n");
   }
   CloseLibrary(lib);
-  std::printf("%s\n", failures == 0 ? "abi: all sixteen exports match their ordinals and stack bytes" : "abi: FAILED");
+  std::printf("%s\n", failures == 0
+                          ? "abi: all sixteen exports match their ordinals and stack bytes"
+                          : "abi: FAILED");
   return failures == 0 ? 0 : 1;
 }
 #endif

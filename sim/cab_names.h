@@ -1,0 +1,17 @@
+// Names of the driving modes and cab messages, for the timeline and the report.
+#pragma once
+
+#include <array>
+#include <cstdint>
+
+inline constexpr std::array<const char*, 6> kModeNames = {
+    "automatic", "supervised manual", "restricted manual", "brake hold", "reverse", "unattended"};
+
+inline constexpr std::array<const char*, 6> kMessageNames = {
+    "no message",   "ready to depart (group 1)",  "ready to depart (group 2)", "unattended running",
+    "brake notice", "stop without platform doors"};
+
+template <size_t N>
+const char* NameOf(const std::array<const char*, N>& names, int32_t value) {
+  return value >= 0 && value < static_cast<int32_t>(N) ? names[value] : "unknown";
+}
