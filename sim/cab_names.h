@@ -4,6 +4,8 @@
 #include <array>
 #include <cstdint>
 
+#include "channels.h"
+
 inline constexpr std::array<const char*, 6> kModeNames = {
     "automatic", "supervised manual", "restricted manual", "brake hold", "reverse", "unattended"};
 
@@ -15,3 +17,21 @@ template <size_t N>
 const char* NameOf(const std::array<const char*, N>& names, int32_t value) {
   return value >= 0 && value < static_cast<int32_t>(N) ? names[value] : "unknown";
 }
+
+// The panels a driver reads in the cab.
+inline constexpr std::array<int32_t, 16> kCabPanels = {panel::kTargetSpeed,
+                                                       panel::kTargetDigitHundreds,
+                                                       panel::kTargetDigitTens,
+                                                       panel::kTargetDigitUnits,
+                                                       panel::kDockedLamp,
+                                                       panel::kPlatformDoorLamp,
+                                                       panel::kDoorsOpenSideMinus,
+                                                       panel::kDoorsOpenSidePlus,
+                                                       panel::kDistanceFirstPlace,
+                                                       panel::kDistanceFirstPlace + 1,
+                                                       panel::kDistanceFirstPlace + 2,
+                                                       panel::kDistanceFirstPlace + 3,
+                                                       panel::kDistanceFirstPlace + 4,
+                                                       panel::kDistanceUnit,
+                                                       panel::kMessage,
+                                                       panel::kTrainMode};

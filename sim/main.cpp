@@ -57,7 +57,7 @@ int main(int argc, char** argv) {
   app.add_option("--csv", csvPath, "Write one row per frame to this file");
   app.add_option("--record", recordPath, "Write every call into the plug-in to this call log");
   app.add_option("--report", reportPath, "Write a report page (one HTML file) of the run");
-  app.add_flag("--check", check, "Exit with status 1 when a stop is missed");
+  app.add_flag("--check", check, "Exit with status 1 when a stop is missed or the run stalls");
   app.add_flag("-q,--quiet", quiet, "Print only warnings and the stop summary");
   try {
     app.parse(argc, argv);
@@ -88,11 +88,11 @@ int main(int argc, char** argv) {
   if (report) frameSinks.push_back([&](const FrameRow& f) { reportFrames.Frame(f); });
   if (csv) {
     csv->print(
-        "time_ms,location_m,speed_kmh,brake,power,reverser,constant_speed,"
+        "time_ms,location_m,speed_kmh,gradient_permille,brake,power,reverser,constant_speed,"
         "target_kmh,message,mode,docked,platform_doors,distance_unit\n");
     frameSinks.push_back([&](const FrameRow& f) {
-      csv->print("{},{:.3f},{:.3f},{},{},{},{},{},{},{},{},{},{}\n", f.timeMs, f.location, f.speed,
-                 f.handles.brake, f.handles.power, f.handles.reverser, f.handles.constantSpeed,
+      csv->print("{},{:.3f},{:.3f},{},{},{},{},{},{},{},{},{},{},{}\n", f.timeMs, f.location,
+                 f.speed, f.permille, f.handles.brake, f.handles.power, f.handles.reverser, f.handles.constantSpeed,
                  f.panel[panel::kTargetSpeed], f.panel[panel::kMessage], f.panel[panel::kTrainMode],
                  f.panel[panel::kDockedLamp], f.panel[panel::kPlatformDoorLamp],
                  f.panel[panel::kDistanceUnit]);
@@ -125,6 +125,7 @@ int main(int argc, char** argv) {
   if (!quiet) PrintTimeline(stdout, run);
   PrintStopSummary(stdout, run);
   if (check) {
+    if (!run.stall.empty()) return kExitMissedStop;
     for (const StopRecord& stop : run.stops) {
       if (!StopMade(stop)) return kExitMissedStop;
     }

@@ -14,25 +14,11 @@ extern const char* const kReportPage;
 extern const char* const kChartScript;
 extern const char* const kChartStyle;
 
-const std::vector<int32_t> kReportPanels = {panel::kTargetSpeed,
-                                            panel::kTargetDigitHundreds,
-                                            panel::kTargetDigitTens,
-                                            panel::kTargetDigitUnits,
-                                            panel::kDockedLamp,
-                                            panel::kPlatformDoorLamp,
-                                            panel::kDoorsOpenSideMinus,
-                                            panel::kDoorsOpenSidePlus,
-                                            panel::kDistanceFirstPlace,
-                                            panel::kDistanceFirstPlace + 1,
-                                            panel::kDistanceFirstPlace + 2,
-                                            panel::kDistanceFirstPlace + 3,
-                                            panel::kDistanceFirstPlace + 4,
-                                            panel::kDistanceUnit,
-                                            panel::kMessage,
-                                            panel::kTrainMode};
+const std::vector<int32_t> kReportPanels(kCabPanels.begin(), kCabPanels.end());
 
 void ReportRecorder::Frame(const FrameRow& row) {
-  ReportFrame frame{row.timeMs, row.location, row.speed, row.handles.brake, row.handles.power, {}};
+  ReportFrame frame{row.timeMs,        row.location,     row.speed, row.permille,
+                    row.handles.brake, row.handles.power, {}};
   for (int32_t p : kReportPanels) frame.cab.push_back(row.panel[p]);
   if (seen_++ % everyNth_ == 0) {
     frames_.push_back(std::move(frame));
@@ -86,6 +72,7 @@ nlohmann::json RunData(const Scenario& s, const RunResult& run,
                        const std::vector<ReportFrame>& frames) {
   nlohmann::json f{{"time", nlohmann::json::array()},  {"location", nlohmann::json::array()},
                    {"speed", nlohmann::json::array()}, {"target", nlohmann::json::array()},
+                   {"gradient", nlohmann::json::array()},
                    {"brake", nlohmann::json::array()}, {"power", nlohmann::json::array()},
                    {"cab", nlohmann::json::array()},   {"limit", LineLimits(s, frames)}};
   for (const ReportFrame& r : frames) {
@@ -93,6 +80,7 @@ nlohmann::json RunData(const Scenario& s, const RunResult& run,
     f["location"].push_back(std::round(r.location * 100) / 100);
     f["speed"].push_back(std::round(r.speed * 100) / 100);
     f["target"].push_back(r.cab[0]);
+    f["gradient"].push_back(r.permille);
     f["brake"].push_back(r.brake);
     f["power"].push_back(r.power);
     f["cab"].push_back(r.cab);

@@ -11,7 +11,7 @@
 // What the page shows of one frame.
 struct ReportFrame {
   int32_t timeMs;
-  double location, speed;
+  double location, speed, permille;
   int32_t brake, power;
   std::vector<int32_t> cab;  // the panels of kReportPanels, in that order
 };

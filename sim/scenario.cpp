@@ -30,6 +30,14 @@ class Reader {
     }
   }
 
+  // Fails at the key's line (the table's, when the key is absent) unless ok.
+  void Expect(bool ok, const toml::table& t, std::string_view key, std::string_view where,
+              std::string_view message) const {
+    if (ok) return;
+    const toml::node* node = t.get(key);
+    Fail(LineOf(node != nullptr ? *node : t), Qualified(where, key), message);
+  }
+
   const toml::node& Required(const toml::table& t, std::string_view key,
                              std::string_view where) const {
     const toml::node* node = t.get(key);
@@ -133,6 +141,8 @@ void ReadVehicle(const Reader& r, const toml::table& t, ATS_VEHICLESPEC& v) {
   v.atsCheckNotch = r.Int32(t, "ats_notch", "vehicle", v.atsCheckNotch);
   v.b67Notch = r.Int32(t, "b67_notch", "vehicle", v.b67Notch);
   v.carCount = r.Int32(t, "cars", "vehicle", v.carCount);
+  r.Expect(v.brakeNotchCount >= 1, t, "brake_notches", "vehicle", "must be at least 1");
+  r.Expect(v.powerNotchCount >= 1, t, "power_notches", "vehicle", "must be at least 1");
 }
 
 void ReadDynamics(const Reader& r, const toml::table& t, Dynamics& d) {
@@ -140,7 +150,7 @@ void ReadDynamics(const Reader& r, const toml::table& t, Dynamics& d) {
   d.accelPerNotch = r.Number(t, "accel_per_notch", "dynamics", d.accelPerNotch);
   d.resistance = r.Number(t, "resistance", "dynamics", d.resistance);
   d.lagSeconds = r.Number(t, "lag", "dynamics", d.lagSeconds);
-  if (d.lagSeconds < 0) r.Fail(LineOf(*t.get("lag")), "dynamics.lag", "must not be negative");
+  r.Expect(d.lagSeconds >= 0, t, "lag", "dynamics", "must not be negative");
   if (const toml::node* node = t.get("decel_by_notch")) {
     const toml::array* list = node->as_array();
     if (list == nullptr || list->size() != d.decelByNotch.size()) {
@@ -153,32 +163,75 @@ void ReadDynamics(const Reader& r, const toml::table& t, Dynamics& d) {
   }
 }
 
+constexpr double kLongestRunSeconds = 7 * 24 * 3600;
+
 void ReadRun(const Reader& r, const toml::table& t, Scenario& s) {
-  r.OnlyKeys(
-      t, "run",
-      {"time_step", "start_location", "start_time", "start_speed", "end_location", "max_duration"});
+  r.OnlyKeys(t, "run",
+             {"time_step", "time_step_jitter", "seed", "start_location", "start_time",
+              "start_speed", "end_location", "max_duration", "stall_after"});
   s.timeStep = r.Number(t, "time_step", "run", s.timeStep);
-  if (!(s.timeStep > 0) || s.timeStep > 1) {
-    r.Fail(LineOf(*t.get("time_step")), "run.time_step", "must lie in (0, 1] seconds");
+  r.Expect(s.timeStep > 0 && s.timeStep <= 1, t, "time_step", "run", "must lie in (0, 1] seconds");
+  s.timeStepJitter = r.Number(t, "time_step_jitter", "run", s.timeStepJitter);
+  r.Expect(s.timeStepJitter >= 0 && s.timeStepJitter < 1, t, "time_step_jitter", "run",
+           "must lie in [0, 1)");
+  if (const toml::node* seed = t.get("seed")) {
+    const std::optional<int64_t> value = seed->value_exact<int64_t>();
+    if (!value) r.Fail(LineOf(*seed), "run.seed", "expected an integer");
+    s.seed = static_cast<uint64_t>(*value);
   }
   s.startLocation = r.Number(t, "start_location", "run", 0);
   s.startTimeMs = r.TimeOfDay(t, "start_time", "run").value_or(0);
   s.startSpeed = r.Number(t, "start_speed", "run", 0);
   s.endLocation = r.Number(t, "end_location", "run");
-  s.maxSeconds = r.Number(t, "max_duration", "run", s.maxSeconds);
-  if (s.endLocation <= s.startLocation) {
-    r.Fail(LineOf(*t.get("end_location")), "run.end_location",
+  r.Expect(s.endLocation > s.startLocation, t, "end_location", "run",
            "must lie beyond run.start_location");
-  }
+  s.maxSeconds = r.Number(t, "max_duration", "run", s.maxSeconds);
+  r.Expect(s.maxSeconds > 0 && s.maxSeconds <= kLongestRunSeconds, t, "max_duration", "run",
+           "must lie in (0, 604800] seconds (seven days)");
+  s.stallAfterSeconds = r.Number(t, "stall_after", "run", s.stallAfterSeconds);
+  r.Expect(s.stallAfterSeconds > 0, t, "stall_after", "run", "must be more than 0 seconds");
 }
 
 void ReadDoors(const Reader& r, const toml::table& t, DoorBehaviour& d) {
-  r.OnlyKeys(t, "doors", {"automatic", "dwell", "window", "start_key", "start_delay"});
+  r.OnlyKeys(t, "doors",
+             {"automatic", "dwell", "window", "start_key", "start_delay", "correct_short_stops"});
   d.automatic = r.Bool(t, "automatic", "doors", d.automatic);
   d.dwellSeconds = r.Number(t, "dwell", "doors", d.dwellSeconds);
   d.window = r.Number(t, "window", "doors", d.window);
   d.startKey = r.Bool(t, "start_key", "doors", d.startKey);
   d.startDelaySeconds = r.Number(t, "start_delay", "doors", d.startDelaySeconds);
+  d.correctShortStops = r.Bool(t, "correct_short_stops", "doors", d.correctShortStops);
+}
+
+constexpr double kSteepestPermille = 100;
+constexpr double kLongestPauseSeconds = 10;
+
+void ReadGradients(const Reader& r, const toml::array& list, Scenario& s) {
+  for (const toml::node& node : list) {
+    const toml::table& t = *node.as_table();
+    r.OnlyKeys(t, "gradient", {"from", "permille"});
+    const Gradient g{r.Number(t, "from", "gradient"), r.Number(t, "permille", "gradient"),
+                     LineOf(t)};
+    r.Expect(std::fabs(g.permille) <= kSteepestPermille, t, "permille", "gradient",
+             "must lie within -100 to 100 per mille");
+    r.Expect(s.gradients.empty() || g.from > s.gradients.back().from, t, "from", "gradient",
+             "gradients must be listed in location order");
+    s.gradients.push_back(g);
+  }
+}
+
+void ReadPauses(const Reader& r, const toml::array& list, Scenario& s) {
+  for (const toml::node& node : list) {
+    const toml::table& t = *node.as_table();
+    r.OnlyKeys(t, "pause", {"time", "duration"});
+    const Pause p{r.Number(t, "time", "pause"), r.Number(t, "duration", "pause"), LineOf(t)};
+    r.Expect(p.atSeconds >= 0, t, "time", "pause", "must not be negative");
+    r.Expect(p.seconds > 0 && p.seconds <= kLongestPauseSeconds, t, "duration", "pause",
+             "must lie in (0, 10] seconds");
+    s.pauses.push_back(p);
+  }
+  std::stable_sort(s.pauses.begin(), s.pauses.end(),
+                   [](const Pause& a, const Pause& b) { return a.atSeconds < b.atSeconds; });
 }
 
 void ReadBeacons(const Reader& r, const toml::array& list, Scenario& s) {
@@ -264,7 +317,9 @@ Scenario ParseScenario(std::string_view text, const std::string& path) {
   } catch (const toml::parse_error& e) {
     r.Fail(static_cast<int>(e.source().begin.line), "syntax", e.description());
   }
-  r.OnlyKeys(root, "", {"vehicle", "dynamics", "run", "doors", "beacon", "station", "action"});
+  r.OnlyKeys(root, "",
+             {"vehicle", "dynamics", "run", "doors", "beacon", "station", "action", "gradient",
+              "pause"});
   Scenario s;
   s.path = path;
   const toml::table* run = r.Table(root, "run");
@@ -276,6 +331,8 @@ Scenario ParseScenario(std::string_view text, const std::string& path) {
   if (const toml::array* a = r.Array(root, "beacon")) ReadBeacons(r, *a, s);
   if (const toml::array* a = r.Array(root, "station")) ReadStations(r, *a, s);
   if (const toml::array* a = r.Array(root, "action")) ReadTimeline(r, *a, s);
+  if (const toml::array* a = r.Array(root, "gradient")) ReadGradients(r, *a, s);
+  if (const toml::array* a = r.Array(root, "pause")) ReadPauses(r, *a, s);
   return s;
 }
 

@@ -25,6 +25,20 @@ struct Dynamics {
   double lagSeconds = 0.6;   // first-order lag of the notch response
 };
 
+// The grade from a location on, until the next one; level before the first.
+struct Gradient {
+  double from;      // m
+  double permille;  // positive rising in the running direction
+  int line;
+};
+
+// A frame in which the host stops calling, as while it loads scenery.
+struct Pause {
+  double atSeconds;  // from the start of the run
+  double seconds;    // how long the frame lasts
+  int line;
+};
+
 struct RouteBeacon {
   double location;
   ATS_BEACONDATA data;
@@ -55,18 +69,28 @@ struct DoorBehaviour {
   double window = 1.0;       // metres either side of the stopping point
   bool startKey = true;      // the driver presses the start key when ready
   double startDelaySeconds = 2;
+  // The driver moves a train that stopped short up to the stopping point
+  // with the start key, at most this many times a stop.
+  bool correctShortStops = true;
 };
+
+constexpr int kMaxCorrections = 3;
 
 struct Scenario {
   std::string path;
   ATS_VEHICLESPEC vehicle{8, 5, 2, 3, 6};
   Dynamics dynamics;
   double timeStep = 1.0 / 60;
+  double timeStepJitter = 0;  // each step drawn from timeStep × [1 - j, 1 + j]
+  uint64_t seed = 1;          // of that draw
+  std::vector<Pause> pauses;  // in time order
   double startLocation = 0;
   int32_t startTimeMs = 0;
   double startSpeed = 0;
   double endLocation = 0;
   double maxSeconds = 3600;
+  double stallAfterSeconds = 120;  // standing with nothing pending ends the run
+  std::vector<Gradient> gradients;  // in location order
   std::vector<RouteBeacon> beacons;  // in location order
   std::vector<Station> stations;     // in location order
   std::vector<Action> timeline;

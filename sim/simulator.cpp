@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <random>
 
 #include "cab_names.h"
 #include "channels.h"
@@ -14,6 +15,11 @@ namespace {
 constexpr double kStopSearch = 50.0;         // metres around a stopping point
 constexpr double kTerminusIdleSeconds = 30;  // the run ends this long after the last stop
 constexpr int kProgressFrames = 6000;
+constexpr double kLongestPhysicsStep = 0.05;  // seconds; longer frames are integrated in parts
+// The cab shows the target truncated to whole km/h; above it by this much
+// the train is really over the target.
+constexpr double kOverTarget = 2.0;
+constexpr int32_t kStartKeyTarget = 4;  // km/h: the plug-in departs by the start key above it
 
 std::string SoundName(int index) {
   struct Name {
@@ -43,13 +49,33 @@ std::string SoundName(int index) {
   return fmt::format("sound {}", index);
 }
 
+// Draws the host's frame steps: uneven by the jitter, and the pauses.
+class FrameClock {
+ public:
+  explicit FrameClock(const Scenario& s) : s_(s), random_(s.seed) {}
+
+  // The next frame's step, given the time run so far; a pause when one is due.
+  double NextStep(double elapsed, bool& paused) {
+    paused = nextPause_ < s_.pauses.size() && elapsed >= s_.pauses[nextPause_].atSeconds;
+    if (paused) return s_.pauses[nextPause_++].seconds;
+    if (s_.timeStepJitter == 0) return s_.timeStep;
+    const double unit = static_cast<double>(random_() >> 11) * 0x1p-53;  // [0, 1)
+    return s_.timeStep * (1 + s_.timeStepJitter * (2 * unit - 1));
+  }
+
+ private:
+  const Scenario& s_;
+  std::mt19937_64 random_;  // its sequence is fixed by the standard
+  size_t nextPause_ = 0;
+};
+
 class Host {
  public:
   Host(const Scenario& s, const PluginApi& api, const RunHooks& hooks)
-      : s_(s), api_(api), hooks_(hooks), model_(s.dynamics) {
+      : s_(s), api_(api), hooks_(hooks), model_(s.dynamics, s.gradients), clock_(s) {
     motion_.location = s.startLocation;
     motion_.speed = s.startSpeed;
-    for (const Station& st : s.stations) result_.stops.push_back({&st, {}, {}, {}, {}, {}});
+    for (const Station& st : s.stations) result_.stops.push_back({&st});
     std::fill(std::begin(panel_), std::end(panel_), 0);
     std::fill(std::begin(sound_), std::end(sound_), 0);
   }
@@ -58,14 +84,15 @@ class Host {
     api_.Load();
     api_.SetVehicleSpec(s_.vehicle);
     api_.Initialize(1);
-    const long maxFrames = static_cast<long>(s_.maxSeconds / s_.timeStep);
-    for (long n = 0; n < maxFrames && !Finished(); ++n) {
+    for (long n = 0; !Finished(); ++n) {
       if (n > 0) Move();
-      TimeNow(n);
+      timeMs_ = s_.startTimeMs + static_cast<int32_t>(std::lround(elapsed_ * 1000));
       PassBeacons();
       RunTimeline();
       OperateDoors();
       Frame();
+      WatchTheRunIn();
+      WatchForStall();
       if (hooks_.progress && n % kProgressFrames == 0) {
         hooks_.progress((motion_.location - s_.startLocation) / (s_.endLocation - s_.startLocation),
                         timeMs_);
@@ -83,13 +110,15 @@ class Host {
     result_.events.push_back({timeMs_, motion_.location, speed, std::move(text)});
   }
 
-  void TimeNow(long frame) {
-    timeMs_ = s_.startTimeMs + static_cast<int32_t>(std::lround(frame * s_.timeStep * 1000));
-  }
-
+  // The world moves on under the last handles; a long frame in short steps.
   void Move() {
+    bool paused = false;
+    const double step = clock_.NextStep(elapsed_, paused);
+    if (paused) Log(fmt::format("host pauses: the next frame comes {:.3f} s later", step));
     lastLocation_ = motion_.location;
-    model_.Step(motion_, handles_, s_.timeStep);
+    const int parts = static_cast<int>(std::ceil(step / kLongestPhysicsStep));
+    for (int i = 0; i < parts; ++i) model_.Step(motion_, handles_, step / parts);
+    elapsed_ += step;
   }
 
   void PassBeacons() {
@@ -111,6 +140,7 @@ class Host {
       if (!due) return;
       ++nextAction_;
       Apply(a);
+      somethingHappened_ = true;
     }
   }
 
@@ -141,12 +171,21 @@ class Host {
   void OpenDoors() {
     api_.DoorOpen();
     doorsOpen_ = true;
+    somethingHappened_ = true;
     Log("doors open");
   }
   void CloseDoors() {
     api_.DoorClose();
     doorsOpen_ = false;
+    somethingHappened_ = true;
     Log("doors closed");
+  }
+
+  void PressStartKey(std::string why) {
+    lastStartKeyMs_ = timeMs_;
+    api_.KeyDown(0);
+    api_.KeyUp(0);
+    Log("driver presses the start key" + why);
   }
 
   StopRecord* StopHere() {
@@ -161,7 +200,8 @@ class Host {
     StopRecord* stop = StopHere();
     if (stop == nullptr) return;
     const bool standing = motion_.speed == 0;
-    if (standing && !stop->stoppedAt && lastLocation_ != motion_.location) {
+    const bool doorsWorked = stop->doorsOpenMs || stop->doorsClosedMs;
+    if (standing && !doorsWorked && lastLocation_ != motion_.location) {
       stop->stoppedAt = motion_.location;
       stop->arrivalMs = timeMs_;
       Log(fmt::format("stopped at {} ({:+.0f} cm)", stop->station->name,
@@ -175,8 +215,15 @@ class Host {
       }
       return;
     }
-    const bool atPlatform = std::fabs(*stop->stoppedAt - stop->station->stop) <= s_.doors.window;
-    if (s_.doors.automatic && atPlatform && !stop->doorsOpenMs) {
+    const double shortBy = stop->station->stop - *stop->stoppedAt;
+    if (CorrectionDue(*stop, shortBy)) {
+      if (!Waited(*stop->arrivalMs) || timeMs_ - lastStartKeyMs_ < 1000) return;
+      ++stop->corrections;
+      PressStartKey(fmt::format(" to close up to {} ({:.2f} m short)", stop->station->name,
+                                shortBy));
+      return;  // the doors wait for the train to stand at the platform
+    }
+    if (s_.doors.automatic && std::fabs(shortBy) <= s_.doors.window && !stop->doorsOpenMs) {
       OpenDoors();
       stop->doorsOpenMs = timeMs_;
     }
@@ -185,15 +232,24 @@ class Host {
       CloseDoors();
       stop->doorsClosedMs = timeMs_;
     }
-    const bool ready = panel_[panel::kMessage] == 1 || panel_[panel::kMessage] == 2;
-    if (s_.doors.startKey && ready && stop->doorsClosedMs && panel_[panel::kTrainMode] == 0 &&
-        timeMs_ - *stop->doorsClosedMs >= s_.doors.startDelaySeconds * 1000 &&
-        timeMs_ - lastStartKeyMs_ >= 1000) {
-      lastStartKeyMs_ = timeMs_;
-      api_.KeyDown(0);
-      api_.KeyUp(0);
-      Log("driver presses the start key");
+    const int32_t message = panel_[panel::kMessage];
+    const bool ready = message == 1 || message == 2;
+    if (s_.doors.startKey && ready && panel_[panel::kTrainMode] == 0 && stop->doorsClosedMs &&
+        Waited(*stop->doorsClosedMs) && timeMs_ - lastStartKeyMs_ >= 1000) {
+      PressStartKey("");
     }
+  }
+
+  // A driver in automatic mode moves a train up that stopped short, before
+  // working the doors, when the cab's target allows a start-key departure.
+  bool CorrectionDue(const StopRecord& stop, double shortBy) const {
+    return s_.doors.startKey && s_.doors.correctShortStops && !stop.doorsOpenMs &&
+           !stop.doorsClosedMs && shortBy > kDockedWindow && stop.corrections < kMaxCorrections &&
+           panel_[panel::kTrainMode] == 0 && panel_[panel::kTargetSpeed] >= kStartKeyTarget;
+  }
+
+  bool Waited(int32_t sinceMs) const {
+    return timeMs_ - sinceMs >= s_.doors.startDelaySeconds * 1000;
   }
 
   void Frame() {
@@ -218,22 +274,104 @@ class Host {
       Log(fmt::format("sound: {}", SoundName(i)));
       sound_[i] = kSoundStarted;
     }
-    if (hooks_.frame) hooks_.frame({timeMs_, motion_.location, motion_.speed, handles_, panel_});
+    if (hooks_.frame) {
+      hooks_.frame({timeMs_, motion_.location, motion_.speed, model_.PermilleAt(motion_.location),
+                    handles_, panel_});
+    }
+  }
+
+  // For the summary: how the train ran into the next stop.
+  void WatchTheRunIn() {
+    for (StopRecord& r : result_.stops) {
+      if (r.stoppedAt || motion_.location >= r.station->stop + kStopSearch) continue;
+      if (r.crossedAtKmh) return;  // running past it: no stop's run-in
+      if (lastLocation_ < r.station->stop && motion_.location >= r.station->stop) {
+        r.crossedAtKmh = motion_.speed;
+      }
+      const double over = motion_.speed - panel_[panel::kTargetSpeed];
+      if (over >= kOverTarget) {
+        if (!r.overTargetFrom) r.overTargetFrom = motion_.location;
+        r.overTargetTo = motion_.location;
+        r.overTargetBy = std::max(r.overTargetBy, over);
+      }
+      return;
+    }
+  }
+
+  // Ends a run whose train stands with nothing left that could move it.
+  void WatchForStall() {
+    int32_t cab[kCabPanels.size()];
+    for (size_t i = 0; i < kCabPanels.size(); ++i) cab[i] = panel_[kCabPanels[i]];
+    const bool outputsChanged =
+        handles_.brake != lastHandles_.brake || handles_.power != lastHandles_.power ||
+        handles_.reverser != lastHandles_.reverser ||
+        handles_.constantSpeed != lastHandles_.constantSpeed ||
+        !std::equal(std::begin(cab), std::end(cab), std::begin(lastCab_));
+    lastHandles_ = handles_;
+    std::copy(std::begin(cab), std::end(cab), std::begin(lastCab_));
+    if (motion_.speed != 0 || outputsChanged || somethingHappened_ || SomethingPending()) {
+      stillSince_ = elapsed_;
+    }
+    somethingHappened_ = false;
+    if (elapsed_ - stillSince_ >= s_.stallAfterSeconds) {
+      result_.stall = fmt::format("stalled at {:.1f} m: {}", motion_.location, WhyStill());
+      Log(result_.stall);
+    }
+  }
+
+  // A timed action, the doors closing after the dwell, or a departure time.
+  bool SomethingPending() {
+    if (nextAction_ < s_.timeline.size() && s_.timeline[nextAction_].atSeconds) return true;
+    const StopRecord* stop = StopHere();
+    if (stop == nullptr) return false;
+    const bool dwelling = s_.doors.automatic && stop->doorsOpenMs && !stop->doorsClosedMs;
+    return dwelling || (stop->station->departureMs && *stop->station->departureMs > timeMs_);
+  }
+
+  std::string WhyStill() {
+    const StopRecord* stop = StopHere();
+    const std::string doors = doorsOpen_ ? "doors open" : "doors closed";
+    if (stop == nullptr || !stop->stoppedAt) {
+      const auto ahead = std::find_if(result_.stops.begin(), result_.stops.end(), [&](auto& r) {
+        return r.station->stop > motion_.location;
+      });
+      const std::string where =
+          ahead == result_.stops.end()
+              ? std::string("stopped past the last station")
+              : fmt::format("stopped {:.1f} m before {}", ahead->station->stop - motion_.location,
+                            ahead->station->name);
+      return fmt::format("{}, {}, brake {} power {}", where, doors, handles_.brake, handles_.power);
+    }
+    const double off = *stop->stoppedAt - stop->station->stop;
+    const std::string where =
+        fmt::format("stopped {:.2f} m {} {}", std::fabs(off), off < 0 ? "short of" : "beyond",
+                    stop->station->name);
+    if (!stop->doorsOpenMs && !stop->doorsClosedMs) return where + ", doors never opened";
+    return fmt::format("{}, {}, no departure", where, doors);
   }
 
   bool Finished() {
-    if (motion_.location >= s_.endLocation) return true;
+    if (!result_.stall.empty()) return End(RunEnd::Stalled);
+    if (motion_.location >= s_.endLocation) return End(RunEnd::EndOfLine);
+    // The next frame would come at or after the end of the run.
+    if (elapsed_ + s_.timeStep >= s_.maxSeconds - 1e-9) return End(RunEnd::MaxDuration);
     if (result_.stops.empty()) return false;
     const StopRecord& last = result_.stops.back();
     return last.doorsClosedMs && motion_.speed == 0 &&
-           timeMs_ - *last.doorsClosedMs >= kTerminusIdleSeconds * 1000;
+           timeMs_ - *last.doorsClosedMs >= kTerminusIdleSeconds * 1000 && End(RunEnd::Terminus);
+  }
+  bool End(RunEnd why) {
+    result_.end = why;
+    return true;
   }
 
   const Scenario& s_;
   PluginApi api_;
   const RunHooks& hooks_;
   TrainModel model_;
+  FrameClock clock_;
   TrainMotion motion_;
+  double elapsed_ = 0;  // seconds since the start of the run
   double lastLocation_ = 0;
   ATS_HANDLES handles_{};
   int32_t panel_[kChannelCount];
@@ -243,6 +381,11 @@ class Host {
   bool doorsOpen_ = true;  // a train starts with its doors open
   size_t nextBeacon_ = 0;
   size_t nextAction_ = 0;
+  // What the stall watch compares from frame to frame.
+  ATS_HANDLES lastHandles_{};
+  int32_t lastCab_[kCabPanels.size()] = {};
+  bool somethingHappened_ = false;
+  double stillSince_ = 0;
   RunResult result_;
 };
 

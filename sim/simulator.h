@@ -11,6 +11,9 @@
 #include "host_call.h"
 #include "scenario.h"
 
+// Where the cab's docked lamp lights: metres either side of the stopping point.
+constexpr double kDockedWindow = 0.5;
+
 struct RunEvent {
   int32_t timeMs;
   double location;
@@ -20,17 +23,25 @@ struct RunEvent {
 
 struct StopRecord {
   const Station* station;
-  std::optional<double> stoppedAt;
+  std::optional<double> stoppedAt;  // where the train last came to rest there
   std::optional<int32_t> arrivalMs, doorsOpenMs, doorsClosedMs, departureMs;
+  int corrections = 0;                // start-key presses to close up to the stop
+  std::optional<double> crossedAtKmh;  // speed as the train crossed the stopping point
+  // Where the train ran faster than the cab's target on its way in.
+  std::optional<double> overTargetFrom, overTargetTo;
+  double overTargetBy = 0;  // km/h at most
 };
 
 struct FrameRow {
   int32_t timeMs;
   double location;
   double speed;
+  double permille;  // grade under the train
   ATS_HANDLES handles;
   const int32_t* panel;
 };
+
+enum class RunEnd { EndOfLine, Terminus, MaxDuration, Stalled };
 
 struct RunResult {
   std::vector<RunEvent> events;
@@ -38,6 +49,8 @@ struct RunResult {
   long frames = 0;
   int32_t endTimeMs = 0;
   double endLocation = 0;
+  RunEnd end = RunEnd::MaxDuration;
+  std::string stall;  // "stalled at 2148.9 m: stopped 1.11 m short of Birchfield, ..."
 };
 
 struct RunHooks {

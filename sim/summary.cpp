@@ -8,6 +8,29 @@ bool StopMade(const StopRecord& stop) {
   return stop.stoppedAt && std::fabs(*stop.stoppedAt - stop.station->stop) <= kDockedWindow;
 }
 
+std::string MissedBecause(const StopRecord& r, const RunResult& run) {
+  if (StopMade(r)) return "";
+  if (!r.stoppedAt && r.crossedAtKmh) {
+    return fmt::format("passed without stopping at {:.1f} km/h", *r.crossedAtKmh);
+  }
+  if (!r.stoppedAt) {
+    return run.stall.empty() ? fmt::format("not reached: the run ended at {:.1f} m", run.endLocation)
+                             : "not reached: the run " + run.stall;
+  }
+  const double off = *r.stoppedAt - r.station->stop;
+  const std::string tries =
+      r.corrections > 0 ? fmt::format(" after {} correction{}", r.corrections,
+                                      r.corrections == 1 ? "" : "s")
+                        : "";
+  if (off < 0) return fmt::format("stopped {:.2f} m short{}", -off, tries);
+  const std::string over =
+      r.overTargetFrom ? fmt::format("above the cab's target from {:.0f} to {:.0f} m, by up to "
+                                     "{:.1f} km/h",
+                                     *r.overTargetFrom, *r.overTargetTo, r.overTargetBy)
+                       : "never above the cab's target";
+  return fmt::format("overran by {:.2f} m{}; {}", off, tries, over);
+}
+
 void PrintTimeline(std::FILE* out, const RunResult& run) {
   for (const RunEvent& e : run.events) {
     fmt::print(out, "{}  {:9.1f} m  {:5.1f} km/h  {}\n", FormatTime(e.timeMs), e.location, e.speed,
@@ -24,9 +47,9 @@ std::string Optional(const std::optional<int32_t>& ms) {
 }  // namespace
 
 void PrintStopSummary(std::FILE* out, const RunResult& run) {
-  fmt::print(out, "\n{:<16} {:>9} {:>10} {:>9} {:>6} {:>6} {:>9} {:>9} {:>7}\n", "station",
-             "stop m", "stopped m", "error cm", "docked", "dwell", "departed", "schedule",
-             "late s");
+  fmt::print(out, "\n{:<16} {:>9} {:>10} {:>9} {:>6} {:>5} {:>6} {:>9} {:>9} {:>7}\n", "station",
+             "stop m", "stopped m", "error cm", "docked", "moves", "dwell", "departed",
+             "schedule", "late s");
   for (const StopRecord& r : run.stops) {
     const std::string stopped = r.stoppedAt ? fmt::format("{:.2f}", *r.stoppedAt) : "-";
     const std::string error =
@@ -39,10 +62,15 @@ void PrintStopSummary(std::FILE* out, const RunResult& run) {
         r.departureMs && r.station->departureMs
             ? fmt::format("{:+.0f}", (*r.departureMs - *r.station->departureMs) / 1000.0)
             : "-";
-    fmt::print(out, "{:<16} {:>9.1f} {:>10} {:>9} {:>6} {:>6} {:>9} {:>9} {:>7}\n", r.station->name,
-               r.station->stop, stopped, error, StopMade(r) ? "yes" : "NO", dwell,
-               Optional(r.departureMs), Optional(r.station->departureMs), late);
+    fmt::print(out, "{:<16} {:>9.1f} {:>10} {:>9} {:>6} {:>5} {:>6} {:>9} {:>9} {:>7}\n",
+               r.station->name, r.station->stop, stopped, error, StopMade(r) ? "yes" : "NO",
+               r.corrections, dwell, Optional(r.departureMs), Optional(r.station->departureMs),
+               late);
   }
+  for (const StopRecord& r : run.stops) {
+    if (!StopMade(r)) fmt::print(out, "missed {}: {}\n", r.station->name, MissedBecause(r, run));
+  }
+  if (!run.stall.empty()) fmt::print(out, "{}\n", run.stall);
   fmt::print(
       out, "\n{} frames, {} of simulated time, ended at {:.1f} m\n", run.frames,
       FormatTime(run.endTimeMs - (run.events.empty() ? 0 : run.events.front().timeMs)).substr(0, 8),

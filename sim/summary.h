@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdio>
+#include <string>
 
 #include "simulator.h"
 
@@ -10,4 +11,6 @@ void PrintStopSummary(std::FILE* out, const RunResult& run);
 
 // A stop is made when the train came to rest within the docked window.
 bool StopMade(const StopRecord& stop);
-constexpr double kDockedWindow = 0.5;  // metres either side of the stopping point
+
+// Why a stop was missed, in words; empty for a stop made.
+std::string MissedBecause(const StopRecord& stop, const RunResult& run);

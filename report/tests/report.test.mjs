@@ -44,7 +44,7 @@ test("the speed plot has a point for every kept frame", async () => {
   const n = rows.length;
   assert.equal(points, Math.ceil(n / 6) + ((n - 1) % 6 ? 1 : 0));
   const canvases = await page.$$eval("canvas", cs => cs.map(c => c.width * c.height));
-  assert.equal(canvases.length, 2);
+  assert.equal(canvases.length, 3);
   assert.ok(canvases.every(area => area > 0));
 });
 

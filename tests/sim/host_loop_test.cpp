@@ -56,7 +56,7 @@ TEST(HostLoop, CallsFollowTheHostsLifecycleAndFrameOrder) {
   s.maxSeconds = 2;
   s.doors.automatic = false;
   s.beacons.push_back({0.0, ATS_BEACONDATA{15, 0, 0, 60}, 1});
-  s.beacons.push_back({0.01, ATS_BEACONDATA{13, 0, 0, 12}, 2});  // reached by the first move
+  s.beacons.push_back({0.001, ATS_BEACONDATA{13, 0, 0, 12}, 2});  // reached by the first move
   s.timeline.push_back({0.0, std::nullopt, ActionKind::Brake, 8, 3});
   s.timeline.push_back({0.5, std::nullopt, ActionKind::Key, 2, 4});
   fake::calls.clear();
