@@ -4,9 +4,8 @@
 #include <cmath>
 
 double TrainModel::PermilleAt(double location) const {
-  const auto after = std::upper_bound(
-      gradients_.begin(), gradients_.end(), location,
-      [](double at, const Gradient& g) { return at < g.from; });
+  const auto after = std::upper_bound(gradients_.begin(), gradients_.end(), location,
+                                      [](double at, const Gradient& g) { return at < g.from; });
   return after == gradients_.begin() ? 0.0 : std::prev(after)->permille;
 }
 
@@ -25,8 +24,8 @@ double TrainModel::NotchEffort(const TrainMotion& m, const ATS_HANDLES& h) {
 
 void TrainModel::Step(TrainMotion& m, const ATS_HANDLES& h, double dt) {
   const double target = NotchEffort(m, h);
-  effort_ = d_.lagSeconds > 0 ? effort_ + (target - effort_) * std::min(1.0, dt / d_.lagSeconds)
-                              : target;
+  effort_ =
+      d_.lagSeconds > 0 ? effort_ + (target - effort_) * std::min(1.0, dt / d_.lagSeconds) : target;
   const double before = m.speed;
   if (m.speed == 0 && h.brake > 0) return;  // the brakes hold a standing train
 

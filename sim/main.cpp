@@ -92,10 +92,10 @@ int main(int argc, char** argv) {
         "target_kmh,message,mode,docked,platform_doors,distance_unit\n");
     frameSinks.push_back([&](const FrameRow& f) {
       csv->print("{},{:.3f},{:.3f},{},{},{},{},{},{},{},{},{},{},{}\n", f.timeMs, f.location,
-                 f.speed, f.permille, f.handles.brake, f.handles.power, f.handles.reverser, f.handles.constantSpeed,
-                 f.panel[panel::kTargetSpeed], f.panel[panel::kMessage], f.panel[panel::kTrainMode],
-                 f.panel[panel::kDockedLamp], f.panel[panel::kPlatformDoorLamp],
-                 f.panel[panel::kDistanceUnit]);
+                 f.speed, f.permille, f.handles.brake, f.handles.power, f.handles.reverser,
+                 f.handles.constantSpeed, f.panel[panel::kTargetSpeed], f.panel[panel::kMessage],
+                 f.panel[panel::kTrainMode], f.panel[panel::kDockedLamp],
+                 f.panel[panel::kPlatformDoorLamp], f.panel[panel::kDistanceUnit]);
     });
   }
   if (!frameSinks.empty()) {

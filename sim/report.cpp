@@ -17,7 +17,7 @@ extern const char* const kChartStyle;
 const std::vector<int32_t> kReportPanels(kCabPanels.begin(), kCabPanels.end());
 
 void ReportRecorder::Frame(const FrameRow& row) {
-  ReportFrame frame{row.timeMs,        row.location,     row.speed, row.permille,
+  ReportFrame frame{row.timeMs,        row.location,      row.speed, row.permille,
                     row.handles.brake, row.handles.power, {}};
   for (int32_t p : kReportPanels) frame.cab.push_back(row.panel[p]);
   if (seen_++ % everyNth_ == 0) {
@@ -70,11 +70,11 @@ nlohmann::json StopTable(const RunResult& run) {
 
 nlohmann::json RunData(const Scenario& s, const RunResult& run,
                        const std::vector<ReportFrame>& frames) {
-  nlohmann::json f{{"time", nlohmann::json::array()},  {"location", nlohmann::json::array()},
-                   {"speed", nlohmann::json::array()}, {"target", nlohmann::json::array()},
-                   {"gradient", nlohmann::json::array()},
-                   {"brake", nlohmann::json::array()}, {"power", nlohmann::json::array()},
-                   {"cab", nlohmann::json::array()},   {"limit", LineLimits(s, frames)}};
+  nlohmann::json f{{"time", nlohmann::json::array()},     {"location", nlohmann::json::array()},
+                   {"speed", nlohmann::json::array()},    {"target", nlohmann::json::array()},
+                   {"gradient", nlohmann::json::array()}, {"brake", nlohmann::json::array()},
+                   {"power", nlohmann::json::array()},    {"cab", nlohmann::json::array()},
+                   {"limit", LineLimits(s, frames)}};
   for (const ReportFrame& r : frames) {
     f["time"].push_back(r.timeMs);
     f["location"].push_back(std::round(r.location * 100) / 100);

@@ -317,9 +317,9 @@ Scenario ParseScenario(std::string_view text, const std::string& path) {
   } catch (const toml::parse_error& e) {
     r.Fail(static_cast<int>(e.source().begin.line), "syntax", e.description());
   }
-  r.OnlyKeys(root, "",
-             {"vehicle", "dynamics", "run", "doors", "beacon", "station", "action", "gradient",
-              "pause"});
+  r.OnlyKeys(
+      root, "",
+      {"vehicle", "dynamics", "run", "doors", "beacon", "station", "action", "gradient", "pause"});
   Scenario s;
   s.path = path;
   const toml::table* run = r.Table(root, "run");

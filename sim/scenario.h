@@ -89,8 +89,8 @@ struct Scenario {
   double startSpeed = 0;
   double endLocation = 0;
   double maxSeconds = 3600;
-  double stallAfterSeconds = 120;  // standing with nothing pending ends the run
-  std::vector<Gradient> gradients;  // in location order
+  double stallAfterSeconds = 120;    // standing with nothing pending ends the run
+  std::vector<Gradient> gradients;   // in location order
   std::vector<RouteBeacon> beacons;  // in location order
   std::vector<Station> stations;     // in location order
   std::vector<Action> timeline;

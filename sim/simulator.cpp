@@ -219,8 +219,8 @@ class Host {
     if (CorrectionDue(*stop, shortBy)) {
       if (!Waited(*stop->arrivalMs) || timeMs_ - lastStartKeyMs_ < 1000) return;
       ++stop->corrections;
-      PressStartKey(fmt::format(" to close up to {} ({:.2f} m short)", stop->station->name,
-                                shortBy));
+      PressStartKey(
+          fmt::format(" to close up to {} ({:.2f} m short)", stop->station->name, shortBy));
       return;  // the doors wait for the train to stand at the platform
     }
     if (s_.doors.automatic && std::fabs(shortBy) <= s_.doors.window && !stop->doorsOpenMs) {
@@ -288,12 +288,17 @@ class Host {
       if (lastLocation_ < r.station->stop && motion_.location >= r.station->stop) {
         r.crossedAtKmh = motion_.speed;
       }
+      // The last stretch above the target is the one that tells.
       const double over = motion_.speed - panel_[panel::kTargetSpeed];
       if (over >= kOverTarget) {
-        if (!r.overTargetFrom) r.overTargetFrom = motion_.location;
+        if (!wasOverTarget_) {
+          r.overTargetFrom = motion_.location;
+          r.overTargetBy = 0;
+        }
         r.overTargetTo = motion_.location;
         r.overTargetBy = std::max(r.overTargetBy, over);
       }
+      wasOverTarget_ = over >= kOverTarget;
       return;
     }
   }
@@ -302,11 +307,11 @@ class Host {
   void WatchForStall() {
     int32_t cab[kCabPanels.size()];
     for (size_t i = 0; i < kCabPanels.size(); ++i) cab[i] = panel_[kCabPanels[i]];
-    const bool outputsChanged =
-        handles_.brake != lastHandles_.brake || handles_.power != lastHandles_.power ||
-        handles_.reverser != lastHandles_.reverser ||
-        handles_.constantSpeed != lastHandles_.constantSpeed ||
-        !std::equal(std::begin(cab), std::end(cab), std::begin(lastCab_));
+    const bool outputsChanged = handles_.brake != lastHandles_.brake ||
+                                handles_.power != lastHandles_.power ||
+                                handles_.reverser != lastHandles_.reverser ||
+                                handles_.constantSpeed != lastHandles_.constantSpeed ||
+                                !std::equal(std::begin(cab), std::end(cab), std::begin(lastCab_));
     lastHandles_ = handles_;
     std::copy(std::begin(cab), std::end(cab), std::begin(lastCab_));
     if (motion_.speed != 0 || outputsChanged || somethingHappened_ || SomethingPending()) {
@@ -332,9 +337,8 @@ class Host {
     const StopRecord* stop = StopHere();
     const std::string doors = doorsOpen_ ? "doors open" : "doors closed";
     if (stop == nullptr || !stop->stoppedAt) {
-      const auto ahead = std::find_if(result_.stops.begin(), result_.stops.end(), [&](auto& r) {
-        return r.station->stop > motion_.location;
-      });
+      const auto ahead = std::find_if(result_.stops.begin(), result_.stops.end(),
+                                      [&](auto& r) { return r.station->stop > motion_.location; });
       const std::string where =
           ahead == result_.stops.end()
               ? std::string("stopped past the last station")
@@ -343,9 +347,8 @@ class Host {
       return fmt::format("{}, {}, brake {} power {}", where, doors, handles_.brake, handles_.power);
     }
     const double off = *stop->stoppedAt - stop->station->stop;
-    const std::string where =
-        fmt::format("stopped {:.2f} m {} {}", std::fabs(off), off < 0 ? "short of" : "beyond",
-                    stop->station->name);
+    const std::string where = fmt::format("stopped {:.2f} m {} {}", std::fabs(off),
+                                          off < 0 ? "short of" : "beyond", stop->station->name);
     if (!stop->doorsOpenMs && !stop->doorsClosedMs) return where + ", doors never opened";
     return fmt::format("{}, {}, no departure", where, doors);
   }
@@ -385,6 +388,7 @@ class Host {
   ATS_HANDLES lastHandles_{};
   int32_t lastCab_[kCabPanels.size()] = {};
   bool somethingHappened_ = false;
+  bool wasOverTarget_ = false;
   double stillSince_ = 0;
   RunResult result_;
 };

@@ -25,9 +25,9 @@ struct StopRecord {
   const Station* station;
   std::optional<double> stoppedAt;  // where the train last came to rest there
   std::optional<int32_t> arrivalMs, doorsOpenMs, doorsClosedMs, departureMs;
-  int corrections = 0;                // start-key presses to close up to the stop
+  int corrections = 0;                 // start-key presses to close up to the stop
   std::optional<double> crossedAtKmh;  // speed as the train crossed the stopping point
-  // Where the train ran faster than the cab's target on its way in.
+  // The last stretch where the train ran faster than the cab's target on its way in.
   std::optional<double> overTargetFrom, overTargetTo;
   double overTargetBy = 0;  // km/h at most
 };

@@ -14,20 +14,21 @@ std::string MissedBecause(const StopRecord& r, const RunResult& run) {
     return fmt::format("passed without stopping at {:.1f} km/h", *r.crossedAtKmh);
   }
   if (!r.stoppedAt) {
-    return run.stall.empty() ? fmt::format("not reached: the run ended at {:.1f} m", run.endLocation)
-                             : "not reached: the run " + run.stall;
+    return run.stall.empty()
+               ? fmt::format("not reached: the run ended at {:.1f} m", run.endLocation)
+               : "not reached: the run " + run.stall;
   }
   const double off = *r.stoppedAt - r.station->stop;
-  const std::string tries =
-      r.corrections > 0 ? fmt::format(" after {} correction{}", r.corrections,
-                                      r.corrections == 1 ? "" : "s")
-                        : "";
+  const std::string tries = r.corrections > 0 ? fmt::format(" after {} correction{}", r.corrections,
+                                                            r.corrections == 1 ? "" : "s")
+                                              : "";
   if (off < 0) return fmt::format("stopped {:.2f} m short{}", -off, tries);
-  const std::string over =
-      r.overTargetFrom ? fmt::format("above the cab's target from {:.0f} to {:.0f} m, by up to "
+  const std::string over = r.overTargetFrom
+                               ? fmt::format(
+                                     "above the cab's target from {:.0f} to {:.0f} m, by up to "
                                      "{:.1f} km/h",
                                      *r.overTargetFrom, *r.overTargetTo, r.overTargetBy)
-                       : "never above the cab's target";
+                               : "never above the cab's target";
   return fmt::format("overran by {:.2f} m{}; {}", off, tries, over);
 }
 
@@ -48,8 +49,8 @@ std::string Optional(const std::optional<int32_t>& ms) {
 
 void PrintStopSummary(std::FILE* out, const RunResult& run) {
   fmt::print(out, "\n{:<16} {:>9} {:>10} {:>9} {:>6} {:>5} {:>6} {:>9} {:>9} {:>7}\n", "station",
-             "stop m", "stopped m", "error cm", "docked", "moves", "dwell", "departed",
-             "schedule", "late s");
+             "stop m", "stopped m", "error cm", "docked", "moves", "dwell", "departed", "schedule",
+             "late s");
   for (const StopRecord& r : run.stops) {
     const std::string stopped = r.stoppedAt ? fmt::format("{:.2f}", *r.stoppedAt) : "-";
     const std::string error =
