@@ -9,6 +9,7 @@
 #include <chrono>
 #include <cstdio>
 
+#include "beacon_codes.h"
 #include "call_log.h"
 #include "channels.h"
 #include "report.h"
@@ -19,6 +20,7 @@
 namespace {
 
 constexpr int kExitMissedStop = 1;
+constexpr int kExitWarnings = 1;
 constexpr int kExitBadInput = 2;
 
 bool LoadPlugin(const std::string& path, PluginApi& api) {
@@ -46,12 +48,21 @@ bool OpenOutput(const std::string& path, std::optional<fmt::ostream>& out) {
   }
 }
 
+// Location, type, optional value and meaning, as an author copies them.
+void PrintBeacons(std::FILE* out, const Scenario& s) {
+  fmt::print(out, "{:>10}  {:>4}  {:>11}  {}\n", "location m", "type", "optional", "meaning");
+  for (const RouteBeacon& b : s.beacons) {
+    fmt::print(out, "{:>10.1f}  {:>4}  {:>11}  {}\n", b.location, b.data.type, b.data.optional,
+               beacon::Describe(b.data));
+  }
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
   CLI::App app{"Drives the train-control plug-in along the route of a scenario file."};
   std::string scenarioPath, pluginPath = CORVANE_DEFAULT_PLUGIN, csvPath, recordPath, reportPath;
-  bool check = false, quiet = false;
+  bool check = false, quiet = false, listBeacons = false, lint = false;
   app.add_option("scenario", scenarioPath, "Scenario file (TOML)")->required();
   app.add_option("--plugin", pluginPath, "Plug-in library to drive")->capture_default_str();
   app.add_option("--csv", csvPath, "Write one row per frame to this file");
@@ -59,6 +70,8 @@ int main(int argc, char** argv) {
   app.add_option("--report", reportPath, "Write a report page (one HTML file) of the run");
   app.add_flag("--check", check, "Exit with status 1 when a stop is missed or the run stalls");
   app.add_flag("-q,--quiet", quiet, "Print only warnings and the stop summary");
+  app.add_flag("--beacons", listBeacons, "Print the beacons as the host's route file takes them");
+  app.add_flag("--lint", lint, "Check the route only: status 1 for warnings, 2 for a bad file");
   try {
     app.parse(argc, argv);
   } catch (const CLI::ParseError& e) {
@@ -72,7 +85,13 @@ int main(int argc, char** argv) {
     fmt::print(stderr, "corvane-sim: {}\n", e.what());
     return kExitBadInput;
   }
-  for (const std::string& warning : CheckRoute(scenario)) fmt::print(stderr, "{}\n", warning);
+  if (listBeacons) {
+    PrintBeacons(stdout, scenario);
+    return 0;
+  }
+  const std::vector<std::string> warnings = CheckRoute(scenario);
+  for (const std::string& warning : warnings) fmt::print(stderr, "{}\n", warning);
+  if (lint) return warnings.empty() ? 0 : kExitWarnings;
 
   PluginApi api{};
   if (!LoadPlugin(pluginPath, api)) return kExitBadInput;

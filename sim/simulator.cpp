@@ -6,6 +6,7 @@
 #include <cmath>
 #include <random>
 
+#include "beacon_codes.h"
 #include "cab_names.h"
 #include "channels.h"
 #include "dynamics.h"
@@ -127,8 +128,8 @@ class Host {
       const RouteBeacon& b = s_.beacons[nextBeacon_++];
       if (b.location < s_.startLocation) continue;  // behind the train at the start
       api_.SetBeaconData(b.data);
-      Log(fmt::format("beacon {} optional {} at {:.1f} m", b.data.type, b.data.optional,
-                      b.location));
+      Log(fmt::format("beacon {} optional {} at {:.1f} m: {}", b.data.type, b.data.optional,
+                      b.location, beacon::Describe(b.data)));
     }
   }
 

@@ -1,0 +1,71 @@
+#include "beacon_codes.h"
+
+#include <fmt/format.h>
+
+namespace beacon {
+
+int64_t Pack(const Run& r) { return int64_t{r.destination} * 1000 + r.number; }
+int64_t Pack(const Station& s) { return int64_t{s.limit} * 100000 + s.departureSeconds; }
+int64_t Pack(const StoppingPoints& p) {
+  return int64_t{p.thisStop / kStoppingPointStep} * 10000 + p.nextStop / kStoppingPointStep;
+}
+int64_t Pack(const Braking& b) {
+  return int64_t{b.then} * 1000000000 + int64_t{b.finalSpeed} * 1000000 + b.end;
+}
+
+Run RunOf(int32_t o) { return {o / 1000, o % 1000}; }
+Station StationOf(int32_t o) { return {o / 100000, o % 100000}; }
+StoppingPoints StoppingPointsOf(int32_t o) {
+  return {o / 10000 * kStoppingPointStep, o % 10000 * kStoppingPointStep};
+}
+Braking BrakingOf(int32_t o) {
+  const int32_t end = o % 1000000, then = o / 1000000000;
+  return {then, (o - then * 1000000000 - end) / 1000000, end};
+}
+
+namespace {
+
+std::string ClockOf(int32_t seconds) {
+  return fmt::format("{:02}:{:02}:{:02}", seconds / 3600, seconds / 60 % 60, seconds % 60);
+}
+
+template <size_t N>
+const char* NameIn(const std::array<const char*, N>& names, int32_t value) {
+  return value >= 0 && value < static_cast<int32_t>(N) ? names[value] : "unknown";
+}
+
+}  // namespace
+
+std::string Describe(const ATS_BEACONDATA& b) {
+  const int32_t o = b.optional;
+  switch (b.type) {
+    case kBeaconRunNumber: {
+      const Run r = RunOf(o);
+      return fmt::format("run {} to destination {}", r.number, r.destination);
+    }
+    case kBeaconStation: {
+      const Station s = StationOf(o);
+      return fmt::format("station: limit {} km/h, departs {}", s.limit,
+                         ClockOf(s.departureSeconds));
+    }
+    case kBeaconLocation: return fmt::format("location code {}", o);
+    case kBeaconStoppingPoint: {
+      const StoppingPoints p = StoppingPointsOf(o);
+      return fmt::format("stopping point {} m, then {} m", p.thisStop, p.nextStop);
+    }
+    case kBeaconSpeedLimit: return fmt::format("speed limit {} km/h", o);
+    case kBeaconBraking: {
+      const Braking c = BrakingOf(o);
+      return fmt::format("braking curve to {} km/h ending at {} m, then {}", c.finalSpeed, c.end,
+                         NameIn(kBrakingEnds, c.then));
+    }
+    case kBeaconDrivingOption:
+      if (o < 0) return "option: none";
+      return o <= kNeutralSection ? fmt::format("option: {}", kOptions[o])
+                                  : fmt::format("option: show {} km/h", o);
+    case kBeaconRain: return fmt::format("rain {}", o);
+    default: return fmt::format("type {}: not read by the plug-in", b.type);
+  }
+}
+
+}  // namespace beacon
