@@ -13,6 +13,7 @@
 #include "call_log.h"
 #include "channels.h"
 #include "report.h"
+#include "route_check.h"
 #include "scenario.h"
 #include "simulator.h"
 #include "summary.h"

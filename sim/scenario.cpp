@@ -468,35 +468,3 @@ Scenario LoadScenario(const std::string& path) {
   std::fclose(file);
   return ParseScenario(text, path);
 }
-
-std::vector<std::string> CheckRoute(const Scenario& s) {
-  std::vector<std::string> warnings;
-  const auto warn = [&](int line, const std::string& message) {
-    warnings.push_back(fmt::format("{}:{}: warning: {}", s.path, line, message));
-  };
-  bool stoppingPointSeen = false;
-  double lineLimit = 0;
-  for (const RouteBeacon& b : s.beacons) {
-    if (b.data.type == kBeaconStoppingPoint) stoppingPointSeen = true;
-    if (b.data.type == kBeaconSpeedLimit) lineLimit = std::max<double>(lineLimit, b.data.optional);
-    if (b.location > s.endLocation) warn(b.line, "beacon past the end of the route");
-    if (b.data.type != kBeaconStation) continue;
-    if (!stoppingPointSeen) warn(b.line, "station beacon with no stopping-point beacon before it");
-    // At the start there is no previous stop whose style could linger.
-    for (const RouteBeacon& other : s.beacons) {
-      if (other.data.type == kBeaconLocation && other.location == b.location &&
-          b.location > s.startLocation) {
-        warn(other.line,
-             "location beacon at the station beacon's location: the stop keeps the "
-             "previous stop's braking style");
-      }
-    }
-    const int32_t departure = b.data.optional % 100000 * 1000;
-    lineLimit = std::max<double>(lineLimit, b.data.optional / 100000);
-    const double fastest = lineLimit > 0 ? (b.location - s.startLocation) / (lineLimit / 3.6) : 0;
-    if (departure < s.startTimeMs + fastest * 1000) {
-      warn(b.line, "departure time earlier than the train can arrive");
-    }
-  }
-  return warnings;
-}

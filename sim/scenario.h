@@ -100,6 +100,3 @@ struct Scenario {
 // Reads and checks a scenario file; throws ScenarioError.
 Scenario LoadScenario(const std::string& path);
 Scenario ParseScenario(std::string_view text, const std::string& path);
-
-// Mistakes route authors make that the plug-in would silently live with.
-std::vector<std::string> CheckRoute(const Scenario& scenario);

@@ -1,113 +1,95 @@
-// The line as it is, through the real plug-in: grades, the host's frame
-// timing, why runs end and stops are missed, and the driver's correction of
-// a short stop. Each case is a two-station line made to behave one way.
+// Two-station lines through the real plug-in, each laid out to behave one
+// way: grades and braking styles, the host's frame timing, why runs end and
+// stops are missed, the driver's correction of a short stop, and the route
+// checks, each shown to predict a missed stop that its fix mends.
 #include <fmt/format.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <list>
 #include <string>
 #include <vector>
 
 #include "call_log.h"
 #include "fresh_library.h"
+#include "route_check.h"
 #include "simulator.h"
 #include "summary.h"
 
 namespace {
 
-std::string ModeDown() {
-  std::string keys;
-  for (int i = 1; i <= 5; ++i) keys += fmt::format("[[action]]\ntime = {}\nkey = 2\n", i * 0.1);
-  return keys;
-}
+// Standing at Alder (500 m) in automatic mode, bound for Birchfield.
+struct Line {
+  int alderCode = 12, code = 12;  // location codes
+  int limit = 60, stationLimit = 60;
+  int stop = 1800, platform = 0;  // the beacons' stopping point, the platform (0: there)
+  double start = 500, stoppingPoint = 1400, locationBeacon = 1450, stationBeacon = 1500;
+  std::string run, doors, tables;                    // more keys of [run] and [doors], more tables
+  std::vector<std::pair<double, std::string>> more;  // more beacons: location, fields
 
-// Standing at Alder (500 m) in automatic mode; Birchfield at 1800 m with the
-// given location code; `run`, `doors` and `extra` add keys and tables.
-std::string TwoStations(int code, const std::string& run = "", const std::string& doors = "",
-                        const std::string& extra = "") {
-  return fmt::format(R"(
-[run]
-start_location = 500
-start_time = "08:00:00"
-end_location = 2000
-{}
-[doors]
-{}
-[[station]]
-name = "Alder"
-stop = 500
-departure = "08:00:30"
-[[station]]
-name = "Birchfield"
-stop = 1800
-[[action]]
-time = 0
-brake = 8
-{}
-[[beacon]]
-location = 500
-type = 13
-optional = 12
-[[beacon]]
-location = 500
-type = 14
-optional = 200072
-[[beacon]]
-location = 500
-type = 15
-optional = 60
-[[beacon]]
-location = 500
-type = 12
-optional = 6028830
-[[beacon]]
-location = 1400
-type = 14
-optional = 720072
-[[beacon]]
-location = 1450
-type = 13
-optional = {}
-[[beacon]]
-location = 1500
-type = 12
-optional = 6028980
-{}
-)",
-                     run, doors, ModeDown(), code, extra);
-}
+  std::string Text() const {
+    std::vector<std::pair<double, std::string>> beacons = {
+        {500, fmt::format("location_code = {}", alderCode)},
+        {500, fmt::format("stopping_point = {{ this = 500, next = {} }}", stop)},
+        {500, fmt::format("speed_limit = {}", limit)},
+        {500, fmt::format("station = {{ limit = {}, departure = \"08:00:30\" }}", limit)},
+        {stoppingPoint,
+         fmt::format("stopping_point = {{ this = {}, next = {} }}", stop, stop + 2000)},
+        {locationBeacon, fmt::format("location_code = {}", code)},
+        {stationBeacon,
+         fmt::format("station = {{ limit = {}, departure = \"08:03:00\" }}", stationLimit)}};
+    beacons.insert(beacons.end(), more.begin(), more.end());
+    std::stable_sort(beacons.begin(), beacons.end(),
+                     [](const auto& a, const auto& b) { return a.first < b.first; });
+    std::string text = fmt::format(
+        "[run]\nstart_location = {}\nstart_time = \"08:00:00\"\nend_location = {}\n{}\n"
+        "[doors]\n{}\n[[station]]\nname = \"Alder\"\nstop = 500\ndeparture = \"08:00:30\"\n"
+        "[[station]]\nname = \"Birchfield\"\nstop = {}\n[[action]]\ntime = 0\nbrake = 8\n",
+        start, stop + 200, run, doors, platform != 0 ? platform : stop);
+    for (int i = 1; i <= 5; ++i) text += fmt::format("[[action]]\ntime = {}\nkey = 2\n", i * 0.1);
+    for (const auto& [at, fields] : beacons) {
+      text += fmt::format("[[beacon]]\nlocation = {}\n{}\n", at, fields);
+    }
+    return text + tables;
+  }
+};
 
-RunResult Drive(const std::string& text, std::vector<std::string>* log = nullptr) {
+RunResult Drive(const Line& line, std::vector<std::string>* log = nullptr) {
   FreshLibrary();
   static std::list<Scenario> kept;  // results point at their stations
-  const Scenario& s = kept.emplace_back(ParseScenario(text, "line.toml"));
+  const Scenario& s = kept.emplace_back(ParseScenario(line.Text(), "line.toml"));
   PluginApi api = LinkedApi();
   if (log) api = RecordingApi(api, [&](const HostCall& c) { log->push_back(FormatCall(c)); });
   return RunScenario(s, api);
 }
 
-double Error(const RunResult& run, size_t stop) {
-  return run.stops.at(stop).stoppedAt.value_or(1e9) - run.stops.at(stop).station->stop;
+double Error(const RunResult& run) {
+  const StopRecord& stop = run.stops.at(1);
+  return stop.stoppedAt.value_or(1e9) - stop.station->stop;
 }
+
+const std::string kFalling = "[[gradient]]\nfrom = 1000\npermille = -12\n";
+const std::string kNoCorrection = "correct_short_stops = false";
 
 TEST(LineGrades, TheFinalBrakingStyleThatSuitsTheGradeDocks) {
   // Style 2 brakes a notch harder: short on the level, right on a falling grade.
-  const std::string falling = "[[gradient]]\nfrom = 1000\npermille = -12\n";
-  const RunResult level = Drive(TwoStations(11, "", "correct_short_stops = false"));
-  const RunResult downhill = Drive(TwoStations(11, "", "", falling));
-  EXPECT_LT(Error(level, 1), -kDockedWindow);
-  EXPECT_NEAR(Error(downhill, 1), 0, 0.3);
-  EXPECT_TRUE(StopMade(downhill.stops[1]));
+  const RunResult level = Drive({.code = 11, .doors = kNoCorrection});
+  const RunResult downhill = Drive({.code = 11, .tables = kFalling});
+  EXPECT_LT(Error(level), -kDockedWindow);
+  EXPECT_NEAR(Error(downhill), 0, 0.3);
   EXPECT_EQ(MissedBecause(downhill.stops[1], downhill), "");
 }
 
 TEST(LineTiming, TheSeedFixesTheFramesAndAPauseIsOneLongFrame) {
-  const std::string run = "time_step_jitter = 0.2\nseed = 5\nmax_duration = 60";
   const std::string pause = "[[pause]]\ntime = 40\nduration = 2.5\n";
+  const auto jittered = [&](int seed) {
+    return Line{.run = fmt::format("time_step_jitter = 0.2\nseed = {}\nmax_duration = 60", seed),
+                .tables = pause};
+  };
   std::vector<std::string> first, again, other;
-  Drive(TwoStations(12, run, "", pause), &first);
-  Drive(TwoStations(12, run, "", pause), &again);
-  Drive(TwoStations(12, "time_step_jitter = 0.2\nseed = 6\nmax_duration = 60", "", pause), &other);
+  Drive(jittered(5), &first);
+  Drive(jittered(5), &again);
+  Drive(jittered(6), &other);
   EXPECT_EQ(first, again);
   EXPECT_NE(first, other);
 
@@ -134,12 +116,13 @@ TEST(LineTiming, TheSeedFixesTheFramesAndAPauseIsOneLongFrame) {
 TEST(LineEnds, EveryMissedStopAndStallSaysWhy) {
   // Stronger brakes stop a style-2 train over a metre short: outside the
   // doors' window, so the doors never open and the run stalls.
-  const std::string strong =
-      "[dynamics]\ndecel_by_notch = [0, 0.5, 1, 1.5, 2, 2.5, 3.2, 4, 4.8, 5.5]\n";
-  const RunResult shortStop =
-      Drive(TwoStations(11, "stall_after = 30", "correct_short_stops = false", strong));
+  const RunResult shortStop = Drive(
+      {.code = 11,
+       .run = "stall_after = 30",
+       .doors = kNoCorrection,
+       .tables = "[dynamics]\ndecel_by_notch = [0, 0.5, 1, 1.5, 2, 2.5, 3.2, 4, 4.8, 5.5]\n"});
   EXPECT_EQ(shortStop.end, RunEnd::Stalled);
-  const double shortBy = -Error(shortStop, 1);
+  const double shortBy = -Error(shortStop);
   ASSERT_GT(shortBy, 1.0);
   EXPECT_EQ(shortStop.stall,
             fmt::format("stalled at {:.1f} m: stopped {:.2f} m short of Birchfield, doors never "
@@ -150,58 +133,54 @@ TEST(LineEnds, EveryMissedStopAndStallSaysWhy) {
   EXPECT_LT(shortStop.endTimeMs - *shortStop.stops[1].arrivalMs, 31000);
 
   // A platform 100 m before the stopping point the beacons give.
-  std::string late = TwoStations(12);
-  late.replace(late.find("stop = 1800"), 11, "stop = 1700");
-  const RunResult passed = Drive(late);
-  EXPECT_EQ(passed.stall.substr(passed.stall.find(":")),
-            ": stopped past the last station, doors closed, brake 7 power 0");
+  const RunResult passed = Drive({.platform = 1700});
   EXPECT_EQ(MissedBecause(passed.stops[1], passed).rfind("passed without stopping at ", 0), 0u);
   EXPECT_GT(*passed.stops[1].crossedAtKmh, 20);
+  EXPECT_EQ(passed.stall.substr(passed.stall.find(':')),
+            ": stopped past the last station, doors closed, brake 7 power 0");
 
-  const RunResult ended = Drive(TwoStations(12, "max_duration = 50"));
+  const RunResult ended = Drive({.run = "max_duration = 50"});
   EXPECT_EQ(ended.end, RunEnd::MaxDuration);
   EXPECT_EQ(MissedBecause(ended.stops[1], ended),
             fmt::format("not reached: the run ended at {:.1f} m", ended.endLocation));
 
   // Starting on open line, the plug-in holds the train as if its doors were open.
-  std::string openLine = TwoStations(12, "stall_after = 20");
-  openLine.replace(openLine.find("start_location = 500"), 20, "start_location = 600");
-  const RunResult held = Drive(openLine);
+  const RunResult held = Drive({.start = 600, .run = "stall_after = 20"});
   EXPECT_EQ(held.end, RunEnd::Stalled);
   EXPECT_EQ(held.stall,
             "stalled at 600.0 m: stopped 1200.0 m before Birchfield, doors open, brake 7 power 0");
   EXPECT_EQ(MissedBecause(held.stops[1], held), "not reached: the run " + held.stall);
 }
 
+// A station beacon that drops the limit from 80 to 40 km/h 400 m before the stop.
+const Line kLimitDrop{.limit = 80,
+                      .stationLimit = 40,
+                      .stop = 2800,
+                      .stoppingPoint = 2300,
+                      .locationBeacon = 2350,
+                      .stationBeacon = 2400};
+
 TEST(LineEnds, AnOverrunNamesWhereTheTrainRanAboveTheTarget) {
-  // A station beacon that drops the limit from 80 to 40 km/h 200 m before
-  // the stop, on a train with a weak full-service brake.
-  std::string text = TwoStations(
-      12, "", "", "[dynamics]\ndecel_by_notch = [0, 0.4, 0.8, 1.2, 1.6, 2, 2.6, 3.2, 3, 4.5]\n");
-  text.replace(text.find("optional = 60\n"), 14, "optional = 80\n");
-  text.replace(text.find("location = 1500"), 15, "location = 1600");
-  text.replace(text.find("optional = 6028980"), 18, "optional = 4028980");
-  const RunResult run = Drive(text);
+  const RunResult run = Drive(kLimitDrop);
   const StopRecord& stop = run.stops[1];
   ASSERT_TRUE(stop.stoppedAt && stop.overTargetFrom);
-  EXPECT_GT(Error(run, 1), 1.0);
-  EXPECT_GT(*stop.overTargetFrom, 1400);
-  EXPECT_GT(stop.overTargetBy, 5);
-  EXPECT_EQ(
-      MissedBecause(stop, run),
-      fmt::format("overran by {:.2f} m; above the cab's target from {:.0f} to {:.0f} m, by "
-                  "up to {:.1f} km/h",
-                  Error(run, 1), *stop.overTargetFrom, *stop.overTargetTo, stop.overTargetBy));
+  EXPECT_GT(Error(run), 10);
+  EXPECT_GE(*stop.overTargetFrom, 2400);
+  EXPECT_GT(stop.overTargetBy, 10);
+  EXPECT_EQ(MissedBecause(stop, run),
+            fmt::format("overran by {:.2f} m; above the cab's target from {:.0f} to {:.0f} m, by "
+                        "up to {:.1f} km/h",
+                        Error(run), *stop.overTargetFrom, *stop.overTargetTo, stop.overTargetBy));
 }
 
 TEST(LineDriver, AShortStopIsClosedUpWithTheStartKey) {
-  const RunResult plain = Drive(TwoStations(11, "", "correct_short_stops = false"));
-  const RunResult mended = Drive(TwoStations(11));
+  const RunResult plain = Drive({.code = 11, .doors = kNoCorrection});
+  const RunResult mended = Drive({.code = 11});
   ASSERT_EQ(plain.stops[1].corrections, 0);
   EXPECT_EQ(mended.stops[1].corrections, 1);
   // The start ramp runs to 0.2 m before the point, then the overspeed brake
   // (notch 4, through the brake lag) stops the train beyond it.
-  EXPECT_GT(Error(mended, 1), Error(plain, 1) + 1.0);
+  EXPECT_GT(Error(mended), Error(plain) + 1.0);
   EXPECT_TRUE(mended.stops[1].doorsOpenMs);
   EXPECT_GT(*mended.stops[1].doorsOpenMs, *plain.stops[1].arrivalMs + 2000);
   int presses = 0;
@@ -209,6 +188,61 @@ TEST(LineDriver, AShortStopIsClosedUpWithTheStartKey) {
     presses += e.text.find("presses the start key to close up to Birchfield") != std::string::npos;
   }
   EXPECT_EQ(presses, 1);
+}
+
+TEST(RouteCheck, EachWarnedLayoutMissesItsStopAndTheFixDocks) {
+  Line lateStoppingPoint{.limit = 90,
+                         .stationLimit = 90,
+                         .stop = 2800,
+                         .stoppingPoint = 2450,
+                         .locationBeacon = 2500,
+                         .stationBeacon = 2550};
+  Line earlyStoppingPoint = lateStoppingPoint;
+  earlyStoppingPoint.stoppingPoint = 2370;
+  earlyStoppingPoint.locationBeacon = 2375;
+  earlyStoppingPoint.stationBeacon = 2380;
+  Line braked = kLimitDrop;
+  braked.more = {{2300, "braking = { final_speed = 40, end = 2717 }"}};
+  const auto curve = [](int end) {
+    return Line{.more = {{1600, fmt::format("braking = {{ final_speed = 30, end = {} }}", end)}}};
+  };
+  const struct {
+    Line warned;
+    std::string warning;
+    Line mended;
+  } cases[] = {
+      {lateStoppingPoint,
+       "stopping-point beacon 350 m before its stop at 2800 m, inside the stopping curve from 90 "
+       "km/h: move it and the station beacon at 2550 m (the target is the next stop between "
+       "them) at least 418 m before the stop",
+       earlyStoppingPoint},
+      {kLimitDrop,
+       "the limit falls from 80 to 40 km/h 318 m before the stopping curve at 2718 m, and notch 4 "
+       "needs 417 m to shed it: add a braking beacon to 40 km/h ending at 2717 m, at or before "
+       "2300 m",
+       braked},
+      {Line{.alderCode = 11, .locationBeacon = 1500},
+       "location beacon passed with or after the station beacon at 1500 m: the stop keeps the "
+       "previous stop's braking style; move it at least 1.0 m before the station beacon",
+       Line{.alderCode = 11}},
+      {curve(1900),
+       "braking curve ends at 1900 m, beyond the stopping point at 1800 m: while it runs the "
+       "stopping curve is not used; end it before the stop",
+       curve(1700)},
+      {curve(1550), "braking curve ends at 1550 m, at or before its beacon", curve(1700)},
+  };
+  for (const auto& c : cases) {
+    const Scenario warned = ParseScenario(c.warned.Text(), "line.toml");
+    const std::vector<std::string> warnings = CheckRoute(warned);
+    ASSERT_EQ(warnings.size(), 1u) << c.warning;
+    EXPECT_NE(warnings[0].find(c.warning), std::string::npos) << warnings[0];
+    const RunResult missed = Drive(c.warned);
+    EXPECT_FALSE(StopMade(missed.stops[1])) << c.warning;
+    EXPECT_EQ(CheckRoute(ParseScenario(c.mended.Text(), "line.toml")), std::vector<std::string>{})
+        << c.warning;
+    const RunResult docked = Drive(c.mended);
+    EXPECT_TRUE(StopMade(docked.stops[1])) << c.warning << ": " << Error(docked);
+  }
 }
 
 }  // namespace

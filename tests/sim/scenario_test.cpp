@@ -1,9 +1,13 @@
 // Scenario files: what a good file gives, and the message each mistake gets.
 #include "scenario.h"
 
+#include <fmt/format.h>
 #include <gtest/gtest.h>
 
 #include <string>
+
+#include "beacon_codes.h"
+#include "route_check.h"
 
 namespace {
 
@@ -126,6 +130,46 @@ TEST(ScenarioFile, MistakesNameTheFileLineAndKey) {
        "bad.toml:5: pause.duration:"},
       {"[run]\nend_location = 10\n[[pause]]\ntime = -1\nduration = 1\n",
        "bad.toml:4: pause.time: must not be negative"},
+      {"[run]\nend_location = 10\n[[beacon]]\nlocation = 1\nrain = 5\nspeed_limit = 5\n",
+       "bad.toml:3: beacon: give either type and optional or exactly one of"},
+      {"[run]\nend_location = 10\n[[beacon]]\nlocation = 1\nrain = 5\noptional = 5\n",
+       "bad.toml:6: beacon.optional: a named beacon packs its own optional value"},
+      {"[run]\nend_location = 10\n[[beacon]]\nlocation = 1\n"
+       "stopping_point = { this = 1810, next = 3200 }\n",
+       "bad.toml:5: beacon.stopping_point.this: must be a multiple of 25 m below 250 km"},
+      {"[run]\nend_location = 10\n[[beacon]]\nlocation = 1\n"
+       "stopping_point = { this = 250000, next = 0 }\n",
+       "beacon.stopping_point.this: must be a multiple of 25 m below 250 km"},
+      {"[run]\nend_location = 10\n[[beacon]]\nlocation = 1\nstopping_point = { this = 25 }\n",
+       "bad.toml:5: beacon.stopping_point.next: missing"},
+      {"[run]\nend_location = 10\n[[beacon]]\nlocation = 1\nrun = { number = 1000, destination = 1 "
+       "}\n",
+       "bad.toml:5: beacon.run.number: must lie in 0 to 999"},
+      {"[run]\nend_location = 10\n[[beacon]]\nlocation = 1\nstation = { limit = 60 }\n",
+       "bad.toml:5: beacon.station.departure: missing"},
+      {"[run]\nend_location = 10\n[[beacon]]\nlocation = 1\n"
+       "station = { limit = 60, departure = \"8:61:00\" }\n",
+       "bad.toml:5: beacon.station.departure: \"8:61:00\" is not a time"},
+      {"[run]\nend_location = 10\n[[beacon]]\nlocation = 1\n"
+       "braking = { final_speed = 40, end = 2500, then = \"stop\" }\n",
+       "bad.toml:5: beacon.braking.then: \"stop\" is none of nothing, rebrake, chime"},
+      {"[run]\nend_location = 10\n[[beacon]]\nlocation = 1\n"
+       "braking = { final_speed = 150, end = 2500, then = \"chime\" }\n",
+       "bad.toml:5: beacon.braking.final_speed: with then = \"chime\" the final speed must be "
+       "below"},
+      {"[run]\nend_location = 10\n[[beacon]]\nlocation = 1\nbraking = { final_speed = 40, end = "
+       "1000000 }\n",
+       "bad.toml:5: beacon.braking.end: must lie in 0 to 999999"},
+      {"[run]\nend_location = 10\n[[beacon]]\nlocation = 1\noption = \"coast\"\n",
+       "bad.toml:5: beacon.option: \"coast\" is none of normal, constant_speed"},
+      {"[run]\nend_location = 10\n[[beacon]]\nlocation = 1\noption = { show_speed = 3 }\n",
+       "bad.toml:5: beacon.option.show_speed: must lie in 4 to 999"},
+      {"[run]\nend_location = 10\n[[beacon]]\nlocation = 1\nspeed_limit = -5\n",
+       "bad.toml:5: beacon.speed_limit: must lie in 0 to 999 km/h"},
+      {"[run]\nend_location = 10\n[[beacon]]\nlocation = 1\nrain = -1\n",
+       "bad.toml:5: beacon.rain: must not be negative"},
+      {"[run]\nend_location = 10\n[[beacon]]\nlocation = 1\nrun = 5\n",
+       "bad.toml:5: beacon.run: expected a table"},
   };
   for (const auto& c : cases) {
     try {
@@ -137,47 +181,73 @@ TEST(ScenarioFile, MistakesNameTheFileLineAndKey) {
   }
 }
 
+TEST(NamedBeacons, PackTheRouteFilesValuesAndReadBackInWords) {
+  const struct {
+    const char* named;
+    int32_t type, optional;
+    const char* words;
+  } cases[] = {
+      {"run = { destination = 12, number = 345 }", 11, 12345, "run 345 to destination 12"},
+      {"station = { limit = 60, departure = \"08:03:00\" }", 12, 6028980,
+       "station: limit 60 km/h, departs 08:03:00"},
+      {"location_code = 19", 13, 19, "location code 19"},
+      {"stopping_point = { this = 1800, next = 3200 }", 14, 720128,
+       "stopping point 1800 m, then 3200 m"},
+      {"stopping_point = { this = 249975, next = 0 }", 14, 99990000,
+       "stopping point 249975 m, then 0 m"},
+      {"speed_limit = 60", 15, 60, "speed limit 60 km/h"},
+      {"braking = { final_speed = 40, end = 2500, then = \"rebrake\" }", 16, 1040002500,
+       "braking curve to 40 km/h ending at 2500 m, then rebrake"},
+      {"braking = { final_speed = 0, end = 999999 }", 16, 999999,
+       "braking curve to 0 km/h ending at 999999 m, then nothing"},
+      {"braking = { final_speed = 147, end = 483647, then = \"chime\" }", 16, 2147483647,
+       "braking curve to 147 km/h ending at 483647 m, then chime"},
+      {"option = \"normal\"", 17, 0, "option: normal"},
+      {"option = \"constant_speed\"", 17, 1, "option: constant_speed"},
+      {"option = \"brake_hold\"", 17, 2, "option: brake_hold"},
+      {"option = \"neutral_section\"", 17, 3, "option: neutral_section"},
+      {"option = { show_speed = 45 }", 17, 45, "option: show 45 km/h"},
+      {"rain = 400", 18, 400, "rain 400"},
+  };
+  const auto beaconOf = [](const std::string& fields) {
+    const std::string text = "[run]\nend_location = 10\n[[beacon]]\nlocation = 1\n" + fields;
+    return ParseScenario(text, "named.toml").beacons.at(0).data;
+  };
+  for (const auto& c : cases) {
+    const ATS_BEACONDATA named = beaconOf(c.named);
+    EXPECT_EQ(named.type, c.type) << c.named;
+    EXPECT_EQ(named.optional, c.optional) << c.named;
+    EXPECT_EQ(beacon::Describe(named), c.words);
+    const ATS_BEACONDATA raw =
+        beaconOf(fmt::format("type = {}\noptional = {}\n", c.type, c.optional));
+    EXPECT_EQ(beacon::Describe(raw), c.words);
+  }
+}
+
 TEST(ScenarioFile, MissingFileIsAnError) {
   EXPECT_THROW(LoadScenario("/nonexistent/route.toml"), ScenarioError);
 }
 
-TEST(RouteCheck, WarnsOfTheMistakesRouteAuthorsMake) {
+TEST(RouteCheck, WarnsOfBeaconsOutOfPlace) {
   const Scenario s = ParseScenario(R"([run]
 start_time = "08:00:00"
 end_location = 3000
 [[beacon]]
 location = 100
-type = 15
-optional = 60
+speed_limit = 60
 [[beacon]]
 location = 200
-type = 12
-optional = 6028800
-[[beacon]]
-location = 900
-type = 14
-optional = 400040
-[[beacon]]
-location = 1000
-type = 13
-optional = 12
-[[beacon]]
-location = 1000
-type = 12
-optional = 6030000
+station = { limit = 60, departure = "08:00:00" }
 [[beacon]]
 location = 3500
-type = 15
-optional = 40
+speed_limit = 70
 )",
                                    "route.toml");
-  const std::vector<std::string> w = CheckRoute(s);
-  ASSERT_EQ(w.size(), 4u);
-  EXPECT_EQ(w[0], "route.toml:8: warning: station beacon with no stopping-point beacon before it");
-  EXPECT_EQ(w[1], "route.toml:8: warning: departure time earlier than the train can arrive");
-  EXPECT_NE(w[2].find("route.toml:16: warning: location beacon at the station beacon's location"),
-            std::string::npos);
-  EXPECT_EQ(w[3], "route.toml:24: warning: beacon past the end of the route");
+  const std::vector<std::string> expected = {
+      "route.toml:7: warning: station beacon with no stopping-point beacon before it",
+      "route.toml:7: warning: departure time earlier than the train can arrive",
+      "route.toml:10: warning: beacon past the end of the route"};
+  EXPECT_EQ(CheckRoute(s), expected);
 }
 
 }  // namespace
