@@ -2,6 +2,9 @@
 
 #include <fmt/format.h>
 
+#include <algorithm>
+#include <cmath>
+
 namespace beacon {
 
 int64_t Pack(const Run& r) { return int64_t{r.destination} * 1000 + r.number; }
@@ -21,6 +24,19 @@ StoppingPoints StoppingPointsOf(int32_t o) {
 Braking BrakingOf(int32_t o) {
   const int32_t end = o % 1000000, then = o / 1000000000;
   return {then, (o - then * 1000000000 - end) / 1000000, end};
+}
+
+int FinalBrakingStyle(int32_t code) {
+  if (code == 11) return 2;
+  return code == 17 || code == 20 ? 3 : 1;
+}
+
+StoppingCurve StoppingCurveOf(int style) {
+  return {style == 3 ? 0.7 : 0.75, style == 1 ? 0.14 : 0.1};
+}
+
+double StoppingCurve::SpeedAt(double toStop) const {
+  return 3.6 * std::sqrt(std::max(0.0, 2 * decel * (toStop + offset)));
 }
 
 namespace {

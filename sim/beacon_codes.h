@@ -41,6 +41,15 @@ Station StationOf(int32_t optional);
 StoppingPoints StoppingPointsOf(int32_t optional);
 Braking BrakingOf(int32_t optional);
 
+// The final-braking style a location code gives, and the stopping curve of
+// a style: it reaches 0 km/h offset metres beyond the stopping point.
+int FinalBrakingStyle(int32_t locationCode);
+struct StoppingCurve {
+  double decel, offset;                 // m/s², m
+  double SpeedAt(double toStop) const;  // km/h, toStop metres before the point
+};
+StoppingCurve StoppingCurveOf(int style);
+
 // "braking curve to 40 km/h ending at 2500 m, then rebrake"
 std::string Describe(const ATS_BEACONDATA& b);
 

@@ -5,6 +5,7 @@
 #include <cmath>
 #include <nlohmann/json.hpp>
 
+#include "beacon_codes.h"
 #include "cab_names.h"
 #include "channels.h"
 #include "summary.h"
@@ -68,6 +69,53 @@ nlohmann::json StopTable(const RunResult& run) {
   return stops;
 }
 
+constexpr double kCloseUpMetres = 60;
+
+// The style of a stop: the location code last passed before its station beacon.
+int StyleOf(const Scenario& s, double stop) {
+  int32_t code = 0, atStation = 0;
+  for (const RouteBeacon& b : s.beacons) {
+    if (b.location >= stop) break;
+    if (b.data.type == kBeaconLocation) code = b.data.optional;
+    if (b.data.type == kBeaconStation) atStation = code;
+  }
+  return beacon::FinalBrakingStyle(atStation);
+}
+
+// The last metres of each approach: speed and the stopping curve against
+// the distance to the stopping point.
+nlohmann::json CloseUps(const Scenario& s, const RunResult& run,
+                        const std::vector<ReportFrame>& frames) {
+  nlohmann::json closeUps = nlohmann::json::array();
+  int32_t after = INT32_MIN;
+  for (const StopRecord& r : run.stops) {
+    if (!r.arrivalMs) continue;
+    const int style = StyleOf(s, r.station->stop);
+    const beacon::StoppingCurve curve = beacon::StoppingCurveOf(style);
+    nlohmann::json distance = nlohmann::json::array(), speed = distance, limit = distance;
+    for (const ReportFrame& f : frames) {
+      const double to = f.location - r.station->stop;
+      if (f.timeMs <= after || f.timeMs > *r.arrivalMs || to < -kCloseUpMetres) continue;
+      distance.push_back(std::round(to * 1000) / 1000);
+      speed.push_back(std::round(f.speed * 100) / 100);
+      limit.push_back(std::round(curve.SpeedAt(-to) * 100) / 100);
+    }
+    after = r.departureMs.value_or(*r.arrivalMs);
+    if (distance.size() < 2) continue;                   // started there: no approach
+    const double rest = *r.stoppedAt - r.station->stop;  // the frames kept may end before it
+    distance.push_back(std::round(rest * 1000) / 1000);
+    speed.push_back(0);
+    limit.push_back(std::round(curve.SpeedAt(-rest) * 100) / 100);
+    closeUps.push_back({{"name", r.station->name},
+                        {"style", style},
+                        {"window", kDockedWindow},
+                        {"distance", distance},
+                        {"speed", speed},
+                        {"curve", limit}});
+  }
+  return closeUps;
+}
+
 nlohmann::json RunData(const Scenario& s, const RunResult& run,
                        const std::vector<ReportFrame>& frames) {
   nlohmann::json f{{"time", nlohmann::json::array()},     {"location", nlohmann::json::array()},
@@ -97,7 +145,8 @@ nlohmann::json RunData(const Scenario& s, const RunResult& run,
           {"frames", f},
           {"stations", stations},
           {"beacons", beacons},
-          {"stops", StopTable(run)}};
+          {"stops", StopTable(run)},
+          {"closeUps", CloseUps(s, run, frames)}};
 }
 
 void ReplaceOnce(std::string& text, std::string_view marker, const std::string& with) {

@@ -10,9 +10,7 @@
 
 namespace {
 
-constexpr double kStoppingDecel = 0.75;       // m/s², the plug-in's stopping curve
-constexpr double kGentleStoppingDecel = 0.7;  // m/s², with final-braking style 3
-constexpr int kOverspeedNotch = 4;            // what automatic driving brakes an overspeed with
+constexpr int kOverspeedNotch = 4;  // what automatic driving brakes an overspeed with
 
 double MetresPerSecond(double kmh) { return kmh / 3.6; }
 
@@ -35,7 +33,7 @@ class RouteWalk {
         case kBeaconStation: Station(i); break;
         case kBeaconSpeedLimit: LowerLimit(i, b.data.optional); break;
         case kBeaconBraking: Braking(i); break;
-        case kBeaconLocation: style3_ = b.data.optional == 17 || b.data.optional == 20; break;
+        case kBeaconLocation: style_ = beacon::FinalBrakingStyle(b.data.optional); break;
         default: break;
       }
     }
@@ -52,8 +50,7 @@ class RouteWalk {
     return MetresPerSecond(limit_) * s_.timeStep * (1 + s_.timeStepJitter);
   }
   double StoppingCurve(double from) const {
-    return BrakingDistance(from, 0, style3_ ? kGentleStoppingDecel : kStoppingDecel) +
-           FrameTravel();
+    return BrakingDistance(from, 0, beacon::StoppingCurveOf(style_).decel) + FrameTravel();
   }
 
   // The first beacon of a type after beacon i, before a location.
@@ -172,7 +169,7 @@ class RouteWalk {
   double limit_ = 0;  // km/h, the last limit passed
   double thisStop_ = -INFINITY, nextStop_ = -INFINITY;
   double lastStationStop_ = -INFINITY;
-  bool style3_ = false;
+  int style_ = 1;
   bool stoppingPointSeen_ = false;
 };
 

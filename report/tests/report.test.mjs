@@ -43,7 +43,7 @@ test("the speed plot has a point for every kept frame", async () => {
   const points = await page.evaluate(() => window.speedPlot.data[0].length);
   const n = rows.length;
   assert.equal(points, Math.ceil(n / 6) + ((n - 1) % 6 ? 1 : 0));
-  const canvases = await page.$$eval("canvas", cs => cs.map(c => c.width * c.height));
+  const canvases = await page.$$eval("#speed canvas, #gradient canvas, #notches canvas", cs => cs.map(c => c.width * c.height));
   assert.equal(canvases.length, 3);
   assert.ok(canvases.every(area => area > 0));
 });
@@ -66,6 +66,22 @@ test("the slider shows the cab of that moment", async () => {
 test("the stop table lists every station", async () => {
   const names = await page.$$eval("#stops tbody tr td:first-child", tds => tds.map(td => td.textContent));
   assert.deepEqual(names, ["Alder", "Birchfield", "Cedar Cross", "Dunmore"]);
+});
+
+test("each stop up close: speed down to the stand under the stopping curve of its style", async () => {
+  const closeUps = await page.evaluate(() => window.closeUps.map(u => ({ data: u.data })));
+  const titles = await page.$$eval("#closeups h3", hs => hs.map(h => h.textContent));
+  assert.deepEqual(titles, ["Birchfield (style 1)", "Cedar Cross (style 3)", "Dunmore (style 1)"]);
+  const errors = await page.$$eval("#stops tbody tr td:nth-child(4)", tds => tds.map(td => Number(td.textContent)));
+  closeUps.forEach(({ data: [distance, speed, curve] }, i) => {
+    const [decel, offset] = titles[i].includes("style 3") ? [0.7, 0.1] : [0.75, 0.14];
+    const near = distance.reduce((best, d, j) => Math.abs(d + 10) < Math.abs(distance[best] + 10) ? j : best, 0);
+    assert.ok(Math.abs(distance[near] + 10) < 1, titles[i]);
+    assert.ok(Math.abs(curve[near] - 3.6 * Math.sqrt(2 * decel * (-distance[near] + offset))) < 0.01, titles[i]);
+    assert.ok(distance[0] >= -60 && distance[0] < -55, titles[i]);
+    assert.equal(speed.at(-1), 0);
+    assert.ok(Math.abs(distance.at(-1) * 100 - errors[i + 1]) <= 1, titles[i]);
+  });
 });
 
 test("the page makes no network request", () => {
