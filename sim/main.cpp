@@ -63,13 +63,17 @@ void PrintBeacons(std::FILE* out, const Scenario& s) {
 int main(int argc, char** argv) {
   CLI::App app{"Drives the train-control plug-in along the route of a scenario file."};
   std::string scenarioPath, pluginPath = CORVANE_DEFAULT_PLUGIN, csvPath, recordPath, reportPath;
-  bool check = false, quiet = false, listBeacons = false, lint = false;
+  std::string check;
+  bool quiet = false, listBeacons = false, lint = false;
   app.add_option("scenario", scenarioPath, "Scenario file (TOML)")->required();
   app.add_option("--plugin", pluginPath, "Plug-in library to drive")->capture_default_str();
   app.add_option("--csv", csvPath, "Write one row per frame to this file");
   app.add_option("--record", recordPath, "Write every call into the plug-in to this call log");
   app.add_option("--report", reportPath, "Write a report page (one HTML file) of the run");
-  app.add_flag("--check", check, "Exit with status 1 when a stop is missed or the run stalls");
+  app.add_flag("--check{stops}", check,
+               "Exit with status 1 when a stop is missed or the run stalls; --check=clean also "
+               "when the supervision intervened")
+      ->check(CLI::IsMember({"stops", "clean"}));
   app.add_flag("-q,--quiet", quiet, "Print only warnings and the stop summary");
   app.add_flag("--beacons", listBeacons, "Print the beacons as the host's route file takes them");
   app.add_flag("--lint", lint, "Check the route only: status 1 for warnings, 2 for a bad file");
@@ -109,13 +113,14 @@ int main(int argc, char** argv) {
   if (csv) {
     csv->print(
         "time_ms,location_m,speed_kmh,gradient_permille,brake,power,reverser,constant_speed,"
-        "target_kmh,message,mode,docked,platform_doors,distance_unit\n");
+        "target_kmh,message,mode,docked,platform_doors,distance_unit,intervention\n");
     frameSinks.push_back([&](const FrameRow& f) {
-      csv->print("{},{:.3f},{:.3f},{},{},{},{},{},{},{},{},{},{},{}\n", f.timeMs, f.location,
+      csv->print("{},{:.3f},{:.3f},{},{},{},{},{},{},{},{},{},{},{},{}\n", f.timeMs, f.location,
                  f.speed, f.permille, f.handles.brake, f.handles.power, f.handles.reverser,
                  f.handles.constantSpeed, f.panel[panel::kTargetSpeed], f.panel[panel::kMessage],
                  f.panel[panel::kTrainMode], f.panel[panel::kDockedLamp],
-                 f.panel[panel::kPlatformDoorLamp], f.panel[panel::kDistanceUnit]);
+                 f.panel[panel::kPlatformDoorLamp], f.panel[panel::kDistanceUnit],
+                 f.intervention ? NameOf(f.intervention->kind) : "");
     });
   }
   if (!frameSinks.empty()) {
@@ -144,8 +149,9 @@ int main(int argc, char** argv) {
   if (report) report->print("{}", RenderReport(scenario, run, reportFrames.Finish()));
   if (!quiet) PrintTimeline(stdout, run);
   PrintStopSummary(stdout, run);
-  if (check) {
+  if (!check.empty()) {
     if (!run.stall.empty()) return kExitMissedStop;
+    if (check == "clean" && !run.interventions.empty()) return kExitMissedStop;
     for (const StopRecord& stop : run.stops) {
       if (!StopMade(stop)) return kExitMissedStop;
     }

@@ -116,6 +116,17 @@ nlohmann::json CloseUps(const Scenario& s, const RunResult& run,
   return closeUps;
 }
 
+nlohmann::json Interventions(const RunResult& run) {
+  nlohmann::json all = nlohmann::json::array();
+  for (const Intervention& i : run.interventions) {
+    all.push_back({{"location", std::round(i.location * 10) / 10},
+                   {"speed", std::round(i.speed * 10) / 10},
+                   {"kind", NameOf(i.kind)},
+                   {"text", i.text}});
+  }
+  return all;
+}
+
 nlohmann::json RunData(const Scenario& s, const RunResult& run,
                        const std::vector<ReportFrame>& frames) {
   nlohmann::json f{{"time", nlohmann::json::array()},     {"location", nlohmann::json::array()},
@@ -146,7 +157,8 @@ nlohmann::json RunData(const Scenario& s, const RunResult& run,
           {"stations", stations},
           {"beacons", beacons},
           {"stops", StopTable(run)},
-          {"closeUps", CloseUps(s, run, frames)}};
+          {"closeUps", CloseUps(s, run, frames)},
+          {"interventions", Interventions(run)}};
 }
 
 void ReplaceOnce(std::string& text, std::string_view marker, const std::string& with) {

@@ -206,6 +206,35 @@ void ReadDoors(const Reader& r, const toml::table& t, DoorBehaviour& d) {
   d.correctShortStops = r.Bool(t, "correct_short_stops", "doors", d.correctShortStops);
 }
 
+void ReadDriver(const Reader& r, const toml::table& t, const ATS_VEHICLESPEC& v, DriverStyle& d) {
+  r.OnlyKeys(t, "driver",
+             {"mode", "reaction", "margin", "brake_early", "power_notch", "brake_notch"});
+  static constexpr std::pair<const char*, DriverMode> kModes[] = {
+      {"automatic", DriverMode::Automatic},
+      {"supervised", DriverMode::Supervised},
+      {"restricted", DriverMode::Restricted},
+      {"reverse", DriverMode::Reverse}};
+  if (const std::optional<std::string> mode = r.String(t, "mode", "driver")) {
+    const auto* found = std::find_if(std::begin(kModes), std::end(kModes),
+                                     [&](const auto& m) { return *mode == m.first; });
+    r.Expect(found != std::end(kModes), t, "mode", "driver",
+             "expected \"automatic\", \"supervised\", \"restricted\" or \"reverse\"");
+    d.mode = found->second;
+  }
+  d.reactionSeconds = r.Number(t, "reaction", "driver", d.reactionSeconds);
+  r.Expect(d.reactionSeconds >= 0 && d.reactionSeconds <= 5, t, "reaction", "driver",
+           "must lie in 0 to 5 seconds");
+  d.margin = r.Number(t, "margin", "driver", d.margin);
+  d.brakeEarlySeconds = r.Number(t, "brake_early", "driver", d.brakeEarlySeconds);
+  r.Expect(d.brakeEarlySeconds >= 0, t, "brake_early", "driver", "must not be negative");
+  d.powerNotch = r.Int32(t, "power_notch", "driver", std::min(d.powerNotch, v.powerNotchCount));
+  r.Expect(d.powerNotch >= 1 && d.powerNotch <= v.powerNotchCount, t, "power_notch", "driver",
+           "must lie in 1 to the vehicle's power notches");
+  d.brakeNotch = r.Int32(t, "brake_notch", "driver", d.brakeNotch);
+  r.Expect(d.brakeNotch >= 1 && d.brakeNotch <= 8, t, "brake_notch", "driver",
+           "must lie in 1 to 8");
+}
+
 constexpr double kSteepestPermille = 100;
 constexpr double kLongestPauseSeconds = 10;
 
@@ -440,9 +469,9 @@ Scenario ParseScenario(std::string_view text, const std::string& path) {
   } catch (const toml::parse_error& e) {
     r.Fail(static_cast<int>(e.source().begin.line), "syntax", e.description());
   }
-  r.OnlyKeys(
-      root, "",
-      {"vehicle", "dynamics", "run", "doors", "beacon", "station", "action", "gradient", "pause"});
+  r.OnlyKeys(root, "",
+             {"vehicle", "dynamics", "run", "doors", "beacon", "station", "action", "gradient",
+              "pause", "driver"});
   Scenario s;
   s.path = path;
   const toml::table* run = r.Table(root, "run");
@@ -451,6 +480,7 @@ Scenario ParseScenario(std::string_view text, const std::string& path) {
   if (const toml::table* t = r.Table(root, "vehicle")) ReadVehicle(r, *t, s.vehicle);
   if (const toml::table* t = r.Table(root, "dynamics")) ReadDynamics(r, *t, s.dynamics);
   if (const toml::table* t = r.Table(root, "doors")) ReadDoors(r, *t, s.doors);
+  if (const toml::table* t = r.Table(root, "driver")) ReadDriver(r, *t, s.vehicle, s.driver);
   if (const toml::array* a = r.Array(root, "beacon")) ReadBeacons(r, *a, s);
   if (const toml::array* a = r.Array(root, "station")) ReadStations(r, *a, s);
   if (const toml::array* a = r.Array(root, "action")) ReadTimeline(r, *a, s);

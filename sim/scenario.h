@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "atsplugin.h"
+#include "driver.h"
 
 // A fault in a scenario file, already worded as file:line: key: message.
 class ScenarioError : public std::runtime_error {
@@ -95,6 +96,7 @@ struct Scenario {
   std::vector<Station> stations;     // in location order
   std::vector<Action> timeline;
   DoorBehaviour doors;
+  DriverStyle driver;
 };
 
 // Reads and checks a scenario file; throws ScenarioError.

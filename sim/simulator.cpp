@@ -73,10 +73,18 @@ class FrameClock {
 class Host {
  public:
   Host(const Scenario& s, const PluginApi& api, const RunHooks& hooks)
-      : s_(s), api_(api), hooks_(hooks), model_(s.dynamics, s.gradients), clock_(s) {
+      : s_(s),
+        api_(api),
+        hooks_(hooks),
+        model_(s.dynamics, s.gradients),
+        clock_(s),
+        watch_(Platforms(s)) {
     motion_.location = s.startLocation;
     motion_.speed = s.startSpeed;
     for (const Station& st : s.stations) result_.stops.push_back({&st});
+    if (s.driver.mode != DriverMode::Automatic) {
+      driver_.emplace(s.driver, s.dynamics.decelByNotch, Platforms(s));
+    }
     std::fill(std::begin(panel_), std::end(panel_), 0);
     std::fill(std::begin(sound_), std::end(sound_), 0);
   }
@@ -85,11 +93,13 @@ class Host {
     api_.Load();
     api_.SetVehicleSpec(s_.vehicle);
     api_.Initialize(1);
+    DoorsAtTheStart();
     for (long n = 0; !Finished(); ++n) {
       if (n > 0) Move();
       timeMs_ = s_.startTimeMs + static_cast<int32_t>(std::lround(elapsed_ * 1000));
       PassBeacons();
       RunTimeline();
+      if (driver_) DriveByTheCab(n);
       OperateDoors();
       Frame();
       WatchTheRunIn();
@@ -100,6 +110,7 @@ class Host {
       }
     }
     api_.Dispose();
+    result_.interventions = watch_.All();
     result_.endTimeMs = timeMs_;
     result_.endLocation = motion_.location;
     return std::move(result_);
@@ -153,11 +164,11 @@ class Host {
         Log(fmt::format("driver presses key {}", a.value));
         break;
       case ActionKind::Power:
-        api_.SetPower(a.value);
+        SetPower(a.value);
         Log(fmt::format("driver power handle {}", a.value));
         break;
       case ActionKind::Brake:
-        api_.SetBrake(a.value);
+        SetBrake(a.value);
         Log(fmt::format("driver brake handle {}", a.value));
         break;
       case ActionKind::Reverser:
@@ -167,6 +178,70 @@ class Host {
       case ActionKind::OpenDoors: OpenDoors(); break;
       case ActionKind::CloseDoors: CloseDoors(); break;
     }
+  }
+
+  void SetPower(int32_t notch) {
+    api_.SetPower(notch);
+    driverHandles_.power = notch;
+    driverActive_ = true;
+  }
+  void SetBrake(int32_t notch) {
+    api_.SetBrake(notch);
+    driverHandles_.brake = notch;
+    driverActive_ = true;
+  }
+
+  // A host reports the doors open at a platform and shut elsewhere; the
+  // plug-in takes them for open until told.
+  void DoorsAtTheStart() {
+    const bool atPlatform = std::any_of(s_.stations.begin(), s_.stations.end(), [&](auto& st) {
+      return std::fabs(st.stop - s_.startLocation) <= s_.doors.window;
+    });
+    if (!atPlatform) CloseDoors();
+  }
+
+  // The driver steps the plug-in into the manual mode (brake handle at 8,
+  // mode down key by key at a stand), then drives by what the cab shows.
+  void DriveByTheCab(long frame) {
+    const int32_t wanted = ModeOf(s_.driver.mode), mode = panel_[panel::kTrainMode];
+    if (frame == 0) {
+      SetBrake(8);
+      Log(fmt::format("driver brake handle 8, to step into {} mode", NameOf(kModeNames, wanted)));
+      return;
+    }
+    if (mode != wanted) {
+      if (motion_.speed != 0) return;
+      const int32_t key = mode > wanted ? 2 : 1;
+      api_.KeyDown(key);
+      api_.KeyUp(key);
+      Log(fmt::format("driver presses key {}", key));
+      return;
+    }
+    const CabView cab{timeMs_, motion_.speed, motion_.location, panel_, doorsOpen_};
+    const HandlePositions wants = driver_->Drive(cab);
+    const bool reset = driver_->WantsToReset(cab);
+    if (wants.power == driverHandles_.power && wants.brake == driverHandles_.brake && !reset) {
+      return;
+    }
+    if (wants.power != driverHandles_.power || reset) SetPower(wants.power);
+    if (wants.brake != driverHandles_.brake || reset) SetBrake(wants.brake);
+    Log(fmt::format("driver power {} brake {}", wants.power, wants.brake));
+  }
+
+  static int32_t ModeOf(DriverMode mode) {
+    switch (mode) {
+      case DriverMode::Supervised: return 1;
+      case DriverMode::Restricted: return 2;
+      case DriverMode::Reverse: return 4;
+      case DriverMode::Automatic: break;
+    }
+    return 0;
+  }
+
+  static std::vector<double> Platforms(const Scenario& s) {
+    std::vector<double> stops;
+    for (const Station& st : s.stations) stops.push_back(st.stop);
+    return stops;
   }
 
   void OpenDoors() {
@@ -199,8 +274,15 @@ class Host {
   // The host's doors and the driver's start key at the platforms.
   void OperateDoors() {
     StopRecord* stop = StopHere();
-    if (stop == nullptr) return;
     const bool standing = motion_.speed == 0;
+    if (stop == nullptr) {
+      // Standing on open line, as at the start: away when the cab says so.
+      if (standing && s_.doors.startKey && ReadyToDepart() &&
+          elapsed_ >= s_.doors.startDelaySeconds && timeMs_ - lastStartKeyMs_ >= 1000) {
+        PressStartKey("");
+      }
+      return;
+    }
     const bool doorsWorked = stop->doorsOpenMs || stop->doorsClosedMs;
     if (standing && !doorsWorked && lastLocation_ != motion_.location) {
       stop->stoppedAt = motion_.location;
@@ -233,12 +315,16 @@ class Host {
       CloseDoors();
       stop->doorsClosedMs = timeMs_;
     }
-    const int32_t message = panel_[panel::kMessage];
-    const bool ready = message == 1 || message == 2;
-    if (s_.doors.startKey && ready && panel_[panel::kTrainMode] == 0 && stop->doorsClosedMs &&
+    if (s_.doors.startKey && ReadyToDepart() && stop->doorsClosedMs &&
         Waited(*stop->doorsClosedMs) && timeMs_ - lastStartKeyMs_ >= 1000) {
       PressStartKey("");
     }
+  }
+
+  // In automatic mode the cab shows "ready to depart".
+  bool ReadyToDepart() const {
+    const int32_t message = panel_[panel::kMessage];
+    return panel_[panel::kTrainMode] == 0 && (message == 1 || message == 2);
   }
 
   // A driver in automatic mode moves a train up that stopped short, before
@@ -259,9 +345,11 @@ class Host {
     state.speed = static_cast<float>(motion_.speed);
     state.time = timeMs_;
     const int32_t message = panel_[panel::kMessage], mode = panel_[panel::kTrainMode];
+    const int32_t target = panel_[panel::kTargetSpeed];
     const ATS_HANDLES before = handles_;
     handles_ = api_.Elapse(state, panel_, sound_);
     ++result_.frames;
+    const Intervention* counted = Watch(target);
     if (handles_.brake != before.brake || handles_.power != before.power) {
       Log(fmt::format("brake {} power {}", handles_.brake, handles_.power));
     }
@@ -277,8 +365,20 @@ class Host {
     }
     if (hooks_.frame) {
       hooks_.frame({timeMs_, motion_.location, motion_.speed, model_.PermilleAt(motion_.location),
-                    handles_, panel_});
+                    handles_, panel_, counted});
     }
+  }
+
+  // The supervision against the driver's handles; the intervention counted
+  // in this frame, if any.
+  const Intervention* Watch(int32_t targetBefore) {
+    if (!driverActive_) return nullptr;
+    const size_t before = watch_.All().size();
+    const WatchedFrame f{timeMs_,        motion_.location, motion_.speed,
+                         targetBefore,   panel_,           handles_,
+                         driverHandles_, doorsOpen_,       sound_[sound::kOverspeed] == 1};
+    for (std::string& line : watch_.Frame(f)) Log(std::move(line));
+    return watch_.All().size() > before ? &watch_.All().back() : nullptr;
   }
 
   // For the summary: how the train ran into the next stop.
@@ -360,7 +460,9 @@ class Host {
     // The next frame would come at or after the end of the run.
     if (elapsed_ + s_.timeStep >= s_.maxSeconds - 1e-9) return End(RunEnd::MaxDuration);
     if (result_.stops.empty()) return false;
-    const StopRecord& last = result_.stops.back();
+    // The last stop in the direction of travel: a reverse move runs back.
+    const StopRecord& last =
+        s_.driver.mode == DriverMode::Reverse ? result_.stops.front() : result_.stops.back();
     return last.doorsClosedMs && motion_.speed == 0 &&
            timeMs_ - *last.doorsClosedMs >= kTerminusIdleSeconds * 1000 && End(RunEnd::Terminus);
   }
@@ -374,6 +476,10 @@ class Host {
   const RunHooks& hooks_;
   TrainModel model_;
   FrameClock clock_;
+  InterventionWatch watch_;
+  std::optional<Driver> driver_;
+  ATS_HANDLES driverHandles_{};  // the driver's handles as last reported to the plug-in
+  bool driverActive_ = false;
   TrainMotion motion_;
   double elapsed_ = 0;  // seconds since the start of the run
   double lastLocation_ = 0;

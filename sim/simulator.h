@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "host_call.h"
+#include "interventions.h"
 #include "scenario.h"
 
 // Where the cab's docked lamp lights: metres either side of the stopping point.
@@ -39,6 +40,7 @@ struct FrameRow {
   double permille;  // grade under the train
   ATS_HANDLES handles;
   const int32_t* panel;
+  const Intervention* intervention;  // one counted in this frame, or null
 };
 
 enum class RunEnd { EndOfLine, Terminus, MaxDuration, Stalled };
@@ -51,6 +53,7 @@ struct RunResult {
   double endLocation = 0;
   RunEnd end = RunEnd::MaxDuration;
   std::string stall;  // "stalled at 2148.9 m: stopped 1.11 m short of Birchfield, ..."
+  std::vector<Intervention> interventions;
 };
 
 struct RunHooks {

@@ -1,8 +1,11 @@
 #include "summary.h"
 
 #include <fmt/format.h>
+#include <fmt/ranges.h>
 
 #include <cmath>
+#include <map>
+#include <vector>
 
 bool StopMade(const StopRecord& stop) {
   return stop.stoppedAt && std::fabs(*stop.stoppedAt - stop.station->stop) <= kDockedWindow;
@@ -47,6 +50,20 @@ std::string Optional(const std::optional<int32_t>& ms) {
 
 }  // namespace
 
+void PrintInterventions(std::FILE* out, const RunResult& run) {
+  if (run.interventions.empty()) return;
+  std::map<InterventionKind, int> counts;
+  for (const Intervention& i : run.interventions) ++counts[i.kind];
+  std::vector<std::string> parts;
+  for (const auto& [kind, n] : counts) parts.push_back(fmt::format("{} {}", n, NameOf(kind)));
+  fmt::print(out, "\n{} interventions of the supervision: {}\n", run.interventions.size(),
+             fmt::join(parts, ", "));
+  for (const Intervention& i : run.interventions) {
+    fmt::print(out, "{}  {:9.1f} m  {:5.1f} km/h  target {:3} km/h  {}\n",
+               FormatTime(i.timeMs).substr(0, 8), i.location, i.speed, i.target, i.text);
+  }
+}
+
 void PrintStopSummary(std::FILE* out, const RunResult& run) {
   fmt::print(out, "\n{:<16} {:>9} {:>10} {:>9} {:>6} {:>5} {:>6} {:>9} {:>9} {:>7}\n", "station",
              "stop m", "stopped m", "error cm", "docked", "moves", "dwell", "departed", "schedule",
@@ -72,6 +89,7 @@ void PrintStopSummary(std::FILE* out, const RunResult& run) {
     if (!StopMade(r)) fmt::print(out, "missed {}: {}\n", r.station->name, MissedBecause(r, run));
   }
   if (!run.stall.empty()) fmt::print(out, "{}\n", run.stall);
+  PrintInterventions(out, run);
   fmt::print(
       out, "\n{} frames, {} of simulated time, ended at {:.1f} m\n", run.frames,
       FormatTime(run.endTimeMs - (run.events.empty() ? 0 : run.events.front().timeMs)).substr(0, 8),

@@ -8,6 +8,7 @@
 
 void PrintTimeline(std::FILE* out, const RunResult& run);
 void PrintStopSummary(std::FILE* out, const RunResult& run);
+void PrintInterventions(std::FILE* out, const RunResult& run);
 
 // A stop is made when the train came to rest within the docked window.
 bool StopMade(const StopRecord& stop);

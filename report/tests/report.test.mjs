@@ -4,7 +4,7 @@
 import { test, before, after } from "node:test";
 import assert from "node:assert/strict";
 import { execFileSync } from "node:child_process";
-import { mkdtempSync, readFileSync } from "node:fs";
+import { mkdtempSync, readFileSync, writeFileSync } from "node:fs";
 import { tmpdir } from "node:os";
 import { join } from "node:path";
 import { chromium } from "playwright-core";
@@ -82,6 +82,21 @@ test("each stop up close: speed down to the stand under the stopping curve of it
     assert.equal(speed.at(-1), 0);
     assert.ok(Math.abs(distance.at(-1) * 100 - errors[i + 1]) <= 1, titles[i]);
   });
+});
+
+test("a careless driver's interventions are marked on the speed plot", async () => {
+  const careless = join(work, "careless.toml");
+  writeFileSync(careless, readFileSync(process.env.CORVANE_MANUAL, "utf8").replace(/^margin = .*$/m, "margin = -7"));
+  const file = join(work, "careless.html");
+  execFileSync(sim, ["--quiet", "--report", file, careless]);
+  const other = await browser.newPage();
+  await other.goto("file://" + file);
+  await other.waitForFunction(() => window.speedPlot !== undefined);
+  const kinds = await other.evaluate(() => run.interventions.map(i => i.kind));
+  assert.ok(kinds.includes("speed trip") && kinds.includes("brake notice"), kinds.join());
+  assert.match(await other.textContent("#interventions"), new RegExp(`^${kinds.length} interventions`));
+  assert.equal(await page.textContent("#interventions"), "no intervention of the supervision");
+  await other.close();
 });
 
 test("the page makes no network request", () => {

@@ -61,10 +61,20 @@ TEST(HostLoop, CallsFollowTheHostsLifecycleAndFrameOrder) {
   s.timeline.push_back({0.5, std::nullopt, ActionKind::Key, 2, 4});
   fake::calls.clear();
   const RunResult run = RunScenario(s, fake::kApi);
-  const std::vector<std::string> expected = {
-      "Load",        "SetVehicleSpec 6", "Initialize 1", "SetBeaconData 15", "SetBrake 8",
-      "Elapse 1000", "SetBeaconData 13", "KeyDown 2",    "KeyUp 2",          "Elapse 1500",
-      "Elapse 2000", "Elapse 2500",      "Dispose"};
+  const std::vector<std::string> expected = {"Load",
+                                             "SetVehicleSpec 6",
+                                             "Initialize 1",
+                                             "DoorClose",  // away from a platform
+                                             "SetBeaconData 15",
+                                             "SetBrake 8",
+                                             "Elapse 1000",
+                                             "SetBeaconData 13",
+                                             "KeyDown 2",
+                                             "KeyUp 2",
+                                             "Elapse 1500",
+                                             "Elapse 2000",
+                                             "Elapse 2500",
+                                             "Dispose"};
   EXPECT_EQ(fake::calls, expected);
   EXPECT_EQ(run.frames, 4);
   EXPECT_EQ(fake::soundSeen, kSoundStarted);  // the 1 was taken as a request and answered

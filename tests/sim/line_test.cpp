@@ -144,11 +144,13 @@ TEST(LineEnds, EveryMissedStopAndStallSaysWhy) {
   EXPECT_EQ(MissedBecause(ended.stops[1], ended),
             fmt::format("not reached: the run ended at {:.1f} m", ended.endLocation));
 
-  // Starting on open line, the plug-in holds the train as if its doors were open.
-  const RunResult held = Drive({.start = 600, .run = "stall_after = 20"});
+  // On open line without a start key nothing moves the train.
+  const RunResult held =
+      Drive({.start = 600, .run = "stall_after = 20", .doors = "start_key = false"});
   EXPECT_EQ(held.end, RunEnd::Stalled);
-  EXPECT_EQ(held.stall,
-            "stalled at 600.0 m: stopped 1200.0 m before Birchfield, doors open, brake 7 power 0");
+  EXPECT_EQ(
+      held.stall,
+      "stalled at 600.0 m: stopped 1200.0 m before Birchfield, doors closed, brake 8 power 0");
   EXPECT_EQ(MissedBecause(held.stops[1], held), "not reached: the run " + held.stall);
 }
 
