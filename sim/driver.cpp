@@ -106,7 +106,7 @@ void Driver::Run(const CabView& cab) {
   } else {
     // Slow as fast as the target falls, and shed the excess in two seconds.
     const double decel = TargetFall(cab) + over / 2;
-    handles_ = {0, std::min(NotchFor(decel / 3.6), style_.brakeNotch)};
+    handles_ = {0, NotchFor(decel / 3.6)};
   }
 }
 
@@ -152,9 +152,11 @@ std::optional<double> Driver::MetresToStop(const CabView& cab) const {
   return *shown - 0.4;
 }
 
+// The weakest notch that gives the deceleration, up to the driver's strongest.
 int Driver::NotchFor(double mps2) const {
-  for (int notch = 1; notch <= kStrongestService; ++notch) {
+  const int strongest = std::min(style_.brakeNotch, kStrongestService);
+  for (int notch = 1; notch < strongest; ++notch) {
     if (decel_[notch] / 3.6 >= mps2) return notch;
   }
-  return kStrongestService;
+  return strongest;
 }

@@ -62,7 +62,7 @@ class Driver {
   std::array<double, 10> decel_;
   std::vector<double> platforms_;
   Phase phase_ = Phase::Standing;
-  bool doorsWorked_ = false;  // since the train last came to a stand
+  bool doorsWorked_ = true;  // since the train last came to a stand
   bool doorsWereOpen_ = false;
   std::optional<int32_t> lastLookMs_;
   int32_t lastTarget_ = 0;

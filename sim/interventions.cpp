@@ -9,7 +9,6 @@
 namespace {
 
 constexpr double kOverrunMetres = 6.25;  // beyond the stopping point
-constexpr double kNearPlatform = 50;
 constexpr double kCeilingKmh = 26;
 constexpr int32_t kBrakeNoticeMessage = 4;
 constexpr int32_t kFullService = 8;
@@ -40,10 +39,7 @@ std::string InterventionWatch::RuleHolding(const WatchedFrame& f) const {
   if (f.doorsOpen) return kDoorsOpen;
   if (!Manual(mode)) return "the mode";
   if (f.output.brake < kFullService) return "the station stop";
-  for (double p : platforms_) {
-    const double beyond = f.location - p;
-    if (beyond > kOverrunMetres && beyond < kNearPlatform && mode != 4) return kOverrun;
-  }
+  if (f.location - f.stoppingPoint > kOverrunMetres && mode != 4) return kOverrun;
   return kStopBraking;
 }
 

@@ -28,12 +28,11 @@ struct WatchedFrame {
   const int32_t* panel;
   ATS_HANDLES output, driver;  // what the plug-in returned, what the driver holds
   bool doorsOpen, overspeedAlarm;
+  double stoppingPoint;  // of the platform the train runs to or stands at; NaN when none
 };
 
 class InterventionWatch {
  public:
-  explicit InterventionWatch(std::vector<double> platforms) : platforms_(std::move(platforms)) {}
-
   // Timeline lines for this frame: a new rule holding the train, its release,
   // and each intervention (also kept in All()).
   std::vector<std::string> Frame(const WatchedFrame& f);
@@ -44,7 +43,6 @@ class InterventionWatch {
   void Count(InterventionKind kind, const WatchedFrame& f, std::string text,
              std::vector<std::string>& lines);
 
-  std::vector<double> platforms_;
   std::string rule_;  // the rule holding the train now, empty when none
   int32_t lastMessage_ = 0;
   std::vector<Intervention> all_;

@@ -73,12 +73,7 @@ class FrameClock {
 class Host {
  public:
   Host(const Scenario& s, const PluginApi& api, const RunHooks& hooks)
-      : s_(s),
-        api_(api),
-        hooks_(hooks),
-        model_(s.dynamics, s.gradients),
-        clock_(s),
-        watch_(Platforms(s)) {
+      : s_(s), api_(api), hooks_(hooks), model_(s.dynamics, s.gradients), clock_(s) {
     motion_.location = s.startLocation;
     motion_.speed = s.startSpeed;
     for (const Station& st : s.stations) result_.stops.push_back({&st});
@@ -369,6 +364,15 @@ class Host {
     }
   }
 
+  // The platform the train runs to or stands at: the first it has not left.
+  double StoppingPoint() const {
+    for (const StopRecord& r : result_.stops) {
+      if (!r.departureMs && r.station->stop + kStopSearch > motion_.location)
+        return r.station->stop;
+    }
+    return NAN;
+  }
+
   // The supervision against the driver's handles; the intervention counted
   // in this frame, if any.
   const Intervention* Watch(int32_t targetBefore) {
@@ -376,7 +380,8 @@ class Host {
     const size_t before = watch_.All().size();
     const WatchedFrame f{timeMs_,        motion_.location, motion_.speed,
                          targetBefore,   panel_,           handles_,
-                         driverHandles_, doorsOpen_,       sound_[sound::kOverspeed] == 1};
+                         driverHandles_, doorsOpen_,       sound_[sound::kOverspeed] == 1,
+                         StoppingPoint()};
     for (std::string& line : watch_.Frame(f)) Log(std::move(line));
     return watch_.All().size() > before ? &watch_.All().back() : nullptr;
   }

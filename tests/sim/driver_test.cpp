@@ -1,0 +1,153 @@
+// The simulated driver: from a hand-made cab alone (it sees nothing of the
+// plug-in), and on small lines through the real plug-in, where a careful
+// driver runs clean and careless ones meet each rule of the supervision.
+#include "driver.h"
+
+#include <fmt/format.h>
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <list>
+
+#include "channels.h"
+#include "fresh_library.h"
+#include "simulator.h"
+#include "summary.h"
+
+namespace {
+
+constexpr std::array<double, 10> kDecel{0, 0.4, 0.8, 1.2, 1.6, 2.0, 2.6, 3.2, 3.8, 4.5};
+
+struct Cab {
+  int32_t panel[256] = {};
+  Cab(int32_t target, int32_t message = 0) {
+    panel[panel::kTargetSpeed] = target;
+    panel[panel::kMessage] = message;
+    panel[panel::kDistanceUnit] = kUnitKilometres;
+    std::fill_n(panel + panel::kTargetDigitHundreds, 3, kTargetDigitBlank);
+  }
+};
+
+TEST(DriverModel, DrivesByTheCabAlone) {
+  Driver driver({DriverMode::Supervised, 0.5, 3}, kDecel, {});
+  Cab standing(0);
+  EXPECT_EQ(driver.Drive({0, 0, 0, standing.panel, false}).brake, 7);  // waits for the cab
+  Cab ready(60, 1);
+  EXPECT_EQ(driver.Drive({1000, 0, 0, ready.panel, false}).power, 3);  // "ready to depart"
+  Cab running(60);
+  EXPECT_EQ(driver.Drive({2000, 50, 100, running.panel, false}).power, 3);
+  const HandlePositions cruising = driver.Drive({3000, 56.5, 200, running.panel, false});
+  EXPECT_EQ(cruising.power, 0);
+  EXPECT_EQ(cruising.brake, 0);
+  const HandlePositions over = driver.Drive({4000, 62, 300, running.panel, false});
+  EXPECT_EQ(over.power, 0);
+  EXPECT_GT(over.brake, 0);
+  // Between looks the handles stay.
+  EXPECT_EQ(driver.Drive({4100, 40, 310, running.panel, false}).brake, over.brake);
+  // A falling target is anticipated: brake before the target is reached.
+  Cab falling(50);
+  driver.Drive({5000, 45, 400, falling.panel, false});
+  Cab lower(46);
+  EXPECT_GT(driver.Drive({6000, 41, 410, lower.panel, false}).brake, 0);
+}
+
+// A two-station line driven by hand; `driver` adds keys of [driver].
+RunResult DriveByHand(const std::string& driver, const std::string& beacons = "") {
+  FreshLibrary();
+  static std::list<Scenario> kept;
+  const std::string text = fmt::format(R"(
+[run]
+start_location = 500
+start_time = "08:00:00"
+end_location = 2000
+[driver]
+{}
+[[station]]
+name = "Alder"
+stop = 500
+[[station]]
+name = "Birchfield"
+stop = 1800
+[[beacon]]
+location = 500
+location_code = 12
+[[beacon]]
+location = 500
+stopping_point = {{ this = 500, next = 1800 }}
+[[beacon]]
+location = 500
+speed_limit = 60
+[[beacon]]
+location = 500
+station = {{ limit = 60, departure = "08:00:30" }}
+{}
+[[beacon]]
+location = 1400
+stopping_point = {{ this = 1800, next = 3800 }}
+[[beacon]]
+location = 1450
+location_code = 12
+[[beacon]]
+location = 1500
+station = {{ limit = 60, departure = "08:03:00" }}
+)",
+                                       driver, beacons);
+  return RunScenario(kept.emplace_back(ParseScenario(text, "hand.toml")), LinkedApi());
+}
+
+std::vector<InterventionKind> Kinds(const RunResult& run) {
+  std::vector<InterventionKind> kinds;
+  for (const Intervention& i : run.interventions) kinds.push_back(i.kind);
+  return kinds;
+}
+
+TEST(DriverOnALine, ACarefulDriverRunsCleanAndStopsAtThePlatform) {
+  for (const char* mode : {"supervised", "restricted"}) {
+    const RunResult run = DriveByHand(fmt::format("mode = \"{}\"", mode));
+    EXPECT_TRUE(run.interventions.empty()) << mode << ": " << run.interventions[0].text;
+    EXPECT_NEAR(run.stops[1].stoppedAt.value_or(0), 1800, 1.0) << mode;
+  }
+}
+
+TEST(DriverOnALine, SevenOverTheTargetTripsJustPastFiveAndAHalf) {
+  const RunResult run = DriveByHand("mode = \"supervised\"\nmargin = -7");
+  const std::vector<InterventionKind> kinds = Kinds(run);
+  ASSERT_GE(kinds.size(), 3u);
+  EXPECT_EQ(kinds[0], InterventionKind::SpeedTrip);
+  EXPECT_EQ(kinds[1], InterventionKind::StopBraking);
+  EXPECT_EQ(kinds[2], InterventionKind::BrakeNotice);
+  const Intervention& trip = run.interventions[0];
+  EXPECT_GT(trip.speed - trip.target, 5.5);
+  EXPECT_LT(trip.speed - trip.target, 6.6);  // the cab shows the target truncated
+  EXPECT_EQ(trip.target, 60);
+  EXPECT_LT(trip.location, 1000);  // on the first stretch at the line limit
+}
+
+TEST(DriverOnALine, ALateBrakerOnABrakingCurveTripsThenGetsTheBrakeNotice) {
+  const RunResult run =
+      DriveByHand("mode = \"supervised\"\nmargin = 0\nbrake_early = 0\nreaction = 3",
+                  "[[beacon]]\nlocation = 900\nbraking = { final_speed = 25, end = 1100 }");
+  const auto trip = std::find_if(run.interventions.begin(), run.interventions.end(),
+                                 [](auto& i) { return i.kind == InterventionKind::SpeedTrip; });
+  ASSERT_NE(trip, run.interventions.end());
+  EXPECT_GT(trip->location, 900);
+  EXPECT_LT(trip->location, 1100);
+  const auto notice = std::find_if(trip, run.interventions.end(),
+                                   [](auto& i) { return i.kind == InterventionKind::BrakeNotice; });
+  EXPECT_NE(notice, run.interventions.end());
+}
+
+TEST(DriverOnALine, ADriverWhoRunsPastTheStopMeetsTheOverrunProtection) {
+  // Restricted mode shows no target; a driver who brakes with notch 2 at
+  // most cannot stop from 23 km/h in the metres he plans for.
+  const RunResult run = DriveByHand("mode = \"restricted\"\nbrake_notch = 2");
+  const auto overrun =
+      std::find_if(run.interventions.begin(), run.interventions.end(),
+                   [](auto& i) { return i.kind == InterventionKind::OverrunProtection; });
+  ASSERT_NE(overrun, run.interventions.end());
+  EXPECT_GT(overrun->location, 1806.25);
+  EXPECT_LT(overrun->location, 1807);
+  EXPECT_GT(run.stops[1].stoppedAt.value_or(0), 1806.25);
+}
+
+}  // namespace
