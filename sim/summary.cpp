@@ -55,7 +55,7 @@ void PrintInterventions(std::FILE* out, const RunResult& run) {
   std::map<InterventionKind, int> counts;
   for (const Intervention& i : run.interventions) ++counts[i.kind];
   std::vector<std::string> parts;
-  for (const auto& [kind, n] : counts) parts.push_back(fmt::format("{} {}", n, NameOf(kind)));
+  for (const auto& [kind, n] : counts) parts.push_back(fmt::format("{} {}", NameOf(kind), n));
   fmt::print(out, "\n{} interventions of the supervision: {}\n", run.interventions.size(),
              fmt::join(parts, ", "));
   for (const Intervention& i : run.interventions) {
