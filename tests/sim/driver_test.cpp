@@ -42,6 +42,13 @@ TEST(DriverModel, DrivesByTheCabAlone) {
   const HandlePositions over = driver.Drive({4000, 62, 300, running.panel, false});
   EXPECT_EQ(over.power, 0);
   EXPECT_GT(over.brake, 0);
+  // In restricted mode the cab shows no target: the driver keeps under the
+  // 26 km/h ceiling less his margin.
+  Driver restricted({DriverMode::Restricted, 0.5, 3}, kDecel, {});
+  Cab none(0);
+  restricted.Drive({0, 0, 0, none.panel, false});
+  EXPECT_GT(restricted.Drive({1000, 24.5, 100, none.panel, false}).brake, 0);
+  EXPECT_EQ(restricted.Drive({2000, 22.5, 120, none.panel, false}).brake, 0);
   // Between looks the handles stay.
   EXPECT_EQ(driver.Drive({4100, 40, 310, running.panel, false}).brake, over.brake);
   // A falling target is anticipated: brake before the target is reached.

@@ -81,6 +81,9 @@ TEST(HostLoop, CallsFollowTheHostsLifecycleAndFrameOrder) {
   int chimes = 0;
   for (const RunEvent& e : run.events) chimes += e.text == "sound: chime";
   EXPECT_EQ(chimes, 4);
+  int handleChanges = 0;  // the fake answers the same handles every frame
+  for (const RunEvent& e : run.events) handleChanges += e.text == "brake 0 power 1";
+  EXPECT_EQ(handleChanges, 1);
 }
 
 TEST(TrainModelTest, ConstantNotchesFollowClosedFormKinematics) {

@@ -6,6 +6,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdio>
+#include <cstdlib>
 #include <list>
 #include <string>
 #include <vector>
@@ -190,6 +192,20 @@ TEST(LineDriver, AShortStopIsClosedUpWithTheStartKey) {
     presses += e.text.find("presses the start key to close up to Birchfield") != std::string::npos;
   }
   EXPECT_EQ(presses, 1);
+  // The summary shows the move and why the stop still counts as missed.
+  char* text = nullptr;
+  size_t size = 0;
+  std::FILE* out = open_memstream(&text, &size);
+  PrintStopSummary(out, mended);
+  std::fclose(out);
+  const std::string summary(text, size);
+  std::free(text);
+  EXPECT_NE(summary.find("08:00:30  08:00:30"), std::string::npos)
+      << summary;  // Alder left on time
+  EXPECT_NE(summary.find(fmt::format("missed Birchfield: overran by {:.2f} m after 1 correction;",
+                                     Error(mended))),
+            std::string::npos)
+      << summary;
 }
 
 TEST(RouteCheck, EachWarnedLayoutMissesItsStopAndTheFixDocks) {

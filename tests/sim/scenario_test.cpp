@@ -25,6 +25,8 @@ TEST(ScenarioFile, ReadsEverySection) {
   const Scenario s = ParseScenario(R"(
 [vehicle]
 cars = 8
+ats_notch = 3
+b67_notch = 4
 [dynamics]
 accel_per_notch = 1
 lag = 0
@@ -55,12 +57,14 @@ key = 2
 )",
                                    "full.toml");
   EXPECT_EQ(s.vehicle.carCount, 8);
+  EXPECT_EQ(s.vehicle.atsCheckNotch, 3);
+  EXPECT_EQ(s.vehicle.b67Notch, 4);
   EXPECT_EQ(s.dynamics.lagSeconds, 0);
   EXPECT_EQ(s.startTimeMs, (7 * 3600 + 30 * 60 + 15) * 1000);
   ASSERT_EQ(s.beacons.size(), 1u);
   EXPECT_EQ(s.beacons[0].data.optional, 200072);
   EXPECT_EQ(s.beacons[0].data.signal, 3);
-  EXPECT_EQ(s.beacons[0].line, 14);  // the text starts with a newline
+  EXPECT_EQ(s.beacons[0].line, 16);  // the text starts with a newline
   ASSERT_EQ(s.stations.size(), 1u);
   EXPECT_EQ(s.stations[0].departureMs, (7 * 3600 + 31 * 60) * 1000);
   ASSERT_EQ(s.timeline.size(), 2u);
@@ -222,6 +226,15 @@ TEST(NamedBeacons, PackTheRouteFilesValuesAndReadBackInWords) {
         beaconOf(fmt::format("type = {}\noptional = {}\n", c.type, c.optional));
     EXPECT_EQ(beacon::Describe(raw), c.words);
   }
+}
+
+TEST(ScenarioFile, Int32EdgesAreAccepted) {
+  const Scenario s = ParseScenario(
+      "[run]\nend_location = 10\n[[beacon]]\nlocation = 1\ntype = 17\noptional = -2147483648\n"
+      "[[beacon]]\nlocation = 2\ntype = 18\noptional = 2147483647\n",
+      "edges.toml");
+  EXPECT_EQ(s.beacons[0].data.optional, INT32_MIN);
+  EXPECT_EQ(s.beacons[1].data.optional, INT32_MAX);
 }
 
 TEST(ScenarioFile, MissingFileIsAnError) {
