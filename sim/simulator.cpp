@@ -376,7 +376,8 @@ class Host {
   // The supervision against the driver's handles; the intervention counted
   // in this frame, if any.
   const Intervention* Watch(int32_t targetBefore) {
-    if (!driverActive_) return nullptr;
+    // In automatic mode the plug-in drives: the driver's handles only raise stops.
+    if (!driverActive_ || panel_[panel::kTrainMode] == 0) return nullptr;
     const size_t before = watch_.All().size();
     const WatchedFrame f{timeMs_,        motion_.location, motion_.speed,
                          targetBefore,   panel_,           handles_,
