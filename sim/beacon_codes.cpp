@@ -5,6 +5,8 @@
 #include <algorithm>
 #include <cmath>
 
+#include "cab_names.h"
+
 namespace beacon {
 
 int64_t Pack(const Run& r) { return int64_t{r.destination} * 1000 + r.number; }
@@ -45,11 +47,6 @@ std::string ClockOf(int32_t seconds) {
   return fmt::format("{:02}:{:02}:{:02}", seconds / 3600, seconds / 60 % 60, seconds % 60);
 }
 
-template <size_t N>
-const char* NameIn(const std::array<const char*, N>& names, int32_t value) {
-  return value >= 0 && value < static_cast<int32_t>(N) ? names[value] : "unknown";
-}
-
 }  // namespace
 
 std::string Describe(const ATS_BEACONDATA& b) {
@@ -73,7 +70,7 @@ std::string Describe(const ATS_BEACONDATA& b) {
     case kBeaconBraking: {
       const Braking c = BrakingOf(o);
       return fmt::format("braking curve to {} km/h ending at {} m, then {}", c.finalSpeed, c.end,
-                         NameIn(kBrakingEnds, c.then));
+                         NameOf(kBrakingEnds, c.then));
     }
     case kBeaconDrivingOption:
       if (o < 0) return "option: none";

@@ -1,4 +1,4 @@
-// Names of the driving modes and cab messages, for the timeline and the report.
+// Names of the driving modes and cab messages, and the lookup of a name by value.
 #pragma once
 
 #include <array>
