@@ -7,12 +7,9 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <list>
 
 #include "channels.h"
-#include "fresh_library.h"
-#include "simulator.h"
-#include "summary.h"
+#include "two_station_line.h"
 
 namespace {
 
@@ -58,48 +55,10 @@ TEST(DriverModel, DrivesByTheCabAlone) {
   EXPECT_GT(driver.Drive({6000, 41, 410, lower.panel, false}).brake, 0);
 }
 
-// A two-station line driven by hand; `driver` adds keys of [driver].
-RunResult DriveByHand(const std::string& driver, const std::string& beacons = "") {
-  FreshLibrary();
-  static std::list<Scenario> kept;
-  const std::string text = fmt::format(R"(
-[run]
-start_location = 500
-start_time = "08:00:00"
-end_location = 2000
-[driver]
-{}
-[[station]]
-name = "Alder"
-stop = 500
-[[station]]
-name = "Birchfield"
-stop = 1800
-[[beacon]]
-location = 500
-location_code = 12
-[[beacon]]
-location = 500
-stopping_point = {{ this = 500, next = 1800 }}
-[[beacon]]
-location = 500
-speed_limit = 60
-[[beacon]]
-location = 500
-station = {{ limit = 60, departure = "08:00:30" }}
-{}
-[[beacon]]
-location = 1400
-stopping_point = {{ this = 1800, next = 3800 }}
-[[beacon]]
-location = 1450
-location_code = 12
-[[beacon]]
-location = 1500
-station = {{ limit = 60, departure = "08:03:00" }}
-)",
-                                       driver, beacons);
-  return RunScenario(kept.emplace_back(ParseScenario(text, "hand.toml")), LinkedApi());
+// The two-station line handed to the driver; `beacons` adds to it.
+RunResult DriveByHand(const std::string& driver,
+                      std::vector<std::pair<double, std::string>> beacons = {}) {
+  return Drive({.more = std::move(beacons), .driver = driver});
 }
 
 std::vector<InterventionKind> Kinds(const RunResult& run) {
@@ -133,7 +92,7 @@ TEST(DriverOnALine, SevenOverTheTargetTripsJustPastFiveAndAHalf) {
 TEST(DriverOnALine, ALateBrakerOnABrakingCurveTripsThenGetsTheBrakeNotice) {
   const RunResult run =
       DriveByHand("mode = \"supervised\"\nmargin = 0\nbrake_early = 0\nreaction = 3",
-                  "[[beacon]]\nlocation = 900\nbraking = { final_speed = 25, end = 1100 }");
+                  {{900, "braking = { final_speed = 25, end = 1100 }"}});
   const auto trip = std::find_if(run.interventions.begin(), run.interventions.end(),
                                  [](auto& i) { return i.kind == InterventionKind::SpeedTrip; });
   ASSERT_NE(trip, run.interventions.end());
