@@ -7,10 +7,26 @@
 // more traction than the power notch gives.
 #pragma once
 
+#include <array>
+#include <utility>
 #include <vector>
 
 #include "atsplugin.h"
-#include "scenario.h"
+
+struct Dynamics {
+  double accelPerNotch = 0.9;  // km/h per second, per power notch
+  // km/h per second by brake notch 0..9; the last is the emergency brake.
+  std::array<double, 10> decelByNotch{0, 0.4, 0.8, 1.2, 1.6, 2.0, 2.6, 3.2, 3.8, 4.5};
+  double resistance = 0.05;  // km/h per second while moving
+  double lagSeconds = 0.6;   // first-order lag of the notch response
+};
+
+// The grade from a location on, until the next one; level before the first.
+struct Gradient {
+  double from;      // m
+  double permille;  // positive rising in the running direction
+  int line;
+};
 
 struct TrainMotion {
   double location = 0;  // m

@@ -11,26 +11,12 @@
 
 #include "atsplugin.h"
 #include "driver.h"
+#include "dynamics.h"
 
 // A fault in a scenario file, already worded as file:line: key: message.
 class ScenarioError : public std::runtime_error {
  public:
   using std::runtime_error::runtime_error;
-};
-
-struct Dynamics {
-  double accelPerNotch = 0.9;  // km/h per second, per power notch
-  // km/h per second by brake notch 0..9; the last is the emergency brake.
-  std::array<double, 10> decelByNotch{0, 0.4, 0.8, 1.2, 1.6, 2.0, 2.6, 3.2, 3.8, 4.5};
-  double resistance = 0.05;  // km/h per second while moving
-  double lagSeconds = 0.6;   // first-order lag of the notch response
-};
-
-// The grade from a location on, until the next one; level before the first.
-struct Gradient {
-  double from;      // m
-  double permille;  // positive rising in the running direction
-  int line;
 };
 
 // A frame in which the host stops calling, as while it loads scenery.

@@ -1,13 +1,12 @@
-// A tiny host for scenarios: a kinematic train (notch -> acceleration), the
-// host's arrays, beacons passed as the train reaches them, keys and doors.
+// A tiny host for scenarios: the simulator's train model on a level line,
+// the host's arrays, beacons passed as the train reaches them, keys and doors.
 #pragma once
 
 #include <algorithm>
-#include <array>
-#include <cmath>
 #include <cstdint>
 #include <vector>
 
+#include "dynamics.h"
 #include "plugin_api.h"
 
 struct TrackBeacon {
@@ -18,8 +17,6 @@ struct TrackBeacon {
 class TrainHost {
  public:
   static constexpr int32_t kFrameMs = 20;
-  static constexpr double kAccelPerNotch = 0.9;  // km/h per second, per power notch
-  static constexpr double kLagSeconds = 0.6;     // first-order lag of the notch response
   static constexpr ATS_VEHICLESPEC kSpec{8, 5, 2, 3, 6};
 
   explicit TrainHost(const PluginApi& api) : api_(api) {
@@ -95,26 +92,16 @@ class TrainHost {
   ATS_HANDLES handles{};
   int32_t panel[kChannelCount];
   int32_t sound[kChannelCount];
-  // km/h per second by brake notch, the emergency brake last.
-  std::array<double, 10> decelByNotch{0, 0.4, 0.8, 1.2, 1.6, 2.0, 2.6, 3.2, 3.8, 4.5};
   bool moving = true;  // false: the train stays as placed, only time goes on
   long frames = 0;
 
  private:
   void Move() {
-    const double dt = kFrameMs / 1000.0;
     const double before = state.location;
-    double v = state.speed;
-    const int32_t brake = std::clamp(handles.brake, 0, 9);
-    const double target = brake > 0 ? -decelByNotch[brake] : handles.power * kAccelPerNotch;
-    accel_ += (target - accel_) * std::min(1.0, dt / kLagSeconds);
-    if (accel_ < 0) {
-      v = std::copysign(std::max(0.0, std::fabs(v) + accel_ * dt), v);
-    } else {
-      v += handles.reverser * accel_ * dt;
-    }
-    state.speed = static_cast<float>(v);
-    state.location += v / 3.6 * dt;
+    TrainMotion m{state.location, state.speed};
+    model_.Step(m, handles, kFrameMs / 1000.0);
+    state.location = m.location;
+    state.speed = static_cast<float>(m.speed);
     state.time += kFrameMs;
     for (const TrackBeacon& b : track_) {
       if (b.location > before && b.location <= state.location) api_.SetBeaconData(b.data);
@@ -122,6 +109,6 @@ class TrainHost {
   }
 
   PluginApi api_;
-  double accel_ = 0;  // km/h per second, lagging the notches
+  TrainModel model_{Dynamics{}};
   std::vector<TrackBeacon> track_;
 };
