@@ -4,6 +4,7 @@
 #include <fmt/format.h>
 #include <gtest/gtest.h>
 
+#include <fstream>
 #include <string>
 
 #include "beacon_codes.h"
@@ -74,115 +75,29 @@ key = 2
   EXPECT_EQ(s.timeline[1].value, 2);
 }
 
+// Each case of the file: a scenario's text, then "error: " and the start of
+// a message the reader must give for it.
 TEST(ScenarioFile, MistakesNameTheFileLineAndKey) {
-  const struct {
-    const char* text;
-    const char* message;
-  } cases[] = {
-      {"[run\nend_location = 1", "bad.toml:1: syntax:"},
-      {"[vehicle]\ncars = 6\n", "bad.toml:1: run: missing"},
-      {"[run]\nstart_location = 5\n", "bad.toml:1: run.end_location: missing"},
-      {"[run]\nend_location = \"far\"\n", "bad.toml:2: run.end_location: expected a number"},
-      {"[run]\nend_location = 10\ntime_step = -0.1\n",
-       "bad.toml:3: run.time_step: must lie in (0, 1] seconds"},
-      {"[run]\nend_location = 10\nstart_time = \"25:00:00\"\n",
-       "bad.toml:3: run.start_time: \"25:00:00\" is not a time"},
-      {"[run]\nend_location = 10\nspeed = 3\n", "bad.toml:3: run.speed: unknown key"},
-      {"[run]\nend_location = 10\n[[beacon]]\nlocation = 1\ntype = 99\noptional = 0\n",
-       "bad.toml:5: beacon.type: unknown beacon type 99"},
-      {"[run]\nend_location = 10\n[[beacon]]\nlocation = 1\ntype = 14\noptional = 3000000000\n",
-       "bad.toml:6: beacon.optional: 3000000000 does not fit a 32-bit integer"},
-      {"[run]\nend_location = 10\n[[beacon]]\nlocation = 1\ntype = 14\n",
-       "bad.toml:3: beacon.optional: missing"},
-      {"[run]\nend_location = 10\n[[beacon]]\nlocation = 5\ntype = 14\noptional = 1\n"
-       "[[beacon]]\nlocation = 4\ntype = 14\noptional = 1\n",
-       "bad.toml:7: beacon.location: beacons must be listed in location order"},
-      {"[run]\nend_location = 10\n[[station]]\nstop = 5\ndoor_side = 2\n",
-       "bad.toml:3: station.door_side: must be -1, 0 or 1"},
-      {"[run]\nend_location = 10\n[[action]]\nkey = 2\n",
-       "bad.toml:3: action: give exactly one of time or location"},
-      {"[run]\nend_location = 10\n[[action]]\ntime = 1\nkey = 2\nbrake = 8\n",
-       "bad.toml:3: action: give exactly one of key, power, brake, reverser or doors"},
-      {"[run]\nend_location = 10\n[[action]]\ntime = 1\ndoors = \"ajar\"\n",
-       "bad.toml:3: action.doors: expected"},
-      {"[run]\nend_location = 10\n[dynamics]\ndecel_by_notch = [1, 2]\n",
-       "bad.toml:4: dynamics.decel_by_notch: expected 10 numbers"},
-      {"[run]\nend_location = 10\nbeacon = 3\n", "bad.toml:3: run.beacon: unknown key"},
-      {"beacon = 3\n[run]\nend_location = 10\n", "bad.toml:1: beacon: expected [[beacon]] tables"},
-      {"[run]\nend_location = 10\nmax_duration = -5\n",
-       "bad.toml:3: run.max_duration: must lie in (0, 604800] seconds"},
-      {"[run]\nend_location = 10\nmax_duration = 1e9\n", "bad.toml:3: run.max_duration: must lie"},
-      {"[run]\nend_location = 10\n[vehicle]\nbrake_notches = 0\n",
-       "bad.toml:4: vehicle.brake_notches: must be at least 1"},
-      {"[run]\nend_location = 10\n[vehicle]\npower_notches = -1\n",
-       "bad.toml:4: vehicle.power_notches: must be at least 1"},
-      {"[run]\nend_location = 10\nstart_location = 10\n",
-       "bad.toml:2: run.end_location: must lie beyond run.start_location"},
-      {"[run]\nend_location = 10\ntime_step_jitter = 1\n",
-       "bad.toml:3: run.time_step_jitter: must lie in [0, 1)"},
-      {"[run]\nend_location = 10\ntime_step_jitter = -0.1\n", "bad.toml:3: run.time_step_jitter:"},
-      {"[run]\nend_location = 10\nseed = 1.5\n", "bad.toml:3: run.seed: expected an integer"},
-      {"[run]\nend_location = 10\nstall_after = 0\n", "bad.toml:3: run.stall_after: must be"},
-      {"[run]\nend_location = 10\n[[gradient]]\nfrom = 0\npermille = 101\n",
-       "bad.toml:5: gradient.permille: must lie within -100 to 100 per mille"},
-      {"[run]\nend_location = 10\n[[gradient]]\nfrom = 5\npermille = 1\n"
-       "[[gradient]]\nfrom = 5\npermille = 2\n",
-       "bad.toml:7: gradient.from: gradients must be listed in location order"},
-      {"[run]\nend_location = 10\n[[pause]]\ntime = 3\nduration = 0\n",
-       "bad.toml:5: pause.duration: must lie in (0, 10] seconds"},
-      {"[run]\nend_location = 10\n[[pause]]\ntime = 3\nduration = 10.5\n",
-       "bad.toml:5: pause.duration:"},
-      {"[run]\nend_location = 10\n[[pause]]\ntime = -1\nduration = 1\n",
-       "bad.toml:4: pause.time: must not be negative"},
-      {"[run]\nend_location = 10\n[[beacon]]\nlocation = 1\nrain = 5\nspeed_limit = 5\n",
-       "bad.toml:3: beacon: give either type and optional or exactly one of"},
-      {"[run]\nend_location = 10\n[[beacon]]\nlocation = 1\nrain = 5\noptional = 5\n",
-       "bad.toml:6: beacon.optional: a named beacon packs its own optional value"},
-      {"[run]\nend_location = 10\n[[beacon]]\nlocation = 1\n"
-       "stopping_point = { this = 1810, next = 3200 }\n",
-       "bad.toml:5: beacon.stopping_point.this: must be a multiple of 25 m below 250 km"},
-      {"[run]\nend_location = 10\n[[beacon]]\nlocation = 1\n"
-       "stopping_point = { this = 250000, next = 0 }\n",
-       "beacon.stopping_point.this: must be a multiple of 25 m below 250 km"},
-      {"[run]\nend_location = 10\n[[beacon]]\nlocation = 1\nstopping_point = { this = 25 }\n",
-       "bad.toml:5: beacon.stopping_point.next: missing"},
-      {"[run]\nend_location = 10\n[[beacon]]\nlocation = 1\nrun = { number = 1000, destination = 1 "
-       "}\n",
-       "bad.toml:5: beacon.run.number: must lie in 0 to 999"},
-      {"[run]\nend_location = 10\n[[beacon]]\nlocation = 1\nstation = { limit = 60 }\n",
-       "bad.toml:5: beacon.station.departure: missing"},
-      {"[run]\nend_location = 10\n[[beacon]]\nlocation = 1\n"
-       "station = { limit = 60, departure = \"8:61:00\" }\n",
-       "bad.toml:5: beacon.station.departure: \"8:61:00\" is not a time"},
-      {"[run]\nend_location = 10\n[[beacon]]\nlocation = 1\n"
-       "braking = { final_speed = 40, end = 2500, then = \"stop\" }\n",
-       "bad.toml:5: beacon.braking.then: \"stop\" is none of nothing, rebrake, chime"},
-      {"[run]\nend_location = 10\n[[beacon]]\nlocation = 1\n"
-       "braking = { final_speed = 150, end = 2500, then = \"chime\" }\n",
-       "bad.toml:5: beacon.braking.final_speed: with then = \"chime\" the final speed must be "
-       "below"},
-      {"[run]\nend_location = 10\n[[beacon]]\nlocation = 1\nbraking = { final_speed = 40, end = "
-       "1000000 }\n",
-       "bad.toml:5: beacon.braking.end: must lie in 0 to 999999"},
-      {"[run]\nend_location = 10\n[[beacon]]\nlocation = 1\noption = \"coast\"\n",
-       "bad.toml:5: beacon.option: \"coast\" is none of normal, constant_speed"},
-      {"[run]\nend_location = 10\n[[beacon]]\nlocation = 1\noption = { show_speed = 3 }\n",
-       "bad.toml:5: beacon.option.show_speed: must lie in 4 to 999"},
-      {"[run]\nend_location = 10\n[[beacon]]\nlocation = 1\nspeed_limit = -5\n",
-       "bad.toml:5: beacon.speed_limit: must lie in 0 to 999 km/h"},
-      {"[run]\nend_location = 10\n[[beacon]]\nlocation = 1\nrain = -1\n",
-       "bad.toml:5: beacon.rain: must not be negative"},
-      {"[run]\nend_location = 10\n[[beacon]]\nlocation = 1\nrun = 5\n",
-       "bad.toml:5: beacon.run: expected a table"},
-  };
-  for (const auto& c : cases) {
-    try {
-      ParseScenario(c.text, "bad.toml");
-      ADD_FAILURE() << "accepted: " << c.text;
-    } catch (const ScenarioError& e) {
-      EXPECT_NE(std::string(e.what()).find(c.message), std::string::npos) << e.what();
+  std::ifstream cases(CORVANE_TEST_DATA_DIR "/bad_scenarios.txt");
+  ASSERT_TRUE(cases);
+  std::string line, text;
+  int count = 0;
+  while (std::getline(cases, line)) {
+    if (line == "---") {
+      text.clear();
+    } else if (line.rfind("error: ", 0) == 0) {
+      ++count;
+      try {
+        ParseScenario(text, "bad.toml");
+        ADD_FAILURE() << "accepted: " << text;
+      } catch (const ScenarioError& e) {
+        EXPECT_NE(std::string(e.what()).find(line.substr(7)), std::string::npos) << e.what();
+      }
+    } else if (line[0] != '#') {
+      text += line + "\n";
     }
   }
+  EXPECT_EQ(count, 48);
 }
 
 TEST(NamedBeacons, PackTheRouteFilesValuesAndReadBackInWords) {
