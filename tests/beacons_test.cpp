@@ -44,10 +44,13 @@ TEST_F(Beacons, StationParksTheDwellAnHourAheadUntilTheDoorsAreWorked) {
   EXPECT_TRUE(atc.proceedsound);
 }
 
-TEST_F(Beacons, StationTwoHoursAheadKeepsItsDepartureTime) {
-  At(0, 0, 36000000 - 7200000);
-  host.Beacon(kBeaconStation, 8036000);
-  EXPECT_EQ(atc.dwelltime, 36000000);
+TEST_F(Beacons, StationAnHourAheadOrMoreKeepsItsDepartureTime) {
+  for (int32_t ahead : {7200000, 3600000, 3599999}) {
+    atc.dwell = kDwellNone;
+    At(0, 0, 36000000 - ahead);
+    host.Beacon(kBeaconStation, 8036000);
+    EXPECT_EQ(atc.dwelltime, ahead >= 3600000 ? 36000000 : 36000000 - ahead + 3600000) << ahead;
+  }
 }
 
 TEST_F(Beacons, StationWhileDwellingSetsTheDepartureTimeExactly) {
@@ -174,6 +177,9 @@ TEST_F(Beacons, BrakingFieldsAtTheEndsOfTheRange) {
   EXPECT_EQ(atc.rebrake, 2);
   EXPECT_EQ(atc.finalspd, 147);
   EXPECT_EQ(atc.decdis, 483647);
+  host.Beacon(kBeaconBraking, 2000000000);
+  EXPECT_EQ(atc.rebrake, 2);
+  EXPECT_EQ(atc.finalspd, 0);
   host.Beacon(kBeaconBraking, INT32_MIN);
   EXPECT_EQ(atc.rebrake, -2);
   EXPECT_EQ(atc.finalspd, -147);
@@ -200,6 +206,9 @@ TEST_F(Beacons, DrivingOptionsHoldNeutralSectionAndShownSpeed) {
   At(1234.5, 10, 5000);
   host.Beacon(kBeaconDrivingOption, 2);
   EXPECT_EQ(atc.holdpwbk, kHoldBrake);
+  host.Beacon(kBeaconDrivingOption, 0);
+  EXPECT_EQ(atc.holdpwbk, kHoldNormal);
+  host.Beacon(kBeaconDrivingOption, 2);
   host.api().SetBeaconData({kBeaconDrivingOption, 0, 99.0f, 3});
   EXPECT_EQ(atc.nzlocation, 1234.5);
   host.Beacon(kBeaconDrivingOption, 65);

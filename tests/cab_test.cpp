@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "channels.h"
+#include "corvane_frame.h"
 #include "test_line.h"
 
 namespace {
@@ -62,6 +63,10 @@ TEST_F(Modes, StepUpAndDownOnlyAtAStandWithTheBrakeAtEight) {
   EXPECT_EQ(atc.trainmode, kModeReverse);
   EXPECT_EQ(host.Frame().reverser, -1);
   EXPECT_EQ(host.panel[panel::kTrainMode], kModeReverse);
+  ClearSounds();
+  host.PressKey(2);  // down from reverse: no unattended announcement
+  EXPECT_EQ(atc.trainmode, kModeBrakeHold);
+  EXPECT_EQ(host.sound[sound::kToUnattendedMode], 0);
 }
 
 TEST_F(Modes, FixedOutputsWhateverTheDriverDoes) {
@@ -170,6 +175,27 @@ TEST_F(Modes, CctvKeyTogglesTheManualPictureOutsideTheStationZone) {
   atc.trainmode = kModeUnattended;
   host.PressKey(10);
   EXPECT_EQ(atc.cctv, kCctvOff);
+}
+
+// The station zone: up to 11 m beyond this stop, or within 23 m of the next one.
+TEST_F(PluginTest, CctvZoneAroundTheStops) {
+  const struct {
+    double location;
+    int32_t mode, doorside, cctv;
+  } cases[] = {
+      {2977, kModeAutomatic, 1, kCctvAutomatic}, {2976.9, kModeAutomatic, 1, kCctvOff},
+      {2011, kModeAutomatic, 1, kCctvAutomatic}, {2011.1, kModeAutomatic, 1, kCctvOff},
+      {2977, kModeUnattended, 1, kCctvOff},      {2977, kModeAutomatic, 0, kCctvOff},
+  };
+  for (const auto& c : cases) {
+    atc.thisstop = 2000;
+    atc.nextstop = 3000;
+    atc.trainmode = c.mode;
+    atc.doorsidelamp = c.doorside;
+    atc.cctvmode = kCctvModeAutomatic;
+    UpdateCctv(Frame{c.location, 0, 0});
+    EXPECT_EQ(atc.cctv, c.cctv) << c.location;
+  }
 }
 
 TEST_F(Modes, KeysOutsideTheirRangesChangeNothing) {
@@ -303,6 +329,72 @@ TEST_F(Cab, EndOfFrameMirrorsTheOutputs) {
   EXPECT_EQ(host.panel[panel::kDriveState], atc.drivestate);
   EXPECT_EQ(host.panel[panel::kTrainMode], kModeRestrictedManual);
   EXPECT_EQ(host.panel[panel::kTargetCoverState], kCoverNotShown);
+}
+
+// The message panel's choice, one frame of the cab step at a time.
+TEST_F(PluginTest, MessageByReadinessNoticeAndPlatform) {
+  constexpr int32_t kNow = 10000;
+  const struct {
+    int32_t drivestate, code;
+    double v, tagspd;
+    bool startkey;
+    int32_t ebtime, doorside, dwelltime, before, message;
+  } cases[] = {
+      {1, 12, 0, 60, false, kNow + 1, 1, 0, 0, kMessageBrakeNotice},
+      {1, 12, 0, 60, false, kNow, 1, 0, 0, kMessageReadyGroup1},
+      {2, 12, 1.9, 60, false, 0, 1, 0, 0, kMessageReadyGroup2},
+      {3, 28, 0, 60, false, 0, 1, 0, 0, kMessageReadyGroup2},
+      {3, 10, 0, 60, false, 0, 1, 0, 0, kMessageReadyGroup1},
+      {3, 10, 0, 60, true, 0, 1, 0, 0, kMessageUnattendedRunning},
+      {3, 10, 0.5, 60, false, 0, 1, 0, 0, kMessageUnattendedRunning},
+      {1, 12, 2, 60, false, 0, 1, 0, 4, kMessageNone},
+      {1, 12, 0, 10, false, 0, 1, 0, 4, kMessageNone},
+      {1, 12, 0, 60, false, 0, 0, kNow + 1, 0, kMessageNoPlatformDoors},
+      {1, 28, 0, 60, false, 0, 0, kNow + 1, 0, kMessageNone},
+      {1, 29, 0, 60, false, 0, 0, kNow + 1, 0, kMessageNone},
+      {3, 12, 30, 60, false, 0, 1, 0, kMessageUnattendedRunning, kMessageUnattendedRunning},
+  };
+  for (const auto& c : cases) {
+    atc = AtcState{};
+    atc.trainmode = kModeAutomatic;
+    atc.door = false;
+    atc.drivestate = c.drivestate;
+    atc.trainlocation = c.code;
+    atc.tagspd = c.tagspd;
+    atc.startkey = c.startkey;
+    atc.ebtime = c.ebtime;
+    atc.doorsidelamp = c.doorside;
+    atc.dwelltime = c.dwelltime;
+    atc.information = c.before;
+    ShowCab(Frame{1000, c.v, kNow});
+    EXPECT_EQ(atc.information, c.message) << c.drivestate << " " << c.code << " " << c.v;
+  }
+  // An unattended run ended by opening the doors outside the area: the notice.
+  atc.drivestate = kLocationGroup1;
+  atc.door = true;
+  ShowCab(Frame{1000, 30, kNow});
+  EXPECT_EQ(atc.information, kMessageNone);
+  EXPECT_EQ(atc.ebtime, kNow + 3500);
+}
+
+TEST_F(PluginTest, BrakeHandleRequestsStopsInTheDrivenModes) {
+  const struct {
+    int32_t mode, drivestate, notch, stopbrake;
+  } cases[] = {
+      {kModeAutomatic, 1, 9, kStopEmergency},  {kModeAutomatic, 1, 8, kStopNone},
+      {kModeAutomatic, 1, 7, kStopService},    {kModeAutomatic, 1, 0, kStopService},
+      {kModeUnattended, 3, 9, kStopEmergency}, {kModeUnattended, 3, 6, kStopNone},
+      {kModeUnattended, 3, 5, kStopService},   {kModeUnattended, 1, 5, kStopNone},
+      {kModeSupervisedManual, 1, 0, kStopNone},
+  };
+  for (const auto& c : cases) {
+    atc.trainmode = c.mode;
+    atc.drivestate = c.drivestate;
+    atc.stopbrake = kStopNone;
+    SetBrakeHandle(c.notch);
+    EXPECT_EQ(atc.stopbrake, c.stopbrake) << c.mode << " notch " << c.notch;
+    EXPECT_EQ(atc.modeinterlock, c.notch == 8);
+  }
 }
 
 }  // namespace

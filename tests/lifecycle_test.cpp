@@ -59,11 +59,15 @@ TEST_F(Lifecycle, InitializeSendsWritesToTheReserveUntilTheNextFrame) {
 
 TEST_F(Lifecycle, NullArraysKeepWritingToTheReserve) {
   host.Start();
+  host.Frame();
   Elapse(host.state, nullptr, nullptr);
   EXPECT_EQ(gPanel, memPanelReserve);
+  EXPECT_EQ(gSound, memSoundReserve);
   EXPECT_EQ(memPanelReserve[70], kModeUnattended);
   host.Frame();  // real arrays again: they receive the reserve
   EXPECT_EQ(host.panel[70], kModeUnattended);
+  Load();  // a new load writes to the reserve again
+  EXPECT_EQ(gPanel, memPanelReserve);
 }
 
 TEST_F(Lifecycle, InitializeBeforeTheVehicleDataWaitsForIt) {

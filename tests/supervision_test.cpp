@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "channels.h"
+#include "corvane_frame.h"
 #include "test_line.h"
 
 namespace {
@@ -134,6 +135,24 @@ TEST_F(Supervision, EmergencyKeyStopsAMovingTrainOnly) {
   EXPECT_EQ(host.panel[panel::kMessage], kMessageBrakeNotice);
 }
 
+TEST_F(Supervision, StopBrakingLeavesOnlyTheUnattendedAreaWithItsDoorsClosed) {
+  const struct {
+    int32_t drivestate;
+    bool door;
+    int32_t after;
+  } cases[] = {{kUnattendedArea, false, kLocationGroup2},
+               {kUnattendedArea, true, kUnattendedArea},
+               {kLocationGroup1, false, kLocationGroup1}};
+  for (const auto& c : cases) {
+    atc.trainlocation = kCodeUnattendedDepot;
+    atc.drivestate = c.drivestate;
+    atc.door = c.door;
+    atc.stopbrake = kStopService;
+    ExecuteStopBraking(Frame{3000, 30, 0});
+    EXPECT_EQ(atc.drivestate, c.after) << c.drivestate << " " << c.door;
+  }
+}
+
 TEST_F(Supervision, StopBrakingInTheUnattendedAreaLeavesIt) {
   for (int32_t code : {kCodeUnattendedDepot, 12}) {
     atc = AtcState{};
@@ -152,6 +171,7 @@ TEST_F(Supervision, StopBrakingInTheUnattendedAreaLeavesIt) {
     EXPECT_EQ(atc.drivestate, code == kCodeUnattendedDepot ? kLocationGroup2 : kLocationGroup1);
     EXPECT_EQ(atc.information, kMessageNone);
     // Outside the area unattended mode holds the train with its fixed outputs.
+    EXPECT_EQ(atc.drivestate, code == kCodeUnattendedDepot ? kLocationGroup2 : kLocationGroup1);
     atc.stopbrake = kStopNone;
     EXPECT_EQ(host.Frame().brake, kBrakeEmergency);
     EXPECT_EQ(host.handles.power, 0);
