@@ -397,4 +397,45 @@ TEST_F(PluginTest, BrakeHandleRequestsStopsInTheDrivenModes) {
   }
 }
 
+// The target cover: shown for 4 s after the doors open at a dwell, or while
+// more than an hour is left; the unattended codes follow their own rules.
+TEST_F(PluginTest, TargetCoverOverTheDwell) {
+  constexpr int32_t kNow = 100000;
+  const struct {
+    int32_t code, dwell, coverBefore;
+    bool door;
+    int32_t secondsLeft, coverTime, doorside, noDoors, panelBefore, shown, coverAfter;
+  } cases[] = {
+      {12, kDwelling, kCoverNotShown, true, 30, 0, 1, 0, 0, 1, kCoverShown},
+      {12, kDwelling, kCoverShown, true, 30, kNow - 1, 1, 0, 1, 0, kCoverDone},
+      {12, kDwelling, kCoverShown, true, 30, kNow, 1, 0, 1, 1, kCoverShown},
+      {12, kDwellNone, kCoverNotShown, true, 3601, 0, 1, 0, 0, 1, kCoverShown},
+      {12, kDwellNone, kCoverShown, true, 3600, kNow - 1, 1, 0, 1, 1, kCoverShown},
+      {12, kDwelling, kCoverNotShown, false, 30, 0, 1, 0, 0, 0, kCoverNotShown},
+      {10, kDwellNone, kCoverNotShown, true, 3601, 0, 1, 0, 0, 1, kCoverNotShown},
+      {10, kDwelling, kCoverNotShown, true, 30, 0, 1, 0, 1, 0, kCoverNotShown},
+      {29, kDwelling, kCoverNotShown, true, 3601, 0, 1, 1, 0, 1, kCoverNotShown},
+      {29, kDwelling, kCoverNotShown, true, 1, 0, 0, 1, 0, 0, kCoverNotShown},
+      {29, kDwelling, kCoverNotShown, true, 2, 0, 0, 1, 0, 1, kCoverNotShown},
+  };
+  for (const auto& c : cases) {
+    atc = AtcState{};
+    atc.trainlocation = c.code;
+    atc.dwell = c.dwell;
+    atc.targetcover = c.coverBefore;
+    atc.targetcovertime = c.coverTime;
+    atc.door = c.door;
+    atc.dwelltime = kNow + c.secondsLeft * 1000;
+    atc.doorsidelamp = c.doorside;
+    gPanel[panel::kNoPlatformDoors] = c.noDoors;
+    gPanel[panel::kTargetCover] = c.panelBefore;
+    ShowCab(Frame{1000, 0, kNow});
+    EXPECT_EQ(gPanel[panel::kTargetCover], c.shown) << c.code << " " << c.secondsLeft;
+    EXPECT_EQ(atc.targetcover, c.coverAfter) << c.code << " " << c.secondsLeft;
+    if (c.coverBefore == kCoverNotShown && c.coverAfter == kCoverShown) {
+      EXPECT_EQ(atc.targetcovertime, kNow + 4000);
+    }
+  }
+}
+
 }  // namespace

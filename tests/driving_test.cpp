@@ -92,6 +92,11 @@ TEST_F(DrivingStep, CurveBrakingEndsBelowTheFinalSpeedOrAtItsEnd) {
     EXPECT_EQ(atc.rebraketime, c.rebraketime);
     EXPECT_EQ(gSound[sound::kChime], c.chime ? 1 : 0);
   }
+  // At the final speed itself the curve still brakes.
+  atc.braking = true;
+  atc.dec = -0.5;
+  EXPECT_EQ(Drive(30, 0, kNaN, 0).brake, 8);
+  EXPECT_TRUE(atc.braking);
   // At walking pace the curve neither brakes nor ends.
   atc.braking = true;
   gHandles.brake = kUnwritten;
