@@ -26,47 +26,29 @@ class Modes : public PluginTest {
 };
 
 TEST_F(Modes, StepUpAndDownOnlyAtAStandWithTheBrakeAtEight) {
-  ClearSounds();
-  host.PressKey(2);  // nothing below mode 0
-  EXPECT_EQ(atc.trainmode, kModeAutomatic);
-  EXPECT_EQ(host.sound[sound::kModeChange], 0);
-  for (int32_t mode = kModeSupervisedManual; mode <= kModeReverse; ++mode) {
-    host.PressKey(1);
-    EXPECT_EQ(atc.trainmode, mode);
-    EXPECT_EQ(host.sound[sound::kModeChange], 1);
-    host.sound[sound::kModeChange] = 0;
+  const struct {
+    int32_t brake;
+    float speed;
+    int32_t key, before, after;
+  } cases[] = {{8, 0, 2, 0, 0}, {8, 0, 1, 0, 1}, {8, 0, 1, 3, 4}, {8, 0, 1, 4, 5},
+               {8, 0, 1, 5, 5}, {7, 0, 2, 5, 5}, {8, 0.1f, 2, 5, 5}, {8, 0, 2, 5, 4},
+               {8, 0, 2, 4, 3}, {8, -0.1f, 1, 2, 2}};
+  for (const auto& c : cases) {
+    atc.trainmode = c.before;
+    atc.cctv = kCctvManual;
+    host.SetBrake(c.brake);
+    gState.speed = c.speed;
+    ClearSounds();
+    host.PressKey(c.key);
+    EXPECT_EQ(atc.trainmode, c.after) << c.before << " key " << c.key << " brake " << c.brake;
+    EXPECT_EQ(host.sound[sound::kModeChange], c.after != c.before ? 1 : 0);
+    const bool toUnattended = c.before == kModeReverse && c.after == kModeUnattended;
+    EXPECT_EQ(host.sound[sound::kToUnattendedMode], toUnattended ? 1 : 0);
+    EXPECT_EQ(atc.cctv, toUnattended ? kCctvOff : kCctvManual);
   }
-  atc.cctv = kCctvManual;
-  atc.cctvmode = kCctvModeManual;
-  host.PressKey(1);  // reverse to unattended
-  EXPECT_EQ(atc.trainmode, kModeUnattended);
-  EXPECT_EQ(host.sound[sound::kToUnattendedMode], 1);
-  EXPECT_EQ(host.sound[sound::kModeChange], 1);
-  EXPECT_EQ(atc.cctv, kCctvOff);
-  EXPECT_EQ(atc.cctvmode, kCctvModeOff);
-  ClearSounds();
-  host.PressKey(1);  // nothing above mode 5
-  EXPECT_EQ(atc.trainmode, kModeUnattended);
-  EXPECT_EQ(host.sound[sound::kModeChange], 0);
-
-  host.SetBrake(7);
-  host.PressKey(2);
-  EXPECT_EQ(atc.trainmode, kModeUnattended);
-  host.SetBrake(8);
-  host.state.speed = 0.1f;
-  host.Frame();
-  host.PressKey(2);
-  EXPECT_EQ(atc.trainmode, kModeUnattended);
-  host.state.speed = 0;
-  host.Frame();
-  host.PressKey(2);
-  EXPECT_EQ(atc.trainmode, kModeReverse);
+  atc.trainmode = kModeReverse;
   EXPECT_EQ(host.Frame().reverser, -1);
   EXPECT_EQ(host.panel[panel::kTrainMode], kModeReverse);
-  ClearSounds();
-  host.PressKey(2);  // down from reverse: no unattended announcement
-  EXPECT_EQ(atc.trainmode, kModeBrakeHold);
-  EXPECT_EQ(host.sound[sound::kToUnattendedMode], 0);
 }
 
 TEST_F(Modes, FixedOutputsWhateverTheDriverDoes) {
@@ -90,11 +72,6 @@ TEST_F(Modes, FixedOutputsWhateverTheDriverDoes) {
 TEST_F(Modes, HandlesReachTheOutputsOnlyInTheManualModes) {
   host.SetPower(3);
   EXPECT_EQ(host.Frame().power, 0);  // automatic: the train control drives
-  host.SetBrake(8);
-  EXPECT_EQ(atc.stopbrake, kStopNone);
-  host.SetBrake(0);
-  EXPECT_EQ(atc.stopbrake, kStopService);
-  host.Frame();
 
   atc.trainmode = kModeRestrictedManual;
   host.SetBrake(0);
@@ -211,17 +188,13 @@ TEST_F(Modes, KeysOutsideTheirRangesChangeNothing) {
 
 class Cab : public PluginTest {
  protected:
-  // Standing in a mode with the doors closed; the frame runs at a chosen place.
+  // Standing in a mode with the doors closed.
   void StandIn(int32_t mode) {
     ReadyAtStart(host, mode, 60, kStop);
     host.moving = false;
   }
-  void At(double location) {
-    host.state.location = location;
-    host.Frame();
-  }
   std::vector<int32_t> Panels(int first, int count) const {
-    return std::vector<int32_t>(host.panel + first, host.panel + first + count);
+    return std::vector<int32_t>(gPanel + first, gPanel + first + count);
   }
   std::vector<int32_t> Distance() const { return Panels(panel::kDistanceFirstPlace, 6); }
 };
@@ -261,45 +234,35 @@ TEST_F(Cab, AnnouncedSpeedDigitsWithBlanks) {
   EXPECT_EQ(digits(), (Places{10, 10, 10}));
 }
 
-TEST_F(Cab, DistanceDisplayInMetresAndKilometres) {
-  StandIn(kModeRestrictedManual);
-  At(kStop - 0.05);
-  EXPECT_EQ(Distance(), (Places{11, 11, 11, 11, 0, kUnitMetres}));
-  At(kStop + 0.2);
-  EXPECT_EQ(Distance(), (Places{11, 11, 11, 11, 0, kUnitMetres}));
-  At(kStop - 57.3 + 0.9);
-  EXPECT_EQ(Distance(), (Places{11, 11, 11, 5, 7, kUnitMetres}));
-  At(kStop - 999);  // 999.9 m
-  EXPECT_EQ(Distance(), (Places{11, 11, 9, 9, 9, kUnitMetres}));
-  At(kStop - 2500);
-  EXPECT_EQ(Distance(), (Places{11, 11, 2, 10, 5, kUnitKilometres}));
-  At(kStop - 123456);
-  EXPECT_EQ(Distance(), (Places{1, 2, 3, 10, 4, kUnitKilometres}));
-}
-
-TEST_F(Cab, DistanceDisplayOutOfRangeIsDefined) {
-  StandIn(kModeRestrictedManual);
-  At(-1e12);  // beyond 999.9 km: the widest reading
-  EXPECT_EQ(Distance(), (Places{9, 9, 9, 10, 9, kUnitKilometres}));
-  At(std::nan(""));  // no distance at all
-  EXPECT_EQ(Distance(), (Places{11, 11, 11, 11, 0, kUnitMetres}));
-  At(INFINITY);
-  EXPECT_EQ(Distance(), (Places{9, 9, 9, 10, 9, kUnitKilometres}));
-}
-
-TEST_F(Cab, DwellCountdownInWholeSeconds) {
-  StandIn(kModeRestrictedManual);
-  atc.dwell = kDwelling;
-  atc.dwelltime = host.state.time + 37500;
-  At(kStop);
-  EXPECT_EQ(Distance(), (Places{11, 11, 11, 3, 7, kUnitSeconds}));
-  host.state.time += 600;  // the millisecond parts now round the other way
-  atc.dwelltime = host.state.time + 37500;
-  At(kStop);
-  EXPECT_EQ(Distance(), (Places{11, 11, 11, 3, 8, kUnitSeconds}));
-  atc.dwelltime = host.state.time + 3000000;
-  At(kStop);
-  EXPECT_EQ(Distance(), (Places{11, 11, 3, 10, 0, kUnitKilometres}));
+// Six places: four digits or blanks (11) and a last digit in metres or
+// seconds, or three digits, the point (10) and tenths in kilometres.
+TEST_F(Cab, DistanceDisplay) {
+  const int32_t m = kUnitMetres, km = kUnitKilometres, sec = kUnitSeconds;
+  const struct {
+    double location;
+    int32_t dwellLeftMs, time;
+    Places shown;
+  } cases[] = {
+      {kStop - 0.05, 0, 0, {11, 11, 11, 11, 0, m}},   {kStop + 0.2, 0, 0, {11, 11, 11, 11, 0, m}},
+      {kStop - 56.4, 0, 0, {11, 11, 11, 5, 7, m}},    {kStop - 999, 0, 0, {11, 11, 9, 9, 9, m}},
+      {kStop - 2500, 0, 0, {11, 11, 2, 10, 5, km}},   {kStop - 123456, 0, 0, {1, 2, 3, 10, 4, km}},
+      {-1e12, 0, 0, {9, 9, 9, 10, 9, km}},            {NAN, 0, 0, {11, 11, 11, 11, 0, m}},
+      {INFINITY, 0, 0, {9, 9, 9, 10, 9, km}},         {kStop, 37500, 0, {11, 11, 11, 3, 7, sec}},
+      {kStop, 37500, 600, {11, 11, 11, 3, 8, sec}},   {kStop, 3000000, 0, {11, 11, 3, 10, 0, km}},
+  };
+  for (const auto& c : cases) {
+    atc.dwell = c.dwellLeftMs > 0 ? kDwelling : kDwellNone;
+    atc.dwelltime = kEightAm + c.time + c.dwellLeftMs;
+    ShowCab(Frame{c.location, 0, kEightAm + c.time, kStop});
+    EXPECT_EQ(Distance(), c.shown) << c.location << " " << c.dwellLeftMs;
+  }
+  // Along a braking curve the automatic modes show the distance to its end.
+  atc.dwell = kDwellNone;
+  atc.trainmode = kModeAutomatic;
+  atc.braking = true;
+  atc.decdis = 1500;
+  ShowCab(Frame{1000, 0, 0, kStop});
+  EXPECT_EQ(Distance(), (Places{11, 11, 5, 0, 1, m}));
 }
 
 TEST_F(Cab, TrainInformationPanels) {
