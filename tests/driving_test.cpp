@@ -293,6 +293,15 @@ TEST_F(DrivingStep, StandingAndNeutralSection) {
     atc.powering = true;
     EXPECT_EQ(Drive(40, 5, kNaN, 2000 + c.at).power, c.power) << c.at;
   }
+  // Unattended, a standing train departs by itself 5 s after its time.
+  atc.trainmode = kModeUnattended;
+  atc.drivestate = kUnattendedArea;
+  for (int32_t after : {4999, 5000}) {
+    atc.startkey = false;
+    atc.proceedtime = kEightAm - after;
+    Drive(0, 30);
+    EXPECT_EQ(atc.startkey, after >= 5000) << after;
+  }
   atc.trainmode = kModeSupervisedManual;  // not driven at all
   gHandles = {kUnwritten, kUnwritten, 0, 0};
   EXPECT_EQ(Drive(0, 30).brake, kUnwritten);

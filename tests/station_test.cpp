@@ -1,6 +1,6 @@
 // Station stops as a host drives them: the approach, doors and dwell, the
-// countdown, the chimes and lamps, and the departure in automatic and
-// unattended mode; then the door and dwell rules at their edges.
+// chimes and lamps and the departure; then the door and dwell rules at their
+// edges.
 #include <gtest/gtest.h>
 
 #include "channels.h"
@@ -23,7 +23,6 @@ class StationStop : public PluginTest {
     host.AddBeacon(1500, kBeaconStation, StationBeacon(kDeparture));
     host.AddBeacon(1600, kBeaconStoppingPoint, StoppingPoints(kStation, kNextStation));
   }
-  int32_t Digit(int place) const { return host.panel[panel::kDistanceFirstPlace + place]; }
   void ClearSounds() { std::fill(std::begin(host.sound), std::end(host.sound), 0); }
 };
 
@@ -45,13 +44,6 @@ TEST_F(StationStop, AutomaticStopDwellAndDepartureByTheStartKey) {
   host.Frame();
   EXPECT_EQ(host.panel[panel::kDoorsOpenSideMinus], 1);
   EXPECT_EQ(host.panel[panel::kDoorsOpenSidePlus], 0);
-  EXPECT_EQ(host.panel[panel::kTargetCover], 1);
-  EXPECT_EQ(host.panel[panel::kDistanceUnit], kUnitSeconds);
-  const int32_t secondsLeft = kDeparture / 1000 - host.state.time / 1000;
-  EXPECT_EQ(Digit(3) * 10 + Digit(4), secondsLeft % 100);
-  host.RunFor(4.1);
-  EXPECT_EQ(host.panel[panel::kTargetCover], 0);  // dark 4 s after the opening
-  EXPECT_EQ(atc.targetcover, kCoverDone);
 
   host.CloseDoors();
   EXPECT_EQ(host.Frame().brake, kBrakeHolding);
@@ -69,7 +61,6 @@ TEST_F(StationStop, AutomaticStopDwellAndDepartureByTheStartKey) {
   host.Frame();
   EXPECT_EQ(host.sound[sound::kChime], 0);  // once
   EXPECT_EQ(host.panel[panel::kMessage], kMessageReadyGroup1);
-  EXPECT_EQ(host.panel[panel::kDistanceUnit], kUnitKilometres);  // 1000.9 m to the next stop
 
   host.KeyDown(0);
   EXPECT_TRUE(atc.startkey);
@@ -77,28 +68,6 @@ TEST_F(StationStop, AutomaticStopDwellAndDepartureByTheStartKey) {
   EXPECT_EQ(host.panel[panel::kPlatformDoorLamp], 0);
   ASSERT_TRUE(host.RunUntil([&] { return host.state.location > kStation + 50; }, 60));
   EXPECT_EQ(host.panel[panel::kMessage], kMessageNone);
-}
-
-TEST_F(StationStop, UnattendedTrainStopsDwellsAndLeavesByItself) {
-  LayOutLine(kModeUnattended, kCodeUnattendedDepot);
-  ASSERT_EQ(atc.drivestate, kUnattendedArea);
-  host.Frame();
-  ASSERT_TRUE(host.RunUntil([&] { return host.state.speed > 5; }, 20));  // no start key
-  ASSERT_TRUE(host.RunUntil([&] { return atc.dwell == kDwellAnnounced; }, 200));
-  ASSERT_TRUE(host.RunUntil([&] { return host.Stopped(); }, 200));
-  host.RunFor(1);
-  EXPECT_NEAR(host.state.location, kStation, 0.5);
-
-  host.OpenDoors();
-  host.RunFor(20);
-  host.CloseDoors();
-  ASSERT_TRUE(host.RunUntil([&] { return host.handles.power > 0; }, 300));
-  // It leaves once the dwell is over and five seconds after the departure time.
-  EXPECT_GE(host.state.time, kDeparture + 5000);
-  EXPECT_LE(host.state.time, kDeparture + 5000 + 2 * TrainHost::kFrameMs);
-  EXPECT_NE(host.sound[sound::kStartKeyDown], 1);
-  ASSERT_TRUE(host.RunUntil([&] { return host.state.location > kStation + 50; }, 60));
-  EXPECT_EQ(atc.drivestate, kUnattendedArea);
 }
 
 TEST_F(StationStop, DwellLastsUntilTheDepartureButAtLeastTenSeconds) {
