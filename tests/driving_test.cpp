@@ -56,6 +56,7 @@ TEST_F(DrivingStep, CurveBrakingTable) {
   // A deficit of exactly k is not above k.
   atc.dec = -0.8;
   for (int k = 1; k <= 7; ++k) EXPECT_EQ(Drive(50, k).brake, 8 - k) << k;
+  EXPECT_EQ(Drive(50, 12).brake, 0);
   // On a bound, or a level curve, no row applies and the notch stays.
   for (double bound : {0.0, 0.143, 0.286, 0.429, 0.571, 0.714, 0.857, 1.0}) {
     gHandles.brake = kUnwritten;
@@ -260,6 +261,9 @@ TEST_F(DrivingStep, ConstantSpeedHolding) {
     EXPECT_EQ(h.constantSpeed, c.constant) << c.s;
     EXPECT_EQ(atc.powering, c.powering) << c.s;
   }
+  atc.powering = true;  // well over the target the powering stops
+  EXPECT_EQ(Drive(40, -0.9375).power, 0);
+  EXPECT_FALSE(atc.powering);
   atc.holdpwbk = kHoldNormal;  // any other style releases the control
   EXPECT_EQ(Drive(40, 0).constantSpeed, 2);
 }
