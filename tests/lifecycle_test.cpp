@@ -99,6 +99,17 @@ TEST_F(Lifecycle, LockTablesAreSizedSafelyAndReleasedOnce) {
   Initialize(1);
   EXPECT_EQ(brakeLock, nullptr);
   EXPECT_NE(powerLock, nullptr);  // 1024 entries is the most a table gets
+  const struct {
+    int32_t brakeNotches, powerNotches;
+    bool brakeTable, powerTable;
+  } limits[] = {{1022, 1024, true, false}, {1023, 1023, false, true}};
+  for (const auto& c : limits) {
+    Dispose();
+    SetVehicleSpec({c.brakeNotches, c.powerNotches, 0, 0, 0});
+    Initialize(1);
+    EXPECT_EQ(brakeLock != nullptr, c.brakeTable) << c.brakeNotches;  // notches + 2 entries
+    EXPECT_EQ(powerLock != nullptr, c.powerTable) << c.powerNotches;  // notches + 1 entries
+  }
 }
 
 TEST_F(Lifecycle, InitializeKeepsTheHandlesAndTheTrainControlState) {
