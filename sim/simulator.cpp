@@ -76,6 +76,7 @@ class Host {
       : s_(s), api_(api), hooks_(hooks), model_(s.dynamics, s.gradients), clock_(s) {
     motion_.location = s.startLocation;
     motion_.speed = s.startSpeed;
+    timeMs_ = s.startTimeMs;  // what happens before the first frame happens at the start
     for (const Station& st : s.stations) result_.stops.push_back({&st});
     if (s.driver.mode != DriverMode::Automatic) {
       driver_.emplace(s.driver, s.dynamics.decelByNotch, Platforms(s));

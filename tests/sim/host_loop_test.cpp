@@ -84,6 +84,8 @@ TEST(HostLoop, CallsFollowTheHostsLifecycleAndFrameOrder) {
   int handleChanges = 0;  // the fake answers the same handles every frame
   for (const RunEvent& e : run.events) handleChanges += e.text == "brake 0 power 1";
   EXPECT_EQ(handleChanges, 1);
+  EXPECT_EQ(run.events.front().text, "doors closed");
+  EXPECT_EQ(run.events.front().timeMs, 1000);  // before the first frame, at the start time
 }
 
 TEST(TrainModelTest, ConstantNotchesFollowClosedFormKinematics) {

@@ -89,15 +89,24 @@ TEST(LineEnds, EveryMissedStopAndStallSaysWhy) {
   EXPECT_EQ(passed.stall.substr(passed.stall.find(':')),
             ": stopped past the last station, doors closed, brake 7 power 0");
 
+  // A moving train never stalls, however long its outputs stay the same.
+  EXPECT_EQ(Drive({.run = "stall_after = 3"}).end, RunEnd::EndOfLine);
+
   const RunResult ended = Drive({.run = "max_duration = 50"});
   EXPECT_EQ(ended.end, RunEnd::MaxDuration);
   EXPECT_EQ(MissedBecause(ended.stops[1], ended),
             fmt::format("not reached: the run ended at {:.1f} m", ended.endLocation));
 
-  // On open line without a start key nothing moves the train.
-  const RunResult held =
-      Drive({.start = 600, .run = "stall_after = 20", .doors = "start_key = false"});
+  // On open line without a start key nothing moves the train: the stall is
+  // called 20 s after the last change (the mode stepped down), to the frame.
+  const RunResult held = Drive(
+      {.start = 600, .run = "stall_after = 20\ntime_step = 0.25", .doors = "start_key = false"});
   EXPECT_EQ(held.end, RunEnd::Stalled);
+  ASSERT_GE(held.events.size(), 2u);
+  EXPECT_EQ(held.endTimeMs - held.events[held.events.size() - 2].timeMs, 20000);
+  int modeChanges = 0;
+  for (const RunEvent& e : held.events) modeChanges += e.text.rfind("mode: ", 0) == 0;
+  EXPECT_EQ(modeChanges, 3);  // shown at the start, then in each frame it changed
   EXPECT_EQ(
       held.stall,
       "stalled at 600.0 m: stopped 1200.0 m before Birchfield, doors closed, brake 8 power 0");
