@@ -88,6 +88,14 @@ TEST(HostLoop, CallsFollowTheHostsLifecycleAndFrameOrder) {
   EXPECT_EQ(run.events.front().timeMs, 1000);  // before the first frame, at the start time
 }
 
+TEST(HostLoop, TimesOfDayWrapAtMidnight) {
+  const std::pair<int32_t, const char*> cases[] = {{0, "00:00:00.000"},
+                                                   {28799999, "07:59:59.999"},
+                                                   {86400005, "00:00:00.005"},
+                                                   {-1, "23:59:59.999"}};
+  for (const auto& [ms, text] : cases) EXPECT_EQ(FormatTime(ms), text) << ms;
+}
+
 TEST(TrainModelTest, ConstantNotchesFollowClosedFormKinematics) {
   Dynamics d;
   d.lagSeconds = 0;

@@ -150,6 +150,9 @@ TEST(ScenarioFile, Int32EdgesAreAccepted) {
       "edges.toml");
   EXPECT_EQ(s.beacons[0].data.optional, INT32_MIN);
   EXPECT_EQ(s.beacons[1].data.optional, INT32_MAX);
+  const Scenario quick =
+      ParseScenario("[run]\nend_location = 10\n[driver]\nreaction = 0\n", "quick.toml");
+  EXPECT_EQ(quick.driver.reactionSeconds, 0);  // a driver without delay
 }
 
 TEST(ScenarioFile, MissingFileIsAnError) {
