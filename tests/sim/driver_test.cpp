@@ -53,6 +53,11 @@ TEST(DriverModel, DrivesByTheCabAlone) {
   driver.Drive({5000, 45, 400, falling.panel, false});
   Cab lower(46);
   EXPECT_GT(driver.Drive({6000, 41, 410, lower.panel, false}).brake, 0);
+  // A driver without delay may look twice in one instant: no fall is read from that.
+  Driver quick({DriverMode::Supervised, 0, 3}, kDecel, {});
+  quick.Drive({0, 0, 0, ready.panel, false});
+  quick.Drive({1000, 40, 100, falling.panel, false});
+  EXPECT_EQ(quick.Drive({1000, 40, 100, lower.panel, false}).brake, 0);
 }
 
 // The two-station line handed to the driver; `beacons` adds to it.
