@@ -94,6 +94,13 @@ TEST(DriverOnALine, SevenOverTheTargetTripsJustPastFiveAndAHalf) {
   EXPECT_LT(trip.location, 1000);  // on the first stretch at the line limit
 }
 
+TEST(DriverOnALine, OverTheCeilingInRestrictedModeIsASpeedTrip) {
+  const RunResult run = DriveByHand("mode = \"restricted\"\nmargin = -3");
+  ASSERT_FALSE(run.interventions.empty());
+  EXPECT_EQ(run.interventions[0].kind, InterventionKind::SpeedTrip);
+  EXPECT_GE(run.interventions[0].speed, 26);
+}
+
 TEST(DriverOnALine, ALateBrakerOnABrakingCurveTripsThenGetsTheBrakeNotice) {
   const RunResult run =
       DriveByHand("mode = \"supervised\"\nmargin = 0\nbrake_early = 0\nreaction = 3",

@@ -151,6 +151,15 @@ TEST(LineDriver, AShortStopIsClosedUpWithTheStartKey) {
     presses += e.text.find("presses the start key to close up to Birchfield") != std::string::npos;
   }
   EXPECT_EQ(presses, 1);
+  // The press comes start_delay (2 s) after the stop, to the frame.
+  const RunResult quarter = Drive({.code = 11, .run = "time_step = 0.25"});
+  const auto when = [&](const std::string& text) {
+    for (const RunEvent& e : quarter.events) {
+      if (e.text.rfind(text, 0) == 0) return e.timeMs;
+    }
+    return 0;
+  };
+  EXPECT_EQ(when("driver presses the start key to close") - when("stopped at Birchfield"), 2000);
   // The summary shows the move and why the stop still counts as missed.
   char* text = nullptr;
   size_t size = 0;

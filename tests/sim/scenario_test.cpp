@@ -97,7 +97,7 @@ TEST(ScenarioFile, MistakesNameTheFileLineAndKey) {
       text += line + "\n";
     }
   }
-  EXPECT_EQ(count, 48);
+  EXPECT_EQ(count, 53);
 }
 
 TEST(NamedBeacons, PackTheRouteFilesValuesAndReadBackInWords) {
@@ -150,9 +150,16 @@ TEST(ScenarioFile, Int32EdgesAreAccepted) {
       "edges.toml");
   EXPECT_EQ(s.beacons[0].data.optional, INT32_MIN);
   EXPECT_EQ(s.beacons[1].data.optional, INT32_MAX);
-  const Scenario quick =
-      ParseScenario("[run]\nend_location = 10\n[driver]\nreaction = 0\n", "quick.toml");
-  EXPECT_EQ(quick.driver.reactionSeconds, 0);  // a driver without delay
+  // The smallest and largest values each key accepts.
+  const Scenario edge = ParseScenario(
+      "[run]\nend_location = 10\nstart_time = \"23:59:59\"\nmax_duration = 0.5\n"
+      "[driver]\nreaction = 0\npower_notch = 1\n[[pause]]\ntime = 0\nduration = 10\n",
+      "edge.toml");
+  EXPECT_EQ(edge.startTimeMs, 86399000);
+  EXPECT_EQ(edge.maxSeconds, 0.5);
+  EXPECT_EQ(edge.driver.reactionSeconds, 0);
+  EXPECT_EQ(edge.driver.powerNotch, 1);
+  EXPECT_EQ(edge.pauses.at(0).atSeconds, 0);
 }
 
 TEST(ScenarioFile, MissingFileIsAnError) {
