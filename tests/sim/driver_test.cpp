@@ -101,6 +101,20 @@ TEST(DriverOnALine, OverTheCeilingInRestrictedModeIsASpeedTrip) {
   EXPECT_GE(run.interventions[0].speed, 26);
 }
 
+TEST(DriverOnALine, TheHostStepsDownToTheDriversMode) {
+  for (const auto& [mode, shown] : {std::pair{"supervised", "mode: supervised manual"},
+                                    std::pair{"restricted", "mode: restricted manual"},
+                                    std::pair{"reverse", "mode: reverse"}}) {
+    const RunResult run =
+        Drive({.run = "max_duration = 10", .driver = fmt::format("mode = \"{}\"", mode)});
+    std::string last;
+    for (const RunEvent& e : run.events) {
+      if (e.text.rfind("mode: ", 0) == 0) last = e.text;
+    }
+    EXPECT_EQ(last, shown) << mode;
+  }
+}
+
 TEST(DriverOnALine, ALateBrakerOnABrakingCurveTripsThenGetsTheBrakeNotice) {
   const RunResult run =
       DriveByHand("mode = \"supervised\"\nmargin = 0\nbrake_early = 0\nreaction = 3",

@@ -97,7 +97,7 @@ TEST(ScenarioFile, MistakesNameTheFileLineAndKey) {
       text += line + "\n";
     }
   }
-  EXPECT_EQ(count, 53);
+  EXPECT_EQ(count, 55);
 }
 
 TEST(NamedBeacons, PackTheRouteFilesValuesAndReadBackInWords) {
@@ -186,6 +186,30 @@ speed_limit = 70
       "route.toml:7: warning: departure time earlier than the train can arrive",
       "route.toml:10: warning: beacon past the end of the route"};
   EXPECT_EQ(CheckRoute(s), expected);
+  // A braking beacon right after a lowered limit ends the stretch notch 4 has.
+  const Scenario drop = ParseScenario(R"([run]
+end_location = 6000
+[[beacon]]
+location = 0
+stopping_point = { this = 5000, next = 5000 }
+[[beacon]]
+location = 0
+speed_limit = 80
+[[beacon]]
+location = 1000
+speed_limit = 40
+[[beacon]]
+location = 1010
+braking = { final_speed = 20, end = 1500 }
+)",
+                                      "drop.toml");
+  const std::vector<std::string> warnings = CheckRoute(drop);
+  ASSERT_EQ(warnings.size(), 1u);
+  EXPECT_EQ(warnings[0].rfind("drop.toml:9: warning: the limit falls from 80 to 40 km/h 10 m before "
+                              "the stopping curve at 1010 m, and notch 4 needs 417 m",
+                              0),
+            0u)
+      << warnings[0];
 }
 
 }  // namespace
