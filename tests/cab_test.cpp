@@ -30,8 +30,8 @@ TEST_F(Modes, StepUpAndDownOnlyAtAStandWithTheBrakeAtEight) {
     int32_t brake;
     float speed;
     int32_t key, before, after;
-  } cases[] = {{8, 0, 2, 0, 0}, {8, 0, 1, 0, 1}, {8, 0, 1, 3, 4}, {8, 0, 1, 4, 5},
-               {8, 0, 1, 5, 5}, {7, 0, 2, 5, 5}, {8, 0.1f, 2, 5, 5}, {8, 0, 2, 5, 4},
+  } cases[] = {{8, 0, 2, 0, 0}, {8, 0, 1, 0, 1},    {8, 0, 1, 3, 4},    {8, 0, 1, 4, 5},
+               {8, 0, 1, 5, 5}, {7, 0, 2, 5, 5},    {8, 0.1f, 2, 5, 5}, {8, 0, 2, 5, 4},
                {8, 0, 2, 4, 3}, {8, -0.1f, 1, 2, 2}};
   for (const auto& c : cases) {
     atc.trainmode = c.before;
@@ -243,12 +243,12 @@ TEST_F(Cab, DistanceDisplay) {
     int32_t dwellLeftMs, time;
     Places shown;
   } cases[] = {
-      {kStop - 0.05, 0, 0, {11, 11, 11, 11, 0, m}},   {kStop + 0.2, 0, 0, {11, 11, 11, 11, 0, m}},
-      {kStop - 56.4, 0, 0, {11, 11, 11, 5, 7, m}},    {kStop - 999, 0, 0, {11, 11, 9, 9, 9, m}},
-      {kStop - 2500, 0, 0, {11, 11, 2, 10, 5, km}},   {kStop - 123456, 0, 0, {1, 2, 3, 10, 4, km}},
-      {-1e12, 0, 0, {9, 9, 9, 10, 9, km}},            {NAN, 0, 0, {11, 11, 11, 11, 0, m}},
-      {INFINITY, 0, 0, {9, 9, 9, 10, 9, km}},         {kStop, 37500, 0, {11, 11, 11, 3, 7, sec}},
-      {kStop, 37500, 600, {11, 11, 11, 3, 8, sec}},   {kStop, 3000000, 0, {11, 11, 3, 10, 0, km}},
+      {kStop - 0.05, 0, 0, {11, 11, 11, 11, 0, m}}, {kStop + 0.2, 0, 0, {11, 11, 11, 11, 0, m}},
+      {kStop - 56.4, 0, 0, {11, 11, 11, 5, 7, m}},  {kStop - 999, 0, 0, {11, 11, 9, 9, 9, m}},
+      {kStop - 2500, 0, 0, {11, 11, 2, 10, 5, km}}, {kStop - 123456, 0, 0, {1, 2, 3, 10, 4, km}},
+      {-1e12, 0, 0, {9, 9, 9, 10, 9, km}},          {NAN, 0, 0, {11, 11, 11, 11, 0, m}},
+      {INFINITY, 0, 0, {9, 9, 9, 10, 9, km}},       {kStop, 37500, 0, {11, 11, 11, 3, 7, sec}},
+      {kStop, 37500, 600, {11, 11, 11, 3, 8, sec}}, {kStop, 3000000, 0, {11, 11, 3, 10, 0, km}},
   };
   for (const auto& c : cases) {
     atc.dwell = c.dwellLeftMs > 0 ? kDwelling : kDwellNone;
@@ -344,10 +344,10 @@ TEST_F(PluginTest, BrakeHandleRequestsStopsInTheDrivenModes) {
   const struct {
     int32_t mode, drivestate, notch, stopbrake;
   } cases[] = {
-      {kModeAutomatic, 1, 9, kStopEmergency},  {kModeAutomatic, 1, 8, kStopNone},
-      {kModeAutomatic, 1, 7, kStopService},    {kModeAutomatic, 1, 0, kStopService},
-      {kModeUnattended, 3, 9, kStopEmergency}, {kModeUnattended, 3, 6, kStopNone},
-      {kModeUnattended, 3, 5, kStopService},   {kModeUnattended, 1, 5, kStopNone},
+      {kModeAutomatic, 1, 9, kStopEmergency},   {kModeAutomatic, 1, 8, kStopNone},
+      {kModeAutomatic, 1, 7, kStopService},     {kModeAutomatic, 1, 0, kStopService},
+      {kModeUnattended, 3, 9, kStopEmergency},  {kModeUnattended, 3, 6, kStopNone},
+      {kModeUnattended, 3, 5, kStopService},    {kModeUnattended, 1, 5, kStopNone},
       {kModeSupervisedManual, 1, 0, kStopNone},
   };
   for (const auto& c : cases) {

@@ -148,8 +148,8 @@ TEST_F(DrivingStep, ReBrakingThenRePoweringByTheDeficit) {
   const struct {
     double d;
     int32_t brake;
-  } rebrake[] = {{-0.1, 7}, {0, 5}, {3.49, 5}, {3.5, 4}, {3.99, 4},
-                 {4, 3},    {4.49, 3}, {4.5, 2}, {4.99, 2}};
+  } rebrake[] = {{-0.1, 7}, {0, 5},    {3.49, 5}, {3.5, 4}, {3.99, 4},
+                 {4, 3},    {4.49, 3}, {4.5, 2},  {4.99, 2}};
   for (const auto& c : rebrake) {
     atc.rebrake = kRebraking;
     atc.rebraketime = kEightAm - 1;
@@ -187,16 +187,16 @@ TEST_F(DrivingStep, PowerBandsCoastingAndOverspeedBrake) {
     double v, d;
     int32_t hold, power, brake;
   } cases[] = {
-      {40, 3, kHoldNormal, 4, 0},       {40, 2.99, kHoldNormal, 3, 0},
-      {40, 2, kHoldNormal, 3, 0},       {40, 1.99, kHoldNormal, 2, 0},
-      {40, 1, kHoldNormal, 2, 0},       {40, 0.99, kHoldNormal, 1, 0},
+      {40, 3, kHoldNormal, 4, 0},           {40, 2.99, kHoldNormal, 3, 0},
+      {40, 2, kHoldNormal, 3, 0},           {40, 1.99, kHoldNormal, 2, 0},
+      {40, 1, kHoldNormal, 2, 0},           {40, 0.99, kHoldNormal, 1, 0},
       {40, 0.99, kHoldConstantSpeed, 2, 0}, {75, 3, kHoldNormal, 4, 0},
-      {75.1, 3, kHoldNormal, 3, 0},     {90, 1, kHoldNormal, 3, 0},
-      {90, 0.99, kHoldNormal, 2, 0},    {90, 0.99, kHoldConstantSpeed, 2, 0},
-      {100, 0.5, kHoldNormal, 2, 0},    {100.1, 10, kHoldNormal, 3, 0},
-      {40, -0.15, kHoldNormal, 1, 0},   {40, -0.25, kHoldNormal, 0, 0},
-      {4, -0.5, kHoldNormal, 1, 0},     {40, -0.99, kHoldBrake, 1, 1},
-      {40, -1, kHoldNormal, 0, 4},      {40, -1, kHoldConstantSpeed, 0, 4},
+      {75.1, 3, kHoldNormal, 3, 0},         {90, 1, kHoldNormal, 3, 0},
+      {90, 0.99, kHoldNormal, 2, 0},        {90, 0.99, kHoldConstantSpeed, 2, 0},
+      {100, 0.5, kHoldNormal, 2, 0},        {100.1, 10, kHoldNormal, 3, 0},
+      {40, -0.15, kHoldNormal, 1, 0},       {40, -0.25, kHoldNormal, 0, 0},
+      {4, -0.5, kHoldNormal, 1, 0},         {40, -0.99, kHoldBrake, 1, 1},
+      {40, -1, kHoldNormal, 0, 4},          {40, -1, kHoldConstantSpeed, 0, 4},
   };
   for (const auto& c : cases) {
     gHandles = {kUnwritten, kUnwritten, 0, 0};
@@ -246,10 +246,11 @@ TEST_F(DrivingStep, ConstantSpeedHolding) {
     double s;
     int32_t constantBefore, power, constant;
     bool powering;
-  } cases[] = {  // s in steps of 1/16 km/h, exact in binary
-      {0.5, 0, 2, 1, true},       {0.4375, 0, 2, 1, true},  {0.5625, 0, 2, 1, true},
-      {0.375, 0, 0, 0, false},    {0.625, 0, 0, 0, false},  {0.875, 0, 0, 0, false},
-      {0.9375, 1, 0, 2, false},   {-0.4375, 1, 2, 2, true}, {-0.4375, 0, 0, 0, true},
+  } cases[] = {
+      // s in steps of 1/16 km/h, exact in binary
+      {0.5, 0, 2, 1, true},     {0.4375, 0, 2, 1, true},  {0.5625, 0, 2, 1, true},
+      {0.375, 0, 0, 0, false},  {0.625, 0, 0, 0, false},  {0.875, 0, 0, 0, false},
+      {0.9375, 1, 0, 2, false}, {-0.4375, 1, 2, 2, true}, {-0.4375, 0, 0, 0, true},
       {-0.375, 1, 0, 1, false},
   };
   for (const auto& c : cases) {

@@ -149,9 +149,12 @@ TEST(Timer, ReportsEachElapsedPeriodOnceAcrossTheWrap) {
     int32_t timer, now;
     bool due;
     int32_t after;
-  } cases[] = {{0, 555, false, 555},      {1000, 1009, false, 1000},
-               {1000, 1010, true, 1010},  {1010, 1035, true, 1020},
-               {1030, 1035, false, 1030}, {1030, 900, false, 1030},
+  } cases[] = {{0, 555, false, 555},
+               {1000, 1009, false, 1000},
+               {1000, 1010, true, 1010},
+               {1010, 1035, true, 1020},
+               {1030, 1035, false, 1030},
+               {1030, 900, false, 1030},
                {INT32_MAX - 5, INT32_MIN + 4, true, INT32_MIN + 4}};
   for (const auto& c : cases) {
     int32_t timer = c.timer;

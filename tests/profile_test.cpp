@@ -21,7 +21,8 @@ TEST_F(Profile, StoppingCurveByStyleReachesZeroJustBeyondThePoint) {
   const struct {
     int32_t style;
     double dec, offset;
-  } curves[] = {{1, -0.75, 0.14}, {2, -0.75, 0.1}, {3, -0.7, 0.1}, {0, -0.75, 0.1}, {7, -0.75, 0.1}};
+  } curves[] = {
+      {1, -0.75, 0.14}, {2, -0.75, 0.1}, {3, -0.7, 0.1}, {0, -0.75, 0.1}, {7, -0.75, 0.1}};
   for (const auto& c : curves) {
     atc.finbaksty = c.style;
     for (double before : {100.0, 10.0, 0.0625}) {
@@ -55,8 +56,8 @@ TEST_F(Profile, StopAndLimitOfTheFrame) {
     int32_t dwell, time;
     double stoppos, limspd;
   } cases[] = {
-      {900, kDwellNone, 0, 1000, 60},     {999.875, kDwellNone, 0, 1000, 0},
-      {999.75, kDwellNone, 0, 1000, 60},  {900, kDwelling, 0, 1000, 0},
+      {900, kDwellNone, 0, 1000, 60},    {999.875, kDwellNone, 0, 1000, 0},
+      {999.75, kDwellNone, 0, 1000, 60}, {900, kDwelling, 0, 1000, 0},
       {1000, kDwelling, 4999, 1000, 0},  {1000, kDwelling, 5000, 3000, 60},
   };
   for (const auto& c : cases) {

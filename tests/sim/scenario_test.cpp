@@ -205,10 +205,11 @@ braking = { final_speed = 20, end = 1500 }
                                       "drop.toml");
   const std::vector<std::string> warnings = CheckRoute(drop);
   ASSERT_EQ(warnings.size(), 1u);
-  EXPECT_EQ(warnings[0].rfind("drop.toml:9: warning: the limit falls from 80 to 40 km/h 10 m before "
-                              "the stopping curve at 1010 m, and notch 4 needs 417 m",
-                              0),
-            0u)
+  EXPECT_EQ(
+      warnings[0].rfind("drop.toml:9: warning: the limit falls from 80 to 40 km/h 10 m before "
+                        "the stopping curve at 1010 m, and notch 4 needs 417 m",
+                        0),
+      0u)
       << warnings[0];
 }
 
