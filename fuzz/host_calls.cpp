@@ -47,30 +47,27 @@ class Reader {
   size_t pos_ = 0;
 };
 
+// The next call's arguments, in the same layout HostCallWriter writes.
 void Call(int op, Reader& in, GuardedArray& panel, GuardedArray& sound) {
-  switch (op) {
-    case 0: Load(); break;
-    case 1: Dispose(); break;
-    case 2: GetPluginVersion(); break;
-    case 3: SetVehicleSpec(in.Take<ATS_VEHICLESPEC>()); break;
-    case 4: Initialize(in.Take<int32_t>()); break;
-    case 5: {
-      const uint8_t nulls = in.Take<uint8_t>();
-      const ATS_VEHICLESTATE state = in.Take<ATS_VEHICLESTATE>();
-      Elapse(state, (nulls & 1) ? nullptr : panel.values, (nulls & 2) ? nullptr : sound.values);
+  HostCall call;
+  call.ordinal = op + 1;
+  uint8_t nulls = 0;
+  switch (call.ordinal) {
+    case kSetVehicleSpec: call.spec = in.Take<ATS_VEHICLESPEC>(); break;
+    case kElapse:
+      nulls = in.Take<uint8_t>();
+      call.state = in.Take<ATS_VEHICLESTATE>();
       break;
-    }
-    case 6: SetPower(in.Take<int32_t>()); break;
-    case 7: SetBrake(in.Take<int32_t>()); break;
-    case 8: SetReverser(in.Take<int32_t>()); break;
-    case 9: KeyDown(in.Take<int32_t>()); break;
-    case 10: KeyUp(in.Take<int32_t>()); break;
-    case 11: HornBlow(in.Take<int32_t>()); break;
-    case 12: DoorOpen(); break;
-    case 13: DoorClose(); break;
-    case 14: SetSignal(in.Take<int32_t>()); break;
-    default: SetBeaconData(in.Take<ATS_BEACONDATA>()); break;
+    case kSetBeaconData: call.beacon = in.Take<ATS_BEACONDATA>(); break;
+    case kLoad:
+    case kDispose:
+    case kGetPluginVersion:
+    case kDoorOpen:
+    case kDoorClose: break;
+    default: call.value = in.Take<int32_t>(); break;
   }
+  Invoke(LinkedApi(), call, (nulls & 1) ? nullptr : panel.values,
+         (nulls & 2) ? nullptr : sound.values);
 }
 
 }  // namespace
