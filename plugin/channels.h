@@ -58,3 +58,23 @@ constexpr int32_t kDistanceBlank = 11;
 constexpr int32_t kUnitMetres = 0;
 constexpr int32_t kUnitSeconds = 1;
 constexpr int32_t kUnitKilometres = 2;
+
+// The driving mode on panel::kTrainMode.
+enum TrainMode : int32_t {
+  kModeAutomatic = 0,
+  kModeSupervisedManual = 1,
+  kModeRestrictedManual = 2,
+  kModeBrakeHold = 3,
+  kModeReverse = 4,
+  kModeUnattended = 5,
+};
+
+// The message on panel::kMessage.
+enum Message : int32_t {
+  kMessageNone = 0,
+  kMessageReadyGroup1 = 1,
+  kMessageReadyGroup2 = 2,
+  kMessageUnattendedRunning = 3,
+  kMessageBrakeNotice = 4,
+  kMessageNoPlatformDoors = 5,
+};

@@ -5,30 +5,13 @@
 #include <cstdint>
 
 #include "atsplugin.h"
-
-enum TrainMode : int32_t {
-  kModeAutomatic = 0,
-  kModeSupervisedManual = 1,
-  kModeRestrictedManual = 2,
-  kModeBrakeHold = 3,
-  kModeReverse = 4,
-  kModeUnattended = 5,
-};
+#include "channels.h"
 
 enum DriveState : int32_t {
   kNoLocation = 0,
   kLocationGroup1 = 1,
   kLocationGroup2 = 2,
   kUnattendedArea = 3,
-};
-
-enum Message : int32_t {
-  kMessageNone = 0,
-  kMessageReadyGroup1 = 1,
-  kMessageReadyGroup2 = 2,
-  kMessageUnattendedRunning = 3,
-  kMessageBrakeNotice = 4,
-  kMessageNoPlatformDoors = 5,
 };
 
 enum StopBrake : int32_t {

@@ -13,6 +13,15 @@ inline constexpr std::array<const char*, 6> kMessageNames = {
     "no message",   "ready to depart (group 1)",  "ready to depart (group 2)", "unattended running",
     "brake notice", "stop without platform doors"};
 
+// The cab's "ready to depart", in either location group.
+inline bool ReadyToDepartShown(const int32_t* panel) {
+  return panel[panel::kMessage] == kMessageReadyGroup1 ||
+         panel[panel::kMessage] == kMessageReadyGroup2;
+}
+
+// Above this the plug-in stops a train in restricted manual or reverse mode.
+constexpr double kCeilingKmh = 26;
+
 template <size_t N>
 const char* NameOf(const std::array<const char*, N>& names, int32_t value) {
   return value >= 0 && value < static_cast<int32_t>(N) ? names[value] : "unknown";

@@ -3,16 +3,14 @@
 #include <algorithm>
 #include <cmath>
 
-#include "channels.h"
+#include "cab_names.h"
 
 namespace {
 
 constexpr int kHoldingNotch = 7;  // held at a stand
 constexpr int kStrongestService = 8;
-constexpr double kCeilingKmh = 26;      // restricted manual and reverse mode
 constexpr double kStoppingMetres = 30;  // from here the distance display leads
 constexpr double kPlannedDecel = 0.5;   // m/s², a driver's own stop from line speed
-constexpr int32_t kReadyGroup1 = 1, kReadyGroup2 = 2;
 
 // The distance display in metres, or nothing while it shows seconds or km.
 std::optional<double> DisplayedMetres(const int32_t* panel) {
@@ -58,9 +56,8 @@ void Driver::Look(const CabView& cab) {
 void Driver::Stand(const CabView& cab) {
   handles_ = {0, kHoldingNotch};
   if (cab.speed != 0 || cab.doorsOpen || !doorsWorked_) return;
-  const int32_t message = cab.panel[panel::kMessage];
   const bool ready = style_.mode == DriverMode::Supervised
-                         ? message == kReadyGroup1 || message == kReadyGroup2
+                         ? ReadyToDepartShown(cab.panel)
                          : cab.panel[panel::kDistanceUnit] != kUnitSeconds;
   if (!ready) return;
   phase_ = Phase::Running;

@@ -4,19 +4,19 @@
 
 #include <cmath>
 
-#include "channels.h"
+#include "cab_names.h"
 
 namespace {
 
 constexpr double kOverrunMetres = 6.25;  // beyond the stopping point
-constexpr double kCeilingKmh = 26;
-constexpr int32_t kBrakeNoticeMessage = 4;
 constexpr int32_t kFullService = 8;
 constexpr const char* kDoorsOpen = "doors open";
 constexpr const char* kStopBraking = "stop braking";
 constexpr const char* kOverrun = "overrun protection";
 
-bool Manual(int32_t mode) { return mode == 1 || mode == 2 || mode == 4; }
+bool Manual(int32_t mode) {
+  return mode == kModeSupervisedManual || mode == kModeRestrictedManual || mode == kModeReverse;
+}
 
 }  // namespace
 
@@ -39,7 +39,7 @@ std::string InterventionWatch::RuleHolding(const WatchedFrame& f) const {
   if (f.doorsOpen) return kDoorsOpen;
   if (!Manual(mode)) return "the mode";
   if (f.output.brake < kFullService) return "the station stop";
-  if (f.location - f.stoppingPoint > kOverrunMetres && mode != 4) return kOverrun;
+  if (f.location - f.stoppingPoint > kOverrunMetres && mode != kModeReverse) return kOverrun;
   return kStopBraking;
 }
 
@@ -68,7 +68,7 @@ std::vector<std::string> InterventionWatch::Frame(const WatchedFrame& f) {
                       "{} power {}: {}",
                       f.output.brake, f.output.power, f.driver.brake, f.driver.power, rule));
     }
-    if (rule == kStopBraking && (mode == 2 || mode == 4) && std::fabs(f.speed) >= kCeilingKmh) {
+    if (rule == kStopBraking && (mode == kModeRestrictedManual || mode == kModeReverse) && std::fabs(f.speed) >= kCeilingKmh) {
       Count(InterventionKind::SpeedTrip, f,
             fmt::format("speed trip at {:.1f} km/h, at the 26 km/h ceiling", f.speed), lines);
     }
@@ -86,7 +86,7 @@ std::vector<std::string> InterventionWatch::Frame(const WatchedFrame& f) {
     rule_ = rule;
   }
   const int32_t message = f.panel[panel::kMessage];
-  if (message == kBrakeNoticeMessage && lastMessage_ != kBrakeNoticeMessage) {
+  if (message == kMessageBrakeNotice && lastMessage_ != kMessageBrakeNotice) {
     Count(InterventionKind::BrakeNotice, f, "brake notice", lines);
   }
   lastMessage_ = message;

@@ -226,12 +226,12 @@ class Host {
 
   static int32_t ModeOf(DriverMode mode) {
     switch (mode) {
-      case DriverMode::Supervised: return 1;
-      case DriverMode::Restricted: return 2;
-      case DriverMode::Reverse: return 4;
+      case DriverMode::Supervised: return kModeSupervisedManual;
+      case DriverMode::Restricted: return kModeRestrictedManual;
+      case DriverMode::Reverse: return kModeReverse;
       case DriverMode::Automatic: break;
     }
-    return 0;
+    return kModeAutomatic;
   }
 
   static std::vector<double> Platforms(const Scenario& s) {
@@ -319,8 +319,7 @@ class Host {
 
   // In automatic mode the cab shows "ready to depart".
   bool ReadyToDepart() const {
-    const int32_t message = panel_[panel::kMessage];
-    return panel_[panel::kTrainMode] == 0 && (message == 1 || message == 2);
+    return panel_[panel::kTrainMode] == kModeAutomatic && ReadyToDepartShown(panel_);
   }
 
   // A driver in automatic mode moves a train up that stopped short, before
@@ -328,7 +327,8 @@ class Host {
   bool CorrectionDue(const StopRecord& stop, double shortBy) const {
     return s_.doors.startKey && s_.doors.correctShortStops && !stop.doorsOpenMs &&
            !stop.doorsClosedMs && shortBy > kDockedWindow && stop.corrections < kMaxCorrections &&
-           panel_[panel::kTrainMode] == 0 && panel_[panel::kTargetSpeed] >= kStartKeyTarget;
+           panel_[panel::kTrainMode] == kModeAutomatic &&
+           panel_[panel::kTargetSpeed] >= kStartKeyTarget;
   }
 
   bool Waited(int32_t sinceMs) const {
@@ -378,7 +378,7 @@ class Host {
   // in this frame, if any.
   const Intervention* Watch(int32_t targetBefore) {
     // In automatic mode the plug-in drives: the driver's handles only raise stops.
-    if (!driverActive_ || panel_[panel::kTrainMode] == 0) return nullptr;
+    if (!driverActive_ || panel_[panel::kTrainMode] == kModeAutomatic) return nullptr;
     const size_t before = watch_.All().size();
     const WatchedFrame f{timeMs_,        motion_.location, motion_.speed,
                          targetBefore,   panel_,           handles_,
