@@ -68,7 +68,8 @@ std::vector<std::string> InterventionWatch::Frame(const WatchedFrame& f) {
                       "{} power {}: {}",
                       f.output.brake, f.output.power, f.driver.brake, f.driver.power, rule));
     }
-    if (rule == kStopBraking && (mode == kModeRestrictedManual || mode == kModeReverse) && std::fabs(f.speed) >= kCeilingKmh) {
+    if (rule == kStopBraking && (mode == kModeRestrictedManual || mode == kModeReverse) &&
+        std::fabs(f.speed) >= kCeilingKmh) {
       Count(InterventionKind::SpeedTrip, f,
             fmt::format("speed trip at {:.1f} km/h, at the 26 km/h ceiling", f.speed), lines);
     }
