@@ -69,6 +69,14 @@ enum TrainMode : int32_t {
   kModeUnattended = 5,
 };
 
+// The location group on panel::kDriveState.
+enum DriveState : int32_t {
+  kNoLocation = 0,
+  kLocationGroup1 = 1,
+  kLocationGroup2 = 2,
+  kUnattendedArea = 3,
+};
+
 // The message on panel::kMessage.
 enum Message : int32_t {
   kMessageNone = 0,

@@ -7,13 +7,6 @@
 #include "atsplugin.h"
 #include "channels.h"
 
-enum DriveState : int32_t {
-  kNoLocation = 0,
-  kLocationGroup1 = 1,
-  kLocationGroup2 = 2,
-  kUnattendedArea = 3,
-};
-
 enum StopBrake : int32_t {
   kStopNone = 0,
   kStopEmergency = 1,

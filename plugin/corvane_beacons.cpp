@@ -2,6 +2,7 @@
 // fields, unpacked with truncating division so negative values stay defined.
 #include "channels.h"
 #include "corvane_frame.h"
+#include "corvane_tables.h"
 #include "tools.h"
 
 namespace {
@@ -36,35 +37,6 @@ BrakingFields UnpackBraking(int32_t o) {
   return {action, ((o - action * 1000000000) - location) / 1000000, location};
 }
 
-// What a location code sets; code 29 enters the unattended area only when
-// the train is already unattended.
-constexpr int32_t kStateByUnattendedRunning = -1;
-constexpr int32_t kStateByCode = -2;
-struct LocationRule {
-  int32_t code, finbak, doorside, drivestate;
-};
-constexpr LocationRule kLocationRules[] = {
-    {10, 1, 0, kUnattendedArea},
-    {11, 2, -1, kStateByCode},
-    {12, 1, -1, kStateByCode},
-    {13, 1, -1, kStateByCode},
-    {17, 3, +1, kStateByCode},
-    {19, 1, -1, kStateByCode},
-    {20, 3, +1, kStateByCode},
-    {26, 1, -1, kStateByCode},
-    {27, 1, -1, kStateByCode},
-    {28, 1, -1, kUnattendedArea},
-    {29, 1, 0, kStateByUnattendedRunning},
-};
-constexpr LocationRule kOtherLocation{0, 1, +1, kStateByCode};
-
-const LocationRule& RuleFor(int32_t code) {
-  for (const LocationRule& rule : kLocationRules) {
-    if (rule.code == code) return rule;
-  }
-  return kOtherLocation;
-}
-
 void RunNumberBeacon(int32_t o) {
   const RunNumberFields fields = UnpackRunNumber(o);
   atc.terminus = fields.terminus;
@@ -87,7 +59,7 @@ void StationBeacon(int32_t o) {
 }
 
 void LocationBeacon(int32_t code) {
-  const LocationRule& rule = RuleFor(code);
+  const LocationRule& rule = LocationRuleFor(code);
   atc.trainlocation = code;
   atc.finbak = rule.finbak;
   atc.doorsidelamp = rule.doorside;

@@ -2,30 +2,11 @@
 // curve speed (beacon braking curve or stopping curve) and the target speed.
 #include "channels.h"
 #include "corvane_frame.h"
+#include "corvane_tables.h"
 
 namespace {
 
 constexpr double kStopApproachWindow = 0.2;  // metres before thisstop
-
-// Deceleration and the overshoot beyond the stopping point at which the
-// stopping curve reaches zero, by final-braking style.
-struct StoppingCurve {
-  int32_t style;
-  double dec, offset;
-};
-constexpr StoppingCurve kStoppingCurves[] = {
-    {1, -0.75, 0.14},
-    {2, -0.75, 0.1},
-    {3, -0.7, 0.1},
-};
-constexpr StoppingCurve kOtherStyleCurve{0, -0.75, 0.1};
-
-const StoppingCurve& StoppingCurveFor(int32_t style) {
-  for (const StoppingCurve& curve : kStoppingCurves) {
-    if (curve.style == style) return curve;
-  }
-  return kOtherStyleCurve;
-}
 
 void HoldAtStopWithinDwell(Frame& f) {
   atc.finalsound = kChimeDisarmed;

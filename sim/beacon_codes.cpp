@@ -6,6 +6,7 @@
 #include <cmath>
 
 #include "cab_names.h"
+#include "corvane_tables.h"
 
 namespace beacon {
 
@@ -28,13 +29,11 @@ Braking BrakingOf(int32_t o) {
   return {then, (o - then * 1000000000 - end) / 1000000, end};
 }
 
-int FinalBrakingStyle(int32_t code) {
-  if (code == 11) return 2;
-  return code == 17 || code == 20 ? 3 : 1;
-}
+int FinalBrakingStyle(int32_t code) { return LocationRuleFor(code).finbak; }
 
 StoppingCurve StoppingCurveOf(int style) {
-  return {style == 3 ? 0.7 : 0.75, style == 1 ? 0.14 : 0.1};
+  const ::StoppingCurve& curve = StoppingCurveFor(style);
+  return {-curve.dec, curve.offset};
 }
 
 double StoppingCurve::SpeedAt(double toStop) const {
