@@ -20,7 +20,7 @@
 
 namespace {
 
-constexpr int kExitMissedStop = 1;
+constexpr int kExitCheckFailed = 1;
 constexpr int kExitWarnings = 1;
 constexpr int kExitBadInput = 2;
 
@@ -150,10 +150,10 @@ int main(int argc, char** argv) {
   if (!quiet) PrintTimeline(stdout, run);
   PrintStopSummary(stdout, run);
   if (!check.empty()) {
-    if (!run.stall.empty()) return kExitMissedStop;
-    if (check == "clean" && !run.interventions.empty()) return kExitMissedStop;
+    if (!run.stall.empty()) return kExitCheckFailed;
+    if (check == "clean" && !run.interventions.empty()) return kExitCheckFailed;
     for (const StopRecord& stop : run.stops) {
-      if (!StopMade(stop)) return kExitMissedStop;
+      if (!StopMade(stop)) return kExitCheckFailed;
     }
   }
   return 0;

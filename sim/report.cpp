@@ -15,12 +15,10 @@ extern const char* const kReportPage;
 extern const char* const kChartScript;
 extern const char* const kChartStyle;
 
-const std::vector<int32_t> kReportPanels(kCabPanels.begin(), kCabPanels.end());
-
 void ReportRecorder::Frame(const FrameRow& row) {
   ReportFrame frame{row.timeMs,        row.location,      row.speed, row.permille,
                     row.handles.brake, row.handles.power, {}};
-  for (int32_t p : kReportPanels) frame.cab.push_back(row.panel[p]);
+  for (int32_t p : kCabPanels) frame.cab.push_back(row.panel[p]);
   if (seen_++ % everyNth_ == 0) {
     frames_.push_back(std::move(frame));
     last_.cab.clear();
@@ -150,7 +148,7 @@ nlohmann::json RunData(const Scenario& s, const RunResult& run,
     beacons.push_back({{"location", b.location}, {"type", b.data.type}});
   }
   return {{"title", fmt::format("Run of {}", s.path)},
-          {"panels", kReportPanels},
+          {"panels", kCabPanels},
           {"modes", kModeNames},
           {"messages", kMessageNames},
           {"frames", f},
