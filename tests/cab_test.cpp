@@ -22,7 +22,6 @@ class Modes : public PluginTest {
     ReadyAtStart(host, kModeAutomatic, 60, kStop);
     host.moving = false;
   }
-  void ClearSounds() { std::fill(std::begin(host.sound), std::end(host.sound), 0); }
 };
 
 TEST_F(Modes, StepUpAndDownOnlyAtAStandWithTheBrakeAtEight) {
@@ -38,7 +37,7 @@ TEST_F(Modes, StepUpAndDownOnlyAtAStandWithTheBrakeAtEight) {
     atc.cctv = kCctvManual;
     host.SetBrake(c.brake);
     gState.speed = c.speed;
-    ClearSounds();
+    host.ClearSounds();
     host.PressKey(c.key);
     EXPECT_EQ(atc.trainmode, c.after) << c.before << " key " << c.key << " brake " << c.brake;
     EXPECT_EQ(host.sound[sound::kModeChange], c.after != c.before ? 1 : 0);
@@ -124,7 +123,7 @@ TEST_F(Modes, CabKeysSoundByDoorState) {
   for (bool open : {false, true}) {
     if (open) host.OpenDoors();
     for (const auto& k : keys) {
-      ClearSounds();
+      host.ClearSounds();
       host.PressKey(k.key);
       EXPECT_EQ(host.sound[sound::kSwitchClick], 1) << k.key;
       EXPECT_EQ(host.sound[open ? k.doorsOpen : k.doorsClosed], 1) << k.key;
@@ -177,7 +176,7 @@ TEST_F(PluginTest, CctvZoneAroundTheStops) {
 
 TEST_F(Modes, KeysOutsideTheirRangesChangeNothing) {
   const AtcState before = atc;
-  ClearSounds();
+  host.ClearSounds();
   for (int32_t key : {-1, 3, 11, 14, 16, 1000, INT_MIN, INT_MAX}) host.PressKey(key);
   EXPECT_EQ(atc.trainmode, before.trainmode);
   EXPECT_EQ(atc.stopbrake, before.stopbrake);

@@ -23,7 +23,6 @@ class StationStop : public PluginTest {
     host.AddBeacon(1500, kBeaconStation, StationBeacon(kDeparture));
     host.AddBeacon(1600, kBeaconStoppingPoint, StoppingPoints(kStation, kNextStation));
   }
-  void ClearSounds() { std::fill(std::begin(host.sound), std::end(host.sound), 0); }
 };
 
 TEST_F(StationStop, AutomaticStopDwellAndDepartureByTheStartKey) {
@@ -50,7 +49,7 @@ TEST_F(StationStop, AutomaticStopDwellAndDepartureByTheStartKey) {
   EXPECT_EQ(host.panel[panel::kPlatformDoorLamp], 1);
   EXPECT_EQ(host.panel[panel::kDoorsOpenSideMinus], 0);
 
-  ClearSounds();
+  host.ClearSounds();
   host.KeyDown(0);  // refused: the dwell has not run out
   EXPECT_FALSE(atc.startkey);
   ASSERT_TRUE(host.RunUntil([&] { return host.sound[sound::kChime] == 1; }, 200));
@@ -148,7 +147,7 @@ TEST_F(StationStop, StopWithoutPlatformDoorsHoldsTheTrainAndDropsTheChime) {
   host.CloseDoors();
   EXPECT_EQ(atc.dwell, kDwellNone);  // door events no longer start a countdown
   EXPECT_EQ(host.Frame().brake, kBrakeHolding);
-  ClearSounds();
+  host.ClearSounds();
   host.RunFor(31);
   EXPECT_EQ(host.panel[panel::kNoPlatformDoors], 0);
   EXPECT_EQ(host.sound[sound::kChime], 0);

@@ -182,7 +182,7 @@ TEST_F(Windshield, DropSoundOffsetsComeFromTheExtraOnlyWhenItIsAPositiveRange) {
     if (i != kDropSound && i != kWiperSwitch) EXPECT_NE(host.sound[i], 1) << i;
   }
   range = 4;
-  std::fill(std::begin(host.sound), std::end(host.sound), 0);
+  host.ClearSounds();
   host.RunFor(5);
   for (int i = kDropSound; i < kDropSound + 4; ++i) EXPECT_EQ(host.sound[i], 1) << i;
   EXPECT_EQ(host.sound[kDropSound + 4], 0);

@@ -74,6 +74,7 @@ class TrainHost {
   }
 
   bool Stopped() const { return state.speed == 0.0f; }
+  void ClearSounds() { std::fill(std::begin(sound), std::end(sound), 0); }
 
   void PressKey(int32_t key) {
     api_.KeyDown(key);
