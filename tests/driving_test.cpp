@@ -187,16 +187,28 @@ TEST_F(DrivingStep, PowerBandsCoastingAndOverspeedBrake) {
     double v, d;
     int32_t hold, power, brake;
   } cases[] = {
-      {40, 3, kHoldNormal, 4, 0},           {40, 2.99, kHoldNormal, 3, 0},
-      {40, 2, kHoldNormal, 3, 0},           {40, 1.99, kHoldNormal, 2, 0},
-      {40, 1, kHoldNormal, 2, 0},           {40, 0.99, kHoldNormal, 1, 0},
-      {40, 0.99, kHoldConstantSpeed, 2, 0}, {75, 3, kHoldNormal, 4, 0},
-      {75.1, 3, kHoldNormal, 3, 0},         {90, 1, kHoldNormal, 3, 0},
-      {90, 0.99, kHoldNormal, 2, 0},        {90, 0.99, kHoldConstantSpeed, 2, 0},
-      {100, 0.5, kHoldNormal, 2, 0},        {100.1, 10, kHoldNormal, 3, 0},
-      {40, -0.15, kHoldNormal, 1, 0},       {40, -0.25, kHoldNormal, 0, 0},
-      {4, -0.5, kHoldNormal, 1, 0},         {40, -0.99, kHoldBrake, 1, 1},
-      {40, -1, kHoldNormal, 0, 4},          {40, -1, kHoldConstantSpeed, 0, 4},
+      {40, 3, kHoldNormal, 4, 0},
+      {40, 2.99, kHoldNormal, 3, 0},
+      {40, 2, kHoldNormal, 3, 0},
+      {40, 1.99, kHoldNormal, 2, 0},
+      {40, 1, kHoldNormal, 2, 0},
+      {40, 0.99, kHoldNormal, 1, 0},
+      {40, 0.99, kHoldConstantSpeed, 2, 0},
+      {75, 3, kHoldNormal, 4, 0},
+      {75.1, 3, kHoldNormal, 3, 0},
+      {90, 1, kHoldNormal, 3, 0},
+      {90, 0.99, kHoldNormal, 2, 0},
+      {90, 0.99, kHoldConstantSpeed, 2, 0},
+      {100, 0.5, kHoldNormal, 2, 0},
+      {100.1, 10, kHoldNormal, 3, 0},
+      {100.1, 10, kHoldConstantSpeed, 3, 0},
+      {1, 5, kHoldNormal, kUnwritten, kUnwritten},
+      {40, -0.15, kHoldNormal, 1, 0},
+      {40, -0.25, kHoldNormal, 0, 0},
+      {4, -0.5, kHoldNormal, 1, 0},
+      {40, -0.99, kHoldBrake, 1, 1},
+      {40, -1, kHoldNormal, 0, 4},
+      {40, -1, kHoldConstantSpeed, 0, 4},
   };
   for (const auto& c : cases) {
     gHandles = {kUnwritten, kUnwritten, 0, 0};
@@ -224,10 +236,11 @@ TEST_F(DrivingStep, BrakeHolding) {
     double d;
     int32_t brake;
     bool powering;
-  } cases[] = {{0.2, 0, true}, {0.05, 1, false}, {-0.99, 1, false}, {-1, 3, true}};
-  for (const auto& c : cases) {
+  } cases[] = {{0.2, 0, false}, {0.05, 1, false}, {-0.99, 1, false}, {-1, 3, false}};
+  for (const auto& c : cases) {  // not powering: only the holding rule writes the brake
+    gHandles.brake = kUnwritten;
     atc.holdpwbk = kHoldBrake;
-    atc.powering = true;
+    atc.powering = false;
     EXPECT_EQ(Drive(40, c.d).brake, c.brake) << c.d;
     EXPECT_EQ(atc.powering, c.powering) << c.d;
   }

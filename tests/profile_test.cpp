@@ -4,6 +4,7 @@
 
 #include <cmath>
 
+#include "channels.h"
 #include "corvane_frame.h"
 #include "fixture.h"
 
@@ -80,8 +81,22 @@ TEST_F(Profile, StopAndLimitOfTheFrame) {
   EXPECT_EQ(atc.finalsound, kChimeArmed);
   atc.dwelltime = 5000;
   atc.dwell = kDwelling;
+  gHandles = {0, 3, 1, 0};
   SelectStopAndLimit(f);
   EXPECT_EQ(atc.finalsound, kChimeDisarmed);
+  EXPECT_EQ(gHandles.brake, kBrakeHolding);  // held through the dwell
+  EXPECT_EQ(gHandles.power, 0);
+  // At the stop without platform doors the train is held as well.
+  atc.dwell = kDwellNone;
+  gHandles = {0, 3, 1, 0};
+  gPanel[panel::kNoPlatformDoors] = 1;
+  Frame at{1000, 0, 0};
+  SelectStopAndLimit(at);
+  EXPECT_EQ(gHandles.brake, kBrakeHolding);
+  gHandles = {0, 3, 1, 0};
+  gPanel[panel::kNoPlatformDoors] = 0;
+  SelectStopAndLimit(at);
+  EXPECT_EQ(gHandles.brake, 0);
 }
 
 TEST_F(Profile, TargetIsTheCurveWhereItGovernsAndZeroBeforeTheDeparture) {

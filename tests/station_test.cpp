@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "channels.h"
+#include "corvane_frame.h"
 #include "test_line.h"
 
 namespace {
@@ -122,6 +123,32 @@ TEST_F(StationStop, DockedLampNeedsTheTrainWithinHalfAMetre) {
     host.CloseDoors();
     host.Frame();
     EXPECT_EQ(host.panel[panel::kPlatformDoorLamp], shortBy < 0.5) << shortBy;
+  }
+}
+
+// Leaving the stop: a driver's or an unattended departure from an ordinary
+// stop puts the platform-door lamp out; an unattended code keeps it.
+TEST_F(PluginTest, LeavingTheStopWindowResetsTheDoorLamps) {
+  const struct {
+    int32_t mode, drivestate, code;
+    bool doordet, lampAfter;
+  } cases[] = {{kModeUnattended, kUnattendedArea, 12, false, false},
+               {kModeUnattended, kUnattendedArea, kCodeUnattendedDepot, false, true},
+               {kModeUnattended, kLocationGroup1, 12, false, true},
+               {kModeAutomatic, kLocationGroup1, 12, true, true},
+               {kModeSupervisedManual, kLocationGroup1, 12, true, false}};
+  for (const auto& c : cases) {
+    atc = AtcState{};
+    atc.trainmode = c.mode;
+    atc.drivestate = c.drivestate;
+    atc.trainlocation = c.code;
+    atc.doordet = c.doordet;
+    atc.psdlamp = true;
+    atc.door = false;
+    atc.doorsidelamp = 1;
+    atc.thisstop = kStation;
+    ShowStationIndications(Frame{kStation + 0.6, 5, kEightAm, kStation});
+    EXPECT_EQ(atc.psdlamp, c.lampAfter) << c.mode << " " << c.drivestate << " " << c.code;
   }
 }
 

@@ -194,7 +194,10 @@ TEST_F(Supervision, ManualCurveEndLeavesReBrakingToTheSpeedBranch) {
 
   atc.braking = true;
   atc.decdis = 1800;
-  At(1502, 29);  // below the final speed before the end
+  atc.maxspd = 60;
+  gHandles.reverser = -1;
+  EXPECT_EQ(At(1502, 29).reverser, 1);  // below the final speed before the end
+  EXPECT_EQ(atc.maxspd, 30);
   EXPECT_FALSE(atc.braking);
   EXPECT_EQ(atc.rebrake, kRebrakeNone);
 }
