@@ -153,6 +153,7 @@ TEST(ScenarioFile, Int32EdgesAreAccepted) {
   // The smallest and largest values each key accepts.
   const Scenario edge = ParseScenario(
       "[run]\nend_location = 10\nstart_time = \"23:59:59\"\nmax_duration = 0.5\n"
+      "[vehicle]\npower_notches = 1\n[[beacon]]\nlocation = 1\nspeed_limit = 999\n"
       "[driver]\nreaction = 0\npower_notch = 1\n[[pause]]\ntime = 0\nduration = 10\n",
       "edge.toml");
   EXPECT_EQ(edge.startTimeMs, 86399000);
@@ -160,6 +161,8 @@ TEST(ScenarioFile, Int32EdgesAreAccepted) {
   EXPECT_EQ(edge.driver.reactionSeconds, 0);
   EXPECT_EQ(edge.driver.powerNotch, 1);
   EXPECT_EQ(edge.pauses.at(0).atSeconds, 0);
+  EXPECT_EQ(edge.vehicle.powerNotchCount, 1);
+  EXPECT_EQ(edge.beacons.at(0).data.optional, 999);
 }
 
 TEST(ScenarioFile, MissingFileIsAnError) {
