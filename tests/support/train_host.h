@@ -93,6 +93,7 @@ class TrainHost {
   ATS_HANDLES handles{};
   int32_t panel[kChannelCount];
   int32_t sound[kChannelCount];
+  float top = 0;       // the highest speed reached
   bool moving = true;  // false: the train stays as placed, only time goes on
   long frames = 0;
 
@@ -103,6 +104,7 @@ class TrainHost {
     model_.Step(m, handles, kFrameMs / 1000.0);
     state.location = m.location;
     state.speed = static_cast<float>(m.speed);
+    top = std::max(top, state.speed);
     state.time += kFrameMs;
     for (const TrackBeacon& b : track_) {
       if (b.location > before && b.location <= state.location) api_.SetBeaconData(b.data);

@@ -1,0 +1,407 @@
+// Runs the plug-in's case files. Each "== title" block is one test, started
+// from a freshly loaded library; its lines are tokens run left to right:
+//   name=value          sets a field of the library or the host
+//   name==value         checks one (also != < > <= >= and ~value,tolerance)
+//   Word or Word:a,b    a frame step, a host call or a macro ("def Word ...")
+// "rows TOKENS" makes a template; each "| v1 v2 ..." after it runs the
+// template with $1, $2 ... replaced, several rows to a line.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <map>
+#include <optional>
+#include <sstream>
+#include <string>
+#include <variant>
+#include <vector>
+
+#include "confload.h"
+#include "corvane_frame.h"
+#include "fresh_library.h"
+#include "train_host.h"
+#include "traincontrol.h"
+
+namespace {
+
+using Tokens = std::vector<std::string>;
+struct Computed {
+  double (*get)();
+};
+using Slot = std::variant<int32_t*, double*, float*, bool*, Computed>;
+
+struct Line {
+  std::string where;  // file:line
+  std::string text;
+};
+
+struct Block {
+  std::string name;
+  std::vector<Line> lines;
+};
+void PrintTo(const Block& block, std::ostream* out) { *out << block.name; }
+
+std::map<std::string, Tokens> macros;
+
+Tokens Split(const std::string& text, char by = ' ') {
+  Tokens out;
+  std::string token;
+  std::istringstream in(text);
+  while (std::getline(in, token, by)) {
+    if (by != ' ' || !token.empty()) out.push_back(token);
+  }
+  return out;
+}
+
+std::string Substitute(std::string token, const Tokens& args) {
+  for (size_t i = args.size(); i > 0; --i) {  // $10 before $1
+    const std::string mark = "$" + std::to_string(i);
+    for (size_t at; (at = token.find(mark)) != std::string::npos;) {
+      token.replace(at, mark.size(), args[i - 1]);
+    }
+  }
+  return token;
+}
+
+class CaseRun {
+ public:
+  CaseRun() { FreshLibrary(); }
+
+  // False when a step cannot go on (a wait that timed out, a bad token).
+  bool Run(const Tokens& tokens, const std::string& where) {
+    for (const std::string& token : tokens) {
+      if (!RunToken(token, where)) return false;
+    }
+    return true;
+  }
+
+ private:
+  bool RunToken(const std::string& token, const std::string& where) {
+    if (std::isupper(static_cast<unsigned char>(token[0]))) return Act(token, where);
+    static const char* const kOps[] = {"==", "!=", "<=", ">=", "<", ">", "~", "="};
+    for (const char* op : kOps) {
+      const size_t at = token.find(op);
+      if (at == std::string::npos) continue;
+      const std::string name = token.substr(0, at), value = token.substr(at + strlen(op));
+      const auto slot = Find(name);
+      if (!slot) return Fail(where, "no field " + name);
+      if (std::string(op) == "=")
+        return Set(*slot, Value(value, where)) || Fail(where, name + " is read-only");
+      Check(name, Get(*slot), op, value, where);
+      return true;
+    }
+    return Fail(where, "not a token: " + token);
+  }
+
+  void Check(const std::string& name, double actual, const std::string& op, const std::string& text,
+             const std::string& where) {
+    const Tokens parts = Split(text, ',');
+    const double expected = Value(parts[0], where);
+    const bool ok = op == "==" ? actual == expected || (std::isnan(actual) && std::isnan(expected))
+                    : op == "!=" ? actual != expected
+                    : op == "<=" ? actual <= expected
+                    : op == ">=" ? actual >= expected
+                    : op == "<"  ? actual < expected
+                    : op == ">"  ? actual > expected
+                                 : std::abs(actual - expected) <= Value(parts.at(1), where);
+    if (!ok)
+      ADD_FAILURE() << where << ": " << name << " is " << actual << ", expected " << op << text;
+  }
+
+  bool Act(const std::string& token, const std::string& where) {
+    const size_t colon = token.find(':');
+    const std::string word = token.substr(0, colon);
+    const Tokens args = colon == std::string::npos ? Tokens{} : Split(token.substr(colon + 1), ',');
+    if (const auto macro = macros.find(word); macro != macros.end()) {
+      Tokens expanded;
+      for (const std::string& t : macro->second) expanded.push_back(Substitute(t, args));
+      return Run(expanded, where);
+    }
+    if (word == "Until") return Until(args, where);
+    std::vector<double> n;
+    for (const std::string& a : args) n.push_back(Value(a, where));
+    n.resize(3, 0);
+    const auto i = [&](int k) { return static_cast<int32_t>(n[k]); };
+    const std::map<std::string, std::function<void()>> actions = {
+        {"SelectStopAndLimit", [&] { SelectStopAndLimit(f_); }},
+        {"ComputeCurveSpeed", [&] { ComputeCurveSpeed(f_); }},
+        {"ComputeTargetSpeed", [&] { ComputeTargetSpeed(f_); }},
+        {"DriveAutomatically", [&] { DriveAutomatically(f_); }},
+        {"ExecuteStopBraking", [&] { ExecuteStopBraking(f_); }},
+        {"ShowStationIndications", [&] { ShowStationIndications(f_); }},
+        {"ShowCab", [&] { ShowCab(f_); }},
+        {"UpdateCctv", [&] { UpdateCctv(f_); }},
+        {"SetBrakeHandle", [&] { SetBrakeHandle(i(0)); }},
+        {"Start",
+         [&] {
+           host_.Start(i(0), {8, 5, 2, 3, args.size() > 1 ? i(1) : 6});
+         }},
+        {"Load", [&] { host_.api().Load(); }},
+        {"Initialize", [&] { host_.api().Initialize(i(0)); }},
+        {"Spec",
+         [&] {
+           host_.api().SetVehicleSpec({i(0), i(1), 0, 0, i(2)});
+         }},
+        {"Dispose", [&] { host_.api().Dispose(); }},
+        {"Frame",
+         [&] {
+           for (int k = args.empty() ? 1 : i(0); k > 0; --k) host_.Frame();
+         }},
+        {"RunFor", [&] { host_.RunFor(n[0]); }},
+        {"KeyDown", [&] { host_.KeyDown(i(0)); }},
+        {"KeyUp", [&] { host_.api().KeyUp(i(0)); }},
+        {"Press", [&] { host_.PressKey(i(0)); }},
+        {"SetBrake", [&] { host_.SetBrake(i(0)); }},
+        {"SetPower", [&] { host_.SetPower(i(0)); }},
+        {"SetReverser", [&] { host_.SetReverser(i(0)); }},
+        {"DoorOpen", [&] { host_.OpenDoors(); }},
+        {"DoorClose", [&] { host_.CloseDoors(); }},
+        {"Beacon", [&] { host_.Beacon(i(0), i(1)); }},
+        {"AddBeacon", [&] { host_.AddBeacon(n[0], i(1), i(2)); }},
+        {"ClearSounds", [&] { host_.ClearSounds(); }},
+        {"ResetAtc", [&] { atc = AtcState{}; }},
+    };
+    const auto action = actions.find(word);
+    if (action == actions.end()) return Fail(where, "no step " + word);
+    action->second();
+    return true;
+  }
+
+  // Until:check,seconds runs frames until the check holds.
+  bool Until(const Tokens& args, const std::string& where) {
+    const size_t at = args.at(0).find_first_of("<>=!");
+    const std::string name = args[0].substr(0, at);
+    const auto slot = Find(name);
+    if (!slot) return Fail(where, "no field " + name);
+    const std::string op = args[0].substr(at, args[0][at + 1] == '=' ? 2 : 1);
+    const double bound = Value(args[0].substr(at + op.size()), where);
+    const auto holds = [&] {
+      const double v = Get(*slot);
+      return op == ">" ? v > bound : op == "<" ? v < bound : op == "==" ? v == bound : v != bound;
+    };
+    if (host_.RunUntil(holds, Value(args.at(1), where))) return true;
+    return Fail(where, args[0] + " never held");
+  }
+
+  std::optional<Slot> Find(const std::string& name) {
+    if (const size_t open = name.find('['); open != std::string::npos) {
+      const int index = std::atoi(name.c_str() + open + 1);
+      if (index < 0 || index >= kChannelCount) return std::nullopt;
+      const std::string array = name.substr(0, open);
+      if (array == "panel") return gPanel + index;
+      if (array == "sound") return gSound + index;
+      if (array == "hostsound") return host_.sound + index;
+      if (array == "opt" && index < kOptionCount) return &gOpts[index].value;
+      return std::nullopt;
+    }
+    const auto slot = Fields().find(name);
+    if (slot == Fields().end()) return std::nullopt;
+    return slot->second;
+  }
+
+  const std::map<std::string, Slot>& Fields() {
+#define ATC(x) \
+  { #x, &atc.x }
+    static const std::map<std::string, Slot> fields = {
+        ATC(trainmode),
+        ATC(drivestate),
+        ATC(trainlocation),
+        ATC(modeinterlock),
+        ATC(startkey),
+        ATC(stopbrake),
+        ATC(information),
+        ATC(ebtime),
+        ATC(maxspd),
+        ATC(tagspd),
+        ATC(finalspd),
+        ATC(decdis),
+        ATC(dec),
+        ATC(braking),
+        ATC(powering),
+        ATC(rebrake),
+        ATC(rebraketime),
+        ATC(holdpwbk),
+        ATC(nzlocation),
+        ATC(targettime),
+        ATC(thisstop),
+        ATC(nextstop),
+        ATC(finbak),
+        ATC(finbaksty),
+        ATC(proceedtime),
+        ATC(dwell),
+        ATC(dwelltime),
+        ATC(proceedsound),
+        ATC(finalsound),
+        ATC(terminus),
+        ATC(run),
+        ATC(door),
+        ATC(doordet),
+        ATC(doorbrake),
+        ATC(doorsidelamp),
+        ATC(dokedlamp),
+        ATC(psdlamp),
+        ATC(cctv),
+        ATC(cctvmode),
+        ATC(targetcover),
+        ATC(targetcovertime),
+        {"out.brake", &gHandles.brake},
+        {"out.power", &gHandles.power},
+        {"out.reverser", &gHandles.reverser},
+        {"out.constant", &gHandles.constantSpeed},
+        {"f.location", &f_.location},
+        {"f.v", &f_.v},
+        {"f.time", &f_.time},
+        {"f.stoppos", &f_.stoppos},
+        {"f.limspd", &f_.limspd},
+        {"f.curvespd", &f_.curvespd},
+        {"state.location", &host_.state.location},
+        {"state.speed", &host_.state.speed},
+        {"state.time", &host_.state.time},
+        {"state.top", &host_.top},
+        {"gstate.speed", &gState.speed},
+        {"moving", &host_.moving},
+        {"spec.brake", &gTrainspecs.brakeNotchCount},
+        {"driver.brake", &gDriver.brake},
+        {"initialized", &initialized},
+        {"sounds", Computed{[] { return double(std::count(gSound, gSound + kChannelCount, 1)); }}},
+    };
+#undef ATC
+    return fields;
+  }
+
+  // A number, nan/inf, an h:mm:ss clock, INT32_MAX/MIN, true/false or a field,
+  // or a sum of them: "8:00:00+37500", "time-20".
+  double Value(const std::string& text, const std::string& where) {
+    double sum = 0;
+    size_t from = 0;
+    for (size_t at = 1; at <= text.size(); ++at) {
+      const bool exponent = text[at - 1] == 'e' && at > 1 && std::isdigit(text[at - 2]);
+      const bool split = at == text.size() || ((text[at] == '+' || text[at] == '-') && !exponent &&
+                                               text[at - 1] != '+' && text[at - 1] != '-');
+      if (!split) continue;
+      const int sign = text[from] == '-' ? -1 : 1;
+      const size_t skip = text[from] == '-' || text[from] == '+' ? 1 : 0;
+      sum += sign * Term(text.substr(from + skip, at - from - skip), where);
+      from = at;
+    }
+    return sum;
+  }
+
+  double Term(const std::string& term, const std::string& where) {
+    if (term == "INT32_MAX") return INT32_MAX;
+    if (term == "INT32_MIN") return INT32_MIN;
+    if (term == "true") return 1;
+    if (term == "false") return 0;
+    char* end = nullptr;
+    const double number = std::strtod(term.c_str(), &end);
+    if (end != term.c_str() && *end == ':') {
+      const Tokens hms = Split(term, ':');
+      return ((std::stod(hms[0]) * 60 + std::stod(hms.at(1))) * 60 + std::stod(hms.at(2))) * 1000;
+    }
+    if (end != term.c_str() && *end == '\0') return number;
+    if (const auto slot = Find(term)) return Get(*slot);
+    Fail(where, "not a value: " + term);
+    return NAN;
+  }
+
+  static double Get(const Slot& slot) {
+    return std::visit(
+        [](auto p) {
+          if constexpr (std::is_same_v<decltype(p), Computed>) {
+            return p.get();
+          } else {
+            return static_cast<double>(*p);
+          }
+        },
+        slot);
+  }
+  static bool Set(const Slot& slot, double value) {
+    return std::visit(
+        [&](auto p) {
+          if constexpr (std::is_same_v<decltype(p), Computed>) {
+            return false;
+          } else {
+            *p = static_cast<std::remove_pointer_t<decltype(p)>>(value);
+            return true;
+          }
+        },
+        slot);
+  }
+  static bool Fail(const std::string& where, const std::string& why) {
+    ADD_FAILURE() << where << ": " << why;
+    return false;
+  }
+
+  TrainHost host_{LinkedApi()};
+  Frame f_{};
+};
+
+std::vector<Block> LoadBlocks() {
+  std::vector<Block> blocks;
+  std::vector<std::filesystem::path> files;
+  for (const auto& entry : std::filesystem::directory_iterator(CASES_DIR)) {
+    if (entry.path().extension() == ".cases") files.push_back(entry.path());
+  }
+  std::sort(files.begin(), files.end());
+  for (const auto& path : files) {
+    std::ifstream in(path);
+    int number = 0;
+    for (std::string text; std::getline(in, text);) {
+      ++number;
+      const Tokens tokens = Split(text.substr(0, text.find('#')));
+      if (tokens.empty()) continue;
+      if (tokens[0] == "def") {
+        macros[tokens.at(1)] = Tokens(tokens.begin() + 2, tokens.end());
+      } else if (tokens[0] == "==") {
+        std::string name = path.stem().string() + "_";
+        for (size_t i = 1; i < tokens.size(); ++i) {
+          std::string word = tokens[i];
+          word.erase(std::remove_if(word.begin(), word.end(), [](char c) { return !isalnum(c); }),
+                     word.end());
+          if (!word.empty()) word[0] = static_cast<char>(toupper(word[0]));
+          name += word;
+        }
+        blocks.push_back({name, {}});
+      } else if (!blocks.empty()) {
+        blocks.back().lines.push_back(
+            {path.filename().string() + ":" + std::to_string(number), text});
+      }
+    }
+  }
+  return blocks;
+}
+
+class Cases : public ::testing::TestWithParam<Block> {};
+
+TEST_P(Cases, Hold) {
+  CaseRun run;
+  Tokens rows;
+  for (const Line& line : GetParam().lines) {
+    Tokens tokens = Split(line.text.substr(0, line.text.find('#')));
+    if (tokens[0] == "rows") {
+      rows.assign(tokens.begin() + 1, tokens.end());
+      continue;
+    }
+    if (tokens[0] != "|") {
+      if (!run.Run(tokens, line.where)) return;
+      continue;
+    }
+    const std::string data = line.text.substr(0, line.text.find('#'));
+    for (const std::string& row : Split(data.substr(data.find('|') + 1), '|')) {
+      const Tokens values = Split(row);
+      Tokens filled;
+      for (const std::string& t : rows) filled.push_back(Substitute(t, values));
+      if (!run.Run(filled, line.where + " [" + row + "]")) return;
+    }
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Plugin, Cases, ::testing::ValuesIn(LoadBlocks()),
+                         [](const auto& info) { return info.param.name; });
+
+}  // namespace
