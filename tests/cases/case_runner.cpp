@@ -41,12 +41,13 @@ struct Line {
 };
 
 struct Block {
-  std::string name;
+  std::string file, name;
   std::vector<Line> lines;
 };
 void PrintTo(const Block& block, std::ostream* out) { *out << block.name; }
 
-std::map<std::string, Tokens> macros;
+// By file; those of common.cases serve every file.
+std::map<std::string, std::map<std::string, Tokens>> macros;
 
 Tokens Split(const std::string& text, char by = ' ') {
   Tokens out;
@@ -70,7 +71,7 @@ std::string Substitute(std::string token, const Tokens& args) {
 
 class CaseRun {
  public:
-  CaseRun() { FreshLibrary(); }
+  explicit CaseRun(const std::string& file) : file_(file) { FreshLibrary(); }
 
   // False when a step cannot go on (a wait that timed out, a bad token).
   bool Run(const Tokens& tokens, const std::string& where) {
@@ -117,7 +118,9 @@ class CaseRun {
     const size_t colon = token.find(':');
     const std::string word = token.substr(0, colon);
     const Tokens args = colon == std::string::npos ? Tokens{} : Split(token.substr(colon + 1), ',');
-    if (const auto macro = macros.find(word); macro != macros.end()) {
+    for (const std::string& file : {file_, std::string("common.cases")}) {
+      const auto macro = macros[file].find(word);
+      if (macro == macros[file].end()) continue;
       Tokens expanded;
       for (const std::string& t : macro->second) expanded.push_back(Substitute(t, args));
       return Run(expanded, where);
@@ -263,7 +266,9 @@ class CaseRun {
         {"state.speed", &host_.state.speed},
         {"state.time", &host_.state.time},
         {"state.top", &host_.top},
+        {"gstate.location", &gState.location},
         {"gstate.speed", &gState.speed},
+        {"gstate.time", &gState.time},
         {"moving", &host_.moving},
         {"spec.brake", &gTrainspecs.brakeNotchCount},
         {"driver.brake", &gDriver.brake},
@@ -337,6 +342,7 @@ class CaseRun {
     return false;
   }
 
+  const std::string file_;
   TrainHost host_{LinkedApi()};
   Frame f_{};
 };
@@ -356,7 +362,7 @@ std::vector<Block> LoadBlocks() {
       const Tokens tokens = Split(text.substr(0, text.find('#')));
       if (tokens.empty()) continue;
       if (tokens[0] == "def") {
-        macros[tokens.at(1)] = Tokens(tokens.begin() + 2, tokens.end());
+        macros[path.filename().string()][tokens.at(1)] = Tokens(tokens.begin() + 2, tokens.end());
       } else if (tokens[0] == "==") {
         std::string name = path.stem().string() + "_";
         for (size_t i = 1; i < tokens.size(); ++i) {
@@ -366,7 +372,7 @@ std::vector<Block> LoadBlocks() {
           if (!word.empty()) word[0] = static_cast<char>(toupper(word[0]));
           name += word;
         }
-        blocks.push_back({name, {}});
+        blocks.push_back({path.filename().string(), name, {}});
       } else if (!blocks.empty()) {
         blocks.back().lines.push_back(
             {path.filename().string() + ":" + std::to_string(number), text});
@@ -379,7 +385,7 @@ std::vector<Block> LoadBlocks() {
 class Cases : public ::testing::TestWithParam<Block> {};
 
 TEST_P(Cases, Hold) {
-  CaseRun run;
+  CaseRun run(GetParam().file);
   Tokens rows;
   for (const Line& line : GetParam().lines) {
     Tokens tokens = Split(line.text.substr(0, line.text.find('#')));
