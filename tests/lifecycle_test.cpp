@@ -1,5 +1,5 @@
-// The host's side of the lifecycle: reserves, array hand-over, initialisation,
-// disposal, and the options, timer and scaffolding it sets up.
+// The host's side of the lifecycle: the reserves and the array hand-over,
+// and the options, timer and panel conversions it sets up.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -12,14 +12,6 @@
 namespace {
 
 using Lifecycle = PluginTest;
-
-TEST_F(Lifecycle, VersionIsTheSameInEveryState) {
-  EXPECT_EQ(GetPluginVersion(), 131072);
-  host.Start();
-  host.Frame();
-  Dispose();
-  EXPECT_EQ(GetPluginVersion(), 131072);
-}
 
 // Writes go to the reserves until the host hands over arrays; a new array,
 // a null one, Initialize and Load each switch as a host relies on.
@@ -53,83 +45,6 @@ TEST_F(Lifecycle, ArraysAndReserves) {
   EXPECT_EQ(host.sound[10], 1);
   Load();
   EXPECT_EQ(gPanel, memPanelReserve);
-}
-
-TEST_F(Lifecycle, InitializeWaitsForTheVehicleAndSetsTheDriversBrake) {
-  Load();
-  Initialize(2);
-  EXPECT_FALSE(initialized);
-  EXPECT_EQ(gOpts[48].value, 0);
-  SetVehicleSpec({8, 5, 0, 0, 4});
-  EXPECT_TRUE(initialized);
-  EXPECT_EQ(gDriver.brake, 0);  // mode 2 releases
-  EXPECT_EQ(gOpts[48].value, 80);
-  FreshLibrary();
-  Load();
-  SetVehicleSpec({8, 5, 0, 0, 4});
-  EXPECT_EQ(gDriver.brake, 9);  // the first initialisation uses mode 1
-  const struct {
-    int32_t brakeNotches, mode, brake;
-  } cases[] = {{8, 1, 9}, {8, 0, 8}, {4, 1, 5}, {4, 0, 4}, {-5, 1, -4}, {INT32_MAX, 1, INT32_MIN}};
-  for (const auto& c : cases) {
-    const int32_t kept = gDriver.brake;
-    SetVehicleSpec({c.brakeNotches, 5, 0, 0, 4});  // only replaces the vehicle data
-    EXPECT_EQ(gDriver.brake, kept);
-    Initialize(c.mode);
-    EXPECT_EQ(gDriver.brake, c.brake) << c.brakeNotches << " mode " << c.mode;
-  }
-}
-
-TEST_F(Lifecycle, LockTablesAreSizedSafelyAndReleasedOnce) {
-  Dispose();  // nothing to release yet
-  host.Start();
-  ASSERT_NE(powerLock, nullptr);
-  for (int i = 0; i <= 5; ++i) EXPECT_EQ(powerLock[i], 0);
-  for (int i = 0; i <= 9; ++i) EXPECT_EQ(brakeLock[i], 0);
-  Dispose();
-  EXPECT_EQ(powerLock, nullptr);
-  EXPECT_EQ(brakeLock, nullptr);
-  Dispose();
-  SetVehicleSpec({-5, -1, 0, 0, 0});
-  Initialize(1);
-  EXPECT_EQ(powerLock, nullptr);
-  EXPECT_EQ(brakeLock, nullptr);
-  Dispose();
-  SetVehicleSpec({INT32_MAX, 1023, 0, 0, 0});  // gigabytes of table for a nonsense train
-  Initialize(1);
-  EXPECT_EQ(brakeLock, nullptr);
-  EXPECT_NE(powerLock, nullptr);  // 1024 entries is the most a table gets
-  const struct {
-    int32_t brakeNotches, powerNotches;
-    bool brakeTable, powerTable;
-  } limits[] = {{1022, 1024, true, false}, {1023, 1023, false, true}};
-  for (const auto& c : limits) {
-    Dispose();
-    SetVehicleSpec({c.brakeNotches, c.powerNotches, 0, 0, 0});
-    Initialize(1);
-    EXPECT_EQ(brakeLock != nullptr, c.brakeTable) << c.brakeNotches;  // notches + 2 entries
-    EXPECT_EQ(powerLock != nullptr, c.powerTable) << c.powerNotches;  // notches + 1 entries
-  }
-}
-
-TEST_F(Lifecycle, InitializeKeepsTheHandlesAndTheTrainControlState) {
-  host.Start();
-  atc.trainmode = kModeSupervisedManual;
-  atc.door = false;
-  host.moving = false;
-  host.SetPower(3);
-  host.SetBrake(2);
-  host.Beacon(kBeaconStation, 8036000);
-  host.Beacon(kBeaconLocation, 17);
-  EXPECT_EQ(host.Frame().power, 3);
-  const AtcState before = atc;
-  Initialize(0);
-  const ATS_HANDLES h = host.Frame();
-  EXPECT_EQ(h.power, 3);
-  EXPECT_EQ(h.brake, 2);
-  EXPECT_EQ(atc.dwelltime, before.dwelltime);
-  EXPECT_EQ(atc.finbak, 3);
-  EXPECT_EQ(atc.maxspd, 80);
 }
 
 TEST(Options, DefaultsAreRestoredWhateverWasWritten) {

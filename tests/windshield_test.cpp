@@ -85,27 +85,6 @@ TEST_F(Windshield, IntermittentWiperPausesAtRestAndOffParksIt) {
   EXPECT_EQ(parked[parked.size() - 2], 100);
 }
 
-TEST_F(Windshield, KeysStepThroughTheModesAndSoundOnlyWhenTheyAct) {
-  struct Step {
-    int32_t holdTime, before, key, after;
-    bool sounds;
-  };
-  const Step steps[] = {
-      {3000, 0, 3, 1, true}, {3000, 1, 3, 2, true},  {3000, 2, 3, 2, false}, {3000, 2, 4, 1, true},
-      {3000, 1, 4, 0, true}, {3000, 0, 4, 0, false}, {0, 0, 3, 2, true},     {0, 2, 3, 2, true},
-      {0, 2, 4, 0, true},    {0, 1, 4, 0, true},     {3000, 1, 9, 1, false},
-  };
-  for (const Step& s : steps) {
-    gOpts[optWiperHoldTime].value = s.holdTime;
-    windshield.wiperMode = s.before;
-    host.sound[kWiperSwitch] = 0;
-    Key(s.key);
-    EXPECT_EQ(windshield.wiperMode, s.after)
-        << s.before << " key " << s.key << " hold " << s.holdTime;
-    EXPECT_EQ(host.sound[kWiperSwitch], s.sounds ? 1 : 0) << s.before << " key " << s.key;
-  }
-}
-
 TEST_F(Windshield, RainGathersDropsAtItsRateUntilItStops) {
   gOpts[optDropSound].value = kDropSound;
   EXPECT_TRUE(DropTimes(30).empty());  // dry until a rain beacon
@@ -217,12 +196,6 @@ TEST_F(Windshield, PanelsOutsideTheArrayAreNeverWritten) {
   host.RunFor(1);
   EXPECT_NE(host.panel[kBlade], 0);  // the blade still moves without drops
   EXPECT_EQ(std::count(host.panel + kFirstDrop, host.panel + kChannelCount, 1), 0);
-}
-
-TEST_F(Windshield, OtherBeaconsLeaveTheRainAlone) {
-  Rain(10);
-  for (int32_t type : {0, 11, 17, 19, -18, INT_MAX}) host.Beacon(type, 500);
-  EXPECT_EQ(windshield.rain, 10);
 }
 
 }  // namespace

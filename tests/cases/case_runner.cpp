@@ -26,6 +26,7 @@
 #include "fresh_library.h"
 #include "train_host.h"
 #include "traincontrol.h"
+#include "windshield.h"
 
 namespace {
 
@@ -273,6 +274,11 @@ class CaseRun {
         {"spec.brake", &gTrainspecs.brakeNotchCount},
         {"driver.brake", &gDriver.brake},
         {"initialized", &initialized},
+        {"ws.mode", &windshield.wiperMode},
+        {"ws.rain", &windshield.rain},
+        {"version", Computed{[] { return double(GetPluginVersion()); }}},
+        {"powerlock", Computed{[] { return double(powerLock != nullptr); }}},
+        {"brakelock", Computed{[] { return double(brakeLock != nullptr); }}},
         {"sounds", Computed{[] { return double(std::count(gSound, gSound + kChannelCount, 1)); }}},
     };
 #undef ATC
