@@ -2,7 +2,8 @@
 // from a freshly loaded library; its lines are tokens run left to right:
 //   name=value          sets a field of the library or the host
 //   name==value         checks one (also != < > <= >= and ~value,tolerance)
-//   Word or Word:a,b    a frame step, a host call or a macro ("def Word ...")
+//   Word or Word:a,b    a frame step, a host call or a macro ("def Word ...");
+//                       Until:check,seconds runs frames until the check holds
 // "rows TOKENS" makes a template; each "| v1 v2 ..." after it runs the
 // template with $1, $2 ... replaced, several rows to a line.
 #include <gtest/gtest.h>
@@ -203,78 +204,35 @@ class CaseRun {
       if (array == "opt" && index < kOptionCount) return &gOpts[index].value;
       return std::nullopt;
     }
-    const auto slot = Fields().find(name);
-    if (slot == Fields().end()) return std::nullopt;
+    const auto slot = fields_.find(name);
+    if (slot == fields_.end()) return std::nullopt;
     return slot->second;
   }
 
-  const std::map<std::string, Slot>& Fields() {
-#define ATC(x) \
-  { #x, &atc.x }
-    static const std::map<std::string, Slot> fields = {
-        ATC(trainmode),
-        ATC(drivestate),
-        ATC(trainlocation),
-        ATC(modeinterlock),
-        ATC(startkey),
-        ATC(stopbrake),
-        ATC(information),
-        ATC(ebtime),
-        ATC(maxspd),
-        ATC(tagspd),
-        ATC(finalspd),
-        ATC(decdis),
-        ATC(dec),
-        ATC(braking),
-        ATC(powering),
-        ATC(rebrake),
-        ATC(rebraketime),
-        ATC(holdpwbk),
-        ATC(nzlocation),
-        ATC(targettime),
-        ATC(thisstop),
-        ATC(nextstop),
-        ATC(finbak),
-        ATC(finbaksty),
-        ATC(proceedtime),
-        ATC(dwell),
-        ATC(dwelltime),
-        ATC(proceedsound),
-        ATC(finalsound),
-        ATC(terminus),
-        ATC(run),
-        ATC(door),
-        ATC(doordet),
-        ATC(doorbrake),
-        ATC(doorsidelamp),
-        ATC(dokedlamp),
-        ATC(psdlamp),
-        ATC(cctv),
-        ATC(cctvmode),
-        ATC(targetcover),
-        ATC(targetcovertime),
-        {"out.brake", &gHandles.brake},
-        {"out.power", &gHandles.power},
-        {"out.reverser", &gHandles.reverser},
-        {"out.constant", &gHandles.constantSpeed},
-        {"f.location", &f_.location},
-        {"f.v", &f_.v},
-        {"f.time", &f_.time},
-        {"f.stoppos", &f_.stoppos},
-        {"f.limspd", &f_.limspd},
-        {"f.curvespd", &f_.curvespd},
-        {"state.location", &host_.state.location},
-        {"state.speed", &host_.state.speed},
-        {"state.time", &host_.state.time},
-        {"state.top", &host_.top},
-        {"gstate.location", &gState.location},
-        {"gstate.speed", &gState.speed},
-        {"gstate.time", &gState.time},
-        {"moving", &host_.moving},
-        {"spec.brake", &gTrainspecs.brakeNotchCount},
-        {"driver.brake", &gDriver.brake},
-        {"initialized", &initialized},
-        {"ws.mode", &windshield.wiperMode},
+  // Built for each run: the host's and the frame's fields are this run's.
+  std::map<std::string, Slot> MakeFields() {
+    // A table, several fields to a row.
+    // clang-format off
+#define ATC(x) {#x, &atc.x}
+    return {
+        ATC(trainmode), ATC(drivestate), ATC(trainlocation), ATC(modeinterlock), ATC(startkey),
+        ATC(stopbrake), ATC(information), ATC(ebtime), ATC(maxspd), ATC(tagspd), ATC(finalspd),
+        ATC(decdis), ATC(dec), ATC(braking), ATC(powering), ATC(rebrake), ATC(rebraketime),
+        ATC(holdpwbk), ATC(nzlocation), ATC(targettime), ATC(thisstop), ATC(nextstop),
+        ATC(finbak), ATC(finbaksty), ATC(proceedtime), ATC(dwell), ATC(dwelltime),
+        ATC(proceedsound), ATC(finalsound), ATC(terminus), ATC(run), ATC(door), ATC(doordet),
+        ATC(doorbrake), ATC(doorsidelamp), ATC(dokedlamp), ATC(psdlamp), ATC(cctv),
+        ATC(cctvmode), ATC(targetcover), ATC(targetcovertime),
+        {"out.brake", &gHandles.brake}, {"out.power", &gHandles.power},
+        {"out.reverser", &gHandles.reverser}, {"out.constant", &gHandles.constantSpeed},
+        {"f.location", &f_.location}, {"f.v", &f_.v}, {"f.time", &f_.time},
+        {"f.stoppos", &f_.stoppos}, {"f.limspd", &f_.limspd}, {"f.curvespd", &f_.curvespd},
+        {"state.location", &host_.state.location}, {"state.speed", &host_.state.speed},
+        {"state.time", &host_.state.time}, {"state.top", &host_.top},
+        {"gstate.location", &gState.location}, {"gstate.speed", &gState.speed},
+        {"gstate.time", &gState.time}, {"moving", &host_.moving},
+        {"spec.brake", &gTrainspecs.brakeNotchCount}, {"driver.brake", &gDriver.brake},
+        {"initialized", &initialized}, {"ws.mode", &windshield.wiperMode},
         {"ws.rain", &windshield.rain},
         {"version", Computed{[] { return double(GetPluginVersion()); }}},
         {"powerlock", Computed{[] { return double(powerLock != nullptr); }}},
@@ -282,7 +240,7 @@ class CaseRun {
         {"sounds", Computed{[] { return double(std::count(gSound, gSound + kChannelCount, 1)); }}},
     };
 #undef ATC
-    return fields;
+    // clang-format on
   }
 
   // A number, nan/inf, an h:mm:ss clock, INT32_MAX/MIN, true/false or a field,
@@ -351,6 +309,7 @@ class CaseRun {
   const std::string file_;
   TrainHost host_{LinkedApi()};
   Frame f_{};
+  const std::map<std::string, Slot> fields_ = MakeFields();
 };
 
 std::vector<Block> LoadBlocks() {
