@@ -240,17 +240,22 @@ class Host {
     return stops;
   }
 
+  // Doors worked at a stop are the stop's door times, whoever worked them.
   void OpenDoors() {
     api_.DoorOpen();
     doorsOpen_ = true;
     somethingHappened_ = true;
     Log("doors open");
+    StopRecord* stop = StopHere();
+    if (stop && stop->stoppedAt && !stop->doorsOpenMs) stop->doorsOpenMs = timeMs_;
   }
   void CloseDoors() {
     api_.DoorClose();
     doorsOpen_ = false;
     somethingHappened_ = true;
     Log("doors closed");
+    StopRecord* stop = StopHere();
+    if (stop && stop->stoppedAt && !stop->doorsClosedMs) stop->doorsClosedMs = timeMs_;
   }
 
   void PressStartKey(std::string why) {
@@ -304,12 +309,10 @@ class Host {
     }
     if (s_.doors.automatic && std::fabs(shortBy) <= s_.doors.window && !stop->doorsOpenMs) {
       OpenDoors();
-      stop->doorsOpenMs = timeMs_;
     }
     if (s_.doors.automatic && doorsOpen_ && stop->doorsOpenMs &&
         timeMs_ - *stop->doorsOpenMs >= s_.doors.dwellSeconds * 1000) {
       CloseDoors();
-      stop->doorsClosedMs = timeMs_;
     }
     if (s_.doors.startKey && ReadyToDepart() && stop->doorsClosedMs &&
         Waited(*stop->doorsClosedMs) && timeMs_ - lastStartKeyMs_ >= 1000) {
