@@ -101,13 +101,15 @@ TEST(ScenarioFile, EachKeyAcceptsItsEdges) {
   const Scenario edge = ParseScenario(
       "[run]\nend_location = 10\nstart_time = \"23:59:59\"\nmax_duration = 0.5\n"
       "[vehicle]\npower_notches = 1\n[[beacon]]\nlocation = 1\nspeed_limit = 999\n"
-      "[driver]\nreaction = 0\npower_notch = 1\n[[pause]]\ntime = 0\nduration = 10\n",
+      "[driver]\nreaction = 0\npower_notch = 1\n[[pause]]\ntime = 0\nduration = 10\n"
+      "[[pause]]\ntime = 1\nduration = 0.001\n",
       "edge.toml");
   EXPECT_EQ(edge.startTimeMs, 86399000);
   EXPECT_EQ(edge.maxSeconds, 0.5);
   EXPECT_EQ(edge.driver.reactionSeconds, 0);
   EXPECT_EQ(edge.driver.powerNotch, 1);
   EXPECT_EQ(edge.pauses.at(0).atSeconds, 0);
+  EXPECT_EQ(edge.pauses.at(1).seconds, 0.001);
   EXPECT_EQ(edge.vehicle.powerNotchCount, 1);
   EXPECT_EQ(edge.beacons.at(0).data.optional, 999);
 }
