@@ -2,8 +2,8 @@
 # Fuzzes for the given number of seconds (default 600): half of it sequences
 # of host calls, starting from seeds recorded from the example lines, and a
 # quarter each the scenario reader and the call-log reader, starting from
-# the example lines and a recorded log. Any finding stops the run with a
-# non-zero status and leaves the input in build/fuzz/findings.
+# the example and test lines and a recorded log. Any finding stops the run
+# with a non-zero status and leaves the input in build/fuzz/findings.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 seconds=${1:-600}
@@ -12,7 +12,7 @@ seconds=${1:-600}
 seeds=build/fuzz/seeds
 mkdir -p $seeds/host_calls $seeds/scenario $seeds/call_log build/fuzz/findings
 build/native/fuzz/make_seeds $seeds/host_calls examples/demo.toml examples/unattended.toml
-cp examples/*.toml tests/sim/*.toml $seeds/scenario/
+cp examples/*.toml tests/sim/*.toml tests/sim/lines/*.toml $seeds/scenario/
 build/native/sim/corvane-sim --quiet --record build/fuzz/demo.log examples/demo.toml >/dev/null
 head -n 400 build/fuzz/demo.log > $seeds/call_log/demo-start.log
 
