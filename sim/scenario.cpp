@@ -25,7 +25,7 @@ class Reader {
   }
 
   void OnlyKeys(const toml::table& table, std::string_view where,
-                std::initializer_list<std::string_view> allowed) const {
+                const std::vector<std::string_view>& allowed) const {
     for (const auto& [key, node] : table) {
       if (std::find(allowed.begin(), allowed.end(), key.str()) == allowed.end()) {
         Fail(LineOf(node), fmt::format("{}.{}", where, key.str()), "unknown key");
@@ -371,13 +371,18 @@ constexpr std::string_view kBeaconNames[] = {
     "run",         "station", "location_code", "stopping_point",
     "speed_limit", "braking", "option",        "rain"};
 
+std::vector<std::string_view> BeaconKeys() {
+  std::vector<std::string_view> keys{"location", "type", "optional", "signal", "distance"};
+  keys.insert(keys.end(), std::begin(kBeaconNames), std::end(kBeaconNames));
+  return keys;
+}
+
 void ReadBeacons(const Reader& r, const toml::array& list, Scenario& s) {
+  static const std::vector<std::string_view> keys = BeaconKeys();
   double last = -std::numeric_limits<double>::infinity();
   for (const toml::node& node : list) {
     const toml::table& t = *node.as_table();
-    r.OnlyKeys(t, "beacon",
-               {"location", "type", "optional", "signal", "distance", "run", "station",
-                "location_code", "stopping_point", "speed_limit", "braking", "option", "rain"});
+    r.OnlyKeys(t, "beacon", keys);
     RouteBeacon b{r.Number(t, "location", "beacon"), {}, LineOf(t)};
     std::vector<std::string_view> named;
     for (std::string_view name : kBeaconNames) {
@@ -385,8 +390,9 @@ void ReadBeacons(const Reader& r, const toml::array& list, Scenario& s) {
     }
     if (named.size() + t.contains("type") != 1) {
       r.Fail(b.line, "beacon",
-             "give either type and optional or exactly one of run, station, location_code, "
-             "stopping_point, speed_limit, braking, option or rain");
+             fmt::format("give either type and optional or exactly one of {} or {}",
+                         fmt::join(std::begin(kBeaconNames), std::end(kBeaconNames) - 1, ", "),
+                         kBeaconNames[std::size(kBeaconNames) - 1]));
     }
     if (named.empty()) {
       b.data.type = r.Int32(t, "type", "beacon");
