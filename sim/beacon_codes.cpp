@@ -5,7 +5,7 @@
 #include <algorithm>
 #include <cmath>
 
-#include "cab_names.h"
+#include "cab.h"
 #include "corvane_tables.h"
 
 namespace beacon {
@@ -46,7 +46,33 @@ std::string ClockOf(int32_t seconds) {
   return fmt::format("{:02}:{:02}:{:02}", seconds / 3600, seconds / 60 % 60, seconds % 60);
 }
 
+const char* BrakingEnd(int32_t then) {
+  return then >= 0 && then < static_cast<int32_t>(kBrakingEnds.size()) ? kBrakingEnds[then]
+                                                                       : "nothing";
+}
+
+std::string DoorSide(int32_t side) {
+  if (side == 0) return "no platform doors";
+  return side < 0 ? "doors left (-1)" : "doors right (+1)";
+}
+
+std::string DriveState(const LocationRule& rule) {
+  if (rule.drivestate == kStateByUnattendedRunning) {
+    return "unattended area if running unattended, else location group 2";
+  }
+  const int32_t state = rule.drivestate == kStateByCode ? rule.code / 10 : rule.drivestate;
+  if (state == kUnattendedArea) return "unattended area";
+  if (state == kNoLocation) return "no location group";
+  return fmt::format("location group {}", state);
+}
+
 }  // namespace
+
+std::string DescribeLocation(int32_t code) {
+  LocationRule rule = LocationRuleFor(code);
+  rule.code = code;  // the other codes share one row
+  return fmt::format("style {}, {}, {}", rule.finbak, DoorSide(rule.doorside), DriveState(rule));
+}
 
 std::string Describe(const ATS_BEACONDATA& b) {
   const int32_t o = b.optional;
@@ -60,7 +86,7 @@ std::string Describe(const ATS_BEACONDATA& b) {
       return fmt::format("station: limit {} km/h, departs {}", s.limit,
                          ClockOf(s.departureSeconds));
     }
-    case kBeaconLocation: return fmt::format("location code {}", o);
+    case kBeaconLocation: return fmt::format("location code {}: {}", o, DescribeLocation(o));
     case kBeaconStoppingPoint: {
       const StoppingPoints p = StoppingPointsOf(o);
       return fmt::format("stopping point {} m, then {} m", p.thisStop, p.nextStop);
@@ -69,7 +95,7 @@ std::string Describe(const ATS_BEACONDATA& b) {
     case kBeaconBraking: {
       const Braking c = BrakingOf(o);
       return fmt::format("braking curve to {} km/h ending at {} m, then {}", c.finalSpeed, c.end,
-                         NameOf(kBrakingEnds, c.then));
+                         BrakingEnd(c.then));
     }
     case kBeaconDrivingOption:
       if (o < 0) return "option: none";

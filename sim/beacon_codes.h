@@ -50,6 +50,9 @@ struct StoppingCurve {
 };
 StoppingCurve StoppingCurveOf(int style);
 
+// "style 2, doors left (-1), location group 1": what a location code sets.
+std::string DescribeLocation(int32_t code);
+
 // "braking curve to 40 km/h ending at 2500 m, then rebrake"
 std::string Describe(const ATS_BEACONDATA& b);
 

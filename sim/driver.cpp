@@ -3,12 +3,12 @@
 #include <algorithm>
 #include <cmath>
 
-#include "cab_names.h"
+#include "cab.h"
 
 namespace {
 
-constexpr int kHoldingNotch = 7;  // held at a stand
-constexpr int kStrongestService = 8;
+constexpr int kHoldingNotch = notch::kHolding;  // held at a stand
+constexpr int kStrongestService = notch::kFullService;
 constexpr double kStoppingMetres = 30;  // from here the distance display leads
 constexpr double kPlannedDecel = 0.5;   // m/s², a driver's own stop from line speed
 
@@ -24,6 +24,17 @@ std::optional<double> DisplayedMetres(const int32_t* panel) {
 }
 
 }  // namespace
+
+bool DrivesByHand(DriverMode mode) {
+  return mode == DriverMode::Supervised || mode == DriverMode::Restricted ||
+         mode == DriverMode::Reverse;
+}
+
+std::optional<int32_t> ModeKeyToward(DriverMode wanted, int32_t shownMode, double speed) {
+  const int32_t mode = static_cast<int32_t>(wanted);
+  if (shownMode == mode || speed != 0) return std::nullopt;
+  return shownMode > mode ? key::kModeDown : key::kModeUp;
+}
 
 Driver::Driver(const DriverStyle& style, const std::array<double, 10>& decelByNotch,
                std::vector<double> platforms)

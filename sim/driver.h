@@ -7,9 +7,33 @@
 #include <array>
 #include <cstdint>
 #include <optional>
+#include <utility>
 #include <vector>
 
-enum class DriverMode { Automatic, Supervised, Restricted, Reverse };
+#include "channels.h"
+
+// The mode a run starts in, as the cab numbers it.
+enum class DriverMode : int32_t {
+  Automatic = kModeAutomatic,
+  Supervised = kModeSupervisedManual,
+  Restricted = kModeRestrictedManual,
+  Reverse = kModeReverse,
+  Unattended = kModeUnattended,
+};
+inline constexpr std::pair<const char*, DriverMode> kDriverModes[] = {
+    {"automatic", DriverMode::Automatic},
+    {"unattended", DriverMode::Unattended},
+    {"supervised", DriverMode::Supervised},
+    {"restricted", DriverMode::Restricted},
+    {"reverse", DriverMode::Reverse}};
+
+// The modes in which the simulated driver drives by the cab.
+bool DrivesByHand(DriverMode mode);
+
+// The driver's first moves: the brake handle to 8 (the mode interlock),
+// then at a stand one mode key a frame until the cab shows the mode wanted.
+// The key to press now, or nothing.
+std::optional<int32_t> ModeKeyToward(DriverMode wanted, int32_t shownMode, double speed);
 
 struct DriverStyle {
   DriverMode mode = DriverMode::Automatic;

@@ -4,12 +4,10 @@
 
 #include <cmath>
 
-#include "cab_names.h"
+#include "cab.h"
 
 namespace {
 
-constexpr double kOverrunMetres = 6.25;  // beyond the stopping point
-constexpr int32_t kFullService = 8;
 constexpr const char* kDoorsOpen = "doors open";
 constexpr const char* kStopBraking = "stop braking";
 constexpr const char* kOverrun = "overrun protection";
@@ -38,7 +36,7 @@ std::string InterventionWatch::RuleHolding(const WatchedFrame& f) const {
   const int32_t mode = f.panel[panel::kTrainMode];
   if (f.doorsOpen) return kDoorsOpen;
   if (!Manual(mode)) return "the mode";
-  if (f.output.brake < kFullService) return "the station stop";
+  if (f.output.brake < notch::kFullService) return "the station stop";
   if (f.location - f.stoppingPoint > kOverrunMetres && mode != kModeReverse) return kOverrun;
   return kStopBraking;
 }

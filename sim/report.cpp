@@ -6,7 +6,7 @@
 #include <nlohmann/json.hpp>
 
 #include "beacon_codes.h"
-#include "cab_names.h"
+#include "cab.h"
 #include "channels.h"
 #include "summary.h"
 
@@ -125,6 +125,12 @@ nlohmann::json Interventions(const RunResult& run) {
   return all;
 }
 
+nlohmann::json Names(int32_t count, const char* (*name)(int32_t)) {
+  nlohmann::json names = nlohmann::json::array();
+  for (int32_t i = 0; i < count; ++i) names.push_back(name(i));
+  return names;
+}
+
 nlohmann::json RunData(const Scenario& s, const RunResult& run,
                        const std::vector<ReportFrame>& frames) {
   nlohmann::json f{{"time", nlohmann::json::array()},     {"location", nlohmann::json::array()},
@@ -149,8 +155,8 @@ nlohmann::json RunData(const Scenario& s, const RunResult& run,
   }
   return {{"title", fmt::format("Run of {}", s.path)},
           {"panels", kCabPanels},
-          {"modes", kModeNames},
-          {"messages", kMessageNames},
+          {"modes", Names(kModeCount, ModeShown)},
+          {"messages", Names(kMessageCount, MessageShown)},
           {"frames", f},
           {"stations", stations},
           {"beacons", beacons},

@@ -206,19 +206,20 @@ void ReadDoors(const Reader& r, const toml::table& t, DoorBehaviour& d) {
   d.correctShortStops = r.Bool(t, "correct_short_stops", "doors", d.correctShortStops);
 }
 
+std::string ModeChoices() {
+  std::vector<std::string> names;
+  for (const auto& m : kDriverModes) names.push_back(fmt::format("\"{}\"", m.first));
+  return fmt::format("{}", fmt::join(names, ", "));
+}
+
 void ReadDriver(const Reader& r, const toml::table& t, const ATS_VEHICLESPEC& v, DriverStyle& d) {
   r.OnlyKeys(t, "driver",
              {"mode", "reaction", "margin", "brake_early", "power_notch", "brake_notch"});
-  static constexpr std::pair<const char*, DriverMode> kModes[] = {
-      {"automatic", DriverMode::Automatic},
-      {"supervised", DriverMode::Supervised},
-      {"restricted", DriverMode::Restricted},
-      {"reverse", DriverMode::Reverse}};
   if (const std::optional<std::string> mode = r.String(t, "mode", "driver")) {
-    const auto* found = std::find_if(std::begin(kModes), std::end(kModes),
+    const auto* found = std::find_if(std::begin(kDriverModes), std::end(kDriverModes),
                                      [&](const auto& m) { return *mode == m.first; });
-    r.Expect(found != std::end(kModes), t, "mode", "driver",
-             "expected \"automatic\", \"supervised\", \"restricted\" or \"reverse\"");
+    r.Expect(found != std::end(kDriverModes), t, "mode", "driver",
+             fmt::format("expected one of {}", ModeChoices()));
     d.mode = found->second;
   }
   d.reactionSeconds = r.Number(t, "reaction", "driver", d.reactionSeconds);

@@ -4,34 +4,14 @@
 
 #include <cstdint>
 #include <functional>
-#include <optional>
 #include <string>
 #include <vector>
 
 #include "host_call.h"
 #include "interventions.h"
 #include "scenario.h"
-
-// Where the cab's docked lamp lights: metres either side of the stopping point.
-constexpr double kDockedWindow = 0.5;
-
-struct RunEvent {
-  int32_t timeMs;
-  double location;
-  double speed;
-  std::string text;
-};
-
-struct StopRecord {
-  const Station* station;
-  std::optional<double> stoppedAt;  // where the train last came to rest there
-  std::optional<int32_t> arrivalMs, doorsOpenMs, doorsClosedMs, departureMs;
-  int corrections = 0;                 // start-key presses to close up to the stop
-  std::optional<double> crossedAtKmh;  // speed as the train crossed the stopping point
-  // The last stretch where the train ran faster than the cab's target on its way in.
-  std::optional<double> overTargetFrom, overTargetTo;
-  double overTargetBy = 0;  // km/h at most
-};
+#include "stops.h"
+#include "timeline.h"
 
 struct FrameRow {
   int32_t timeMs;

@@ -7,34 +7,6 @@
 #include <map>
 #include <vector>
 
-bool StopMade(const StopRecord& stop) {
-  return stop.stoppedAt && std::fabs(*stop.stoppedAt - stop.station->stop) <= kDockedWindow;
-}
-
-std::string MissedBecause(const StopRecord& r, const RunResult& run) {
-  if (StopMade(r)) return "";
-  if (!r.stoppedAt && r.crossedAtKmh) {
-    return fmt::format("passed without stopping at {:.1f} km/h", *r.crossedAtKmh);
-  }
-  if (!r.stoppedAt) {
-    return run.stall.empty()
-               ? fmt::format("not reached: the run ended at {:.1f} m", run.endLocation)
-               : "not reached: the run " + run.stall;
-  }
-  const double off = *r.stoppedAt - r.station->stop;
-  const std::string tries = r.corrections > 0 ? fmt::format(" after {} correction{}", r.corrections,
-                                                            r.corrections == 1 ? "" : "s")
-                                              : "";
-  if (off < 0) return fmt::format("stopped {:.2f} m short{}", -off, tries);
-  const std::string over = r.overTargetFrom
-                               ? fmt::format(
-                                     "above the cab's target from {:.0f} to {:.0f} m, by up to "
-                                     "{:.1f} km/h",
-                                     *r.overTargetFrom, *r.overTargetTo, r.overTargetBy)
-                               : "never above the cab's target";
-  return fmt::format("overran by {:.2f} m{}; {}", off, tries, over);
-}
-
 void PrintTimeline(std::FILE* out, const RunResult& run) {
   for (const RunEvent& e : run.events) {
     fmt::print(out, "{}  {:9.1f} m  {:5.1f} km/h  {}\n", FormatTime(e.timeMs), e.location, e.speed,
@@ -86,7 +58,9 @@ void PrintStopSummary(std::FILE* out, const RunResult& run) {
                late);
   }
   for (const StopRecord& r : run.stops) {
-    if (!StopMade(r)) fmt::print(out, "missed {}: {}\n", r.station->name, MissedBecause(r, run));
+    if (!StopMade(r))
+      fmt::print(out, "missed {}: {}\n", r.station->name,
+                 MissedBecause(r, run.stall, run.endLocation));
   }
   if (!run.stall.empty()) fmt::print(out, "{}\n", run.stall);
   PrintInterventions(out, run);
