@@ -41,7 +41,7 @@ void DriverSeat::Apply(const Action& a) {
 }
 
 void DriverSeat::Drive(long frame, const int32_t* panel, bool doorsOpen) {
-  if (!DrivesByHand(s_.driver.mode)) return;
+  if (s_.driver.mode == DriverMode::Unattended) return;  // the mode a train starts in
   if (frame == 0) {
     SetBrake(notch::kFullService);
     timeline_.Log(fmt::format("driver brake handle {}, to step into {} mode", notch::kFullService,
@@ -53,6 +53,7 @@ void DriverSeat::Drive(long frame, const int32_t* panel, bool doorsOpen) {
     if (const auto key = ModeKeyToward(s_.driver.mode, mode, now_.motion.speed)) PressKey(*key);
     return;
   }
+  if (!driver_) return;  // automatic: the plug-in drives
   const CabView cab{now_.timeMs, now_.motion.speed, now_.motion.location, panel, doorsOpen};
   const HandlePositions wants = driver_->Drive(cab);
   const bool reset = driver_->WantsToReset(cab);

@@ -19,7 +19,8 @@ class DriverSeat {
 
   // A timed or placed action of the timeline, other than the doors.
   void Apply(const Action& a);
-  // Before the plug-in's frame: the mode steps, then the manual driver.
+  // Before the plug-in's frame: the brake handle to 8 and the mode keys
+  // into the mode asked for, then in a manual mode the driver.
   void Drive(long frame, const int32_t* panel, bool doorsOpen);
   // After it: the interventions of the supervision against the driver's
   // handles; the one counted in this frame, if any.

@@ -55,6 +55,7 @@ TEST(HostLoop, CallsFollowTheHostsLifecycleAndFrameOrder) {
   s.endLocation = 1e6;
   s.maxSeconds = 2;
   s.doors.automatic = false;
+  s.driver.mode = DriverMode::Unattended;  // no steps into a mode: only the timeline's actions
   s.beacons.push_back({0.0, ATS_BEACONDATA{15, 0, 0, 60}, 1});
   s.beacons.push_back({0.001, ATS_BEACONDATA{13, 0, 0, 12}, 2});  // reached by the first move
   s.timeline.push_back({0.0, std::nullopt, ActionKind::Brake, 8, 3});
