@@ -88,7 +88,7 @@ void PlatformCrew::PressStartKey(const std::string& why) {
 bool PlatformCrew::CorrectionDue(const StopRecord& stop, double shortBy,
                                  const int32_t* panel) const {
   return s_.doors.startKey && s_.doors.correctShortStops && !stop.doorsOpenMs &&
-         !stop.doorsClosedMs && shortBy > kDockedWindow && stop.corrections < kMaxCorrections &&
+         !stop.doorsClosedMs && shortBy > s_.doors.window && stop.corrections < kMaxCorrections &&
          panel[panel::kTrainMode] == kModeAutomatic &&
          panel[panel::kTargetSpeed] >= kStartKeyTarget;
 }
