@@ -59,8 +59,10 @@ nlohmann::json StopTable(const RunResult& run) {
                        {"schedule", Optional(r.station->departureMs)}};
     if (r.stoppedAt) {
       row["stopped"] = std::round(*r.stoppedAt * 100) / 100;
-      row["error"] = std::lround((*r.stoppedAt - r.station->stop) * 100);
+      row["error"] = *ErrorCm(r);
     }
+    row["moves"] = r.corrections;
+    if (const auto late = LateSeconds(r)) row["late"] = *late;
     if (r.doorsOpenMs && r.doorsClosedMs) row["dwell"] = (*r.doorsClosedMs - *r.doorsOpenMs) / 1000;
     stops.push_back(row);
   }

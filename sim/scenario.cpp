@@ -16,6 +16,22 @@ namespace {
 
 int LineOf(const toml::node& node) { return static_cast<int>(node.source().begin.line); }
 
+// The scenario's top-level tables and arrays.
+const std::vector<std::string_view> kSections = {"vehicle", "dynamics", "run",    "doors",
+                                                 "beacon",  "station",  "action", "gradient",
+                                                 "pause",   "driver"};
+
+// A section's key written after another table's header belongs to that table.
+std::string UnknownKey(std::string_view key, std::string_view where) {
+  if (where.empty() || std::find(kSections.begin(), kSections.end(), key) == kSections.end()) {
+    return "unknown key";
+  }
+  return fmt::format(
+      "unknown key: a top-level \"{} = ...\" must stand before the first [table] header, "
+      "or it belongs to [{}]",
+      key, where);
+}
+
 class Reader {
  public:
   explicit Reader(std::string path) : path_(std::move(path)) {}
@@ -28,7 +44,7 @@ class Reader {
                 const std::vector<std::string_view>& allowed) const {
     for (const auto& [key, node] : table) {
       if (std::find(allowed.begin(), allowed.end(), key.str()) == allowed.end()) {
-        Fail(LineOf(node), fmt::format("{}.{}", where, key.str()), "unknown key");
+        Fail(LineOf(node), fmt::format("{}.{}", where, key.str()), UnknownKey(key.str(), where));
       }
     }
   }
@@ -476,9 +492,7 @@ Scenario ParseScenario(std::string_view text, const std::string& path) {
   } catch (const toml::parse_error& e) {
     r.Fail(static_cast<int>(e.source().begin.line), "syntax", e.description());
   }
-  r.OnlyKeys(root, "",
-             {"vehicle", "dynamics", "run", "doors", "beacon", "station", "action", "gradient",
-              "pause", "driver"});
+  r.OnlyKeys(root, "", kSections);
   Scenario s;
   s.path = path;
   const toml::table* run = r.Table(root, "run");

@@ -31,6 +31,16 @@ bool StopMade(const StopRecord& stop) {
   return stop.stoppedAt && std::fabs(*stop.stoppedAt - stop.station->stop) <= kDockedWindow;
 }
 
+std::optional<long> ErrorCm(const StopRecord& r) {
+  if (!r.stoppedAt) return std::nullopt;
+  return std::lround((*r.stoppedAt - r.station->stop) * 100);
+}
+
+std::optional<long> LateSeconds(const StopRecord& r) {
+  if (!r.departureMs || !r.station->departureMs) return std::nullopt;
+  return *r.departureMs / 1000 - *r.station->departureMs / 1000;
+}
+
 std::string MissedBecause(const StopRecord& r, const std::string& stall, double endLocation) {
   if (StopMade(r)) return "";
   if (!r.stoppedAt && r.crossedAtKmh) {

@@ -35,6 +35,12 @@ bool StopMade(const StopRecord& stop);
 // run's stall line, if it stalled; `endLocation` where the run ended.
 std::string MissedBecause(const StopRecord& stop, const std::string& stall, double endLocation);
 
+// Where the train came to rest, in whole centimetres beyond the stopping point.
+std::optional<long> ErrorCm(const StopRecord& stop);
+// How late the train left, in whole seconds of the clock as the summary
+// shows it: on time is 0, whatever the power's response took.
+std::optional<long> LateSeconds(const StopRecord& stop);
+
 // How a stop made after corrections first came to rest; empty otherwise.
 std::string ClosedUp(const StopRecord& stop);
 

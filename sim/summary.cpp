@@ -20,6 +20,12 @@ std::string Optional(const std::optional<int32_t>& ms) {
   return ms ? FormatTime(*ms).substr(0, 8) : "-";
 }
 
+// "+21", "-3", and "0" rather than "+0" or "-0".
+std::string Signed(const std::optional<long>& value) {
+  if (!value) return "-";
+  return *value == 0 ? "0" : fmt::format("{:+}", *value);
+}
+
 }  // namespace
 
 void PrintInterventions(std::FILE* out, const RunResult& run) {
@@ -42,25 +48,22 @@ void PrintStopSummary(std::FILE* out, const RunResult& run) {
              "late s");
   for (const StopRecord& r : run.stops) {
     const std::string stopped = r.stoppedAt ? fmt::format("{:.2f}", *r.stoppedAt) : "-";
-    const std::string error =
-        r.stoppedAt ? fmt::format("{:+.0f}", (*r.stoppedAt - r.station->stop) * 100) : "-";
     const std::string dwell =
         r.doorsOpenMs && r.doorsClosedMs
             ? fmt::format("{:.0f}s", (*r.doorsClosedMs - *r.doorsOpenMs) / 1000.0)
             : "-";
-    const std::string late =
-        r.departureMs && r.station->departureMs
-            ? fmt::format("{:+.0f}", (*r.departureMs - *r.station->departureMs) / 1000.0)
-            : "-";
     fmt::print(out, "{:<16} {:>9.1f} {:>10} {:>9} {:>6} {:>5} {:>6} {:>9} {:>9} {:>7}\n",
-               r.station->name, r.station->stop, stopped, error, StopMade(r) ? "yes" : "NO",
-               r.corrections, dwell, Optional(r.departureMs), Optional(r.station->departureMs),
-               late);
+               r.station->name, r.station->stop, stopped, Signed(ErrorCm(r)),
+               StopMade(r) ? "yes" : "NO", r.corrections, dwell, Optional(r.departureMs),
+               Optional(r.station->departureMs), Signed(LateSeconds(r)));
   }
   for (const StopRecord& r : run.stops) {
-    if (!StopMade(r))
+    if (!StopMade(r)) {
       fmt::print(out, "missed {}: {}\n", r.station->name,
                  MissedBecause(r, run.stall, run.endLocation));
+    } else if (r.corrections > 0) {
+      fmt::print(out, "closed up at {}: {}\n", r.station->name, ClosedUp(r));
+    }
   }
   if (!run.stall.empty()) fmt::print(out, "{}\n", run.stall);
   PrintInterventions(out, run);
