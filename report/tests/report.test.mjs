@@ -63,9 +63,47 @@ test("the slider shows the cab of that moment", async () => {
   assert.equal(await page.textContent("#mode"), "automatic");
 });
 
-test("the stop table lists every station", async () => {
-  const names = await page.$$eval("#stops tbody tr td:first-child", tds => tds.map(td => td.textContent));
-  assert.deepEqual(names, ["Alder", "Birchfield", "Cedar Cross", "Dunmore"]);
+test("the stop table lists every station with its moves and lateness", async () => {
+  const rows = await page.$$eval("#stops tbody tr", trs => trs.map(tr => [...tr.children].map(td => td.textContent)));
+  const headers = await page.$$eval("#stops th", ths => ths.map(th => th.textContent));
+  const column = name => rows.map(r => r[headers.indexOf(name)]);
+  assert.deepEqual(column("station"), ["Alder", "Birchfield", "Cedar Cross", "Dunmore"]);
+  assert.deepEqual(column("moves"), ["0", "0", "0", "0"]);
+  assert.deepEqual(column("late s"), ["0", "0", "+23", "-"]);
+  assert.deepEqual(column("error cm"), ["0", "+21", "+15", "+21"]);
+});
+
+test("station names on a crowded line stand in rows, clear of each other and inside the plot", async () => {
+  const crowded = join(work, "crowded.toml");
+  const stations = Array.from({ length: 14 }, (_, i) => `{ name = "Station number ${i}", stop = ${100 + i * 120} }`);
+  // A train without brakes coasts the whole line at 60 km/h.
+  writeFileSync(crowded, `run = { start_speed = 60, end_location = 1800 }\n` +
+    `dynamics = { decel_by_notch = [0, 0, 0, 0, 0, 0, 0, 0, 0, 0], resistance = 0 }\n` +
+    `station = [ ${stations.join(", ")} ]\n`);
+  const file = join(work, "crowded.html");
+  execFileSync(sim, ["--quiet", "--report", file, crowded]);
+  const other = await browser.newPage({ viewport: { width: 900, height: 800 } });
+  await other.goto("file://" + file);
+  await other.waitForFunction(() => window.speedPlot !== undefined);
+  const { labels, left, right } = await other.evaluate(() => ({
+    labels: window.stationLabels, left: speedPlot.bbox.left, right: speedPlot.bbox.left + speedPlot.bbox.width }));
+  assert.equal(labels.length, 14);
+  for (const a of labels) {
+    assert.ok(a.left >= left && a.right <= right, a.name);
+    for (const b of labels) {
+      if (a !== b && a.row === b.row) assert.ok(a.right <= b.left || b.right <= a.left, `${a.name} / ${b.name}`);
+    }
+  }
+  assert.ok(new Set(labels.map(l => l.row)).size > 1);
+  await other.close();
+});
+
+test("the gradient strip has its scale, level in the middle", async () => {
+  const { min, max, label } = await page.evaluate(() => ({
+    min: gradientPlot.scales.y.min, max: gradientPlot.scales.y.max, label: gradientPlot.axes[1].label }));
+  assert.equal(min, -max);
+  assert.ok(max >= 5);
+  assert.equal(label, "‰");
 });
 
 test("each stop up close: speed down to the stand under the stopping curve of its style", async () => {
