@@ -114,6 +114,10 @@ ATS_EXPORT void ATS_API SetBeaconData(ATS_BEACONDATA beacon);
 extern ATS_VEHICLESPEC gTrainspecs;
 extern bool trainspecsSet;
 extern ATS_VEHICLESTATE gState;
+// The outputs, kept between frames. Power and brake are written by the
+// handles in the manual modes, a neutral-section beacon, the door events,
+// and frame steps 1 (dwell hold), 5 (automatic driving) and 6-8
+// (supervision); within a frame the last writer wins.
 extern ATS_HANDLES gHandles;
 extern int32_t initBrake;
 extern int32_t* gPanel;
