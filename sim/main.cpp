@@ -64,9 +64,14 @@ int main(int argc, char** argv) {
   CLI::App app{"Drives the train-control plug-in along the route of a scenario file."};
   std::string scenarioPath, pluginPath = CORVANE_DEFAULT_PLUGIN, csvPath, recordPath, reportPath;
   std::string check;
+  std::vector<std::string> overrides;
   bool quiet = false, listBeacons = false, lint = false;
   app.add_option("scenario", scenarioPath, "Scenario file (TOML)")->required();
   app.add_option("--plugin", pluginPath, "Plug-in library to drive")->capture_default_str();
+  app.add_option("--set", overrides,
+                 "Set a scenario key over the file's, e.g. --set dynamics.lag=0.8 (repeatable)")
+      ->take_all()
+      ->allow_extra_args(false);
   app.add_option("--csv", csvPath, "Write one row per frame to this file");
   app.add_option("--record", recordPath, "Write every call into the plug-in to this call log");
   app.add_option("--report", reportPath, "Write a report page (one HTML file) of the run");
@@ -85,7 +90,7 @@ int main(int argc, char** argv) {
 
   Scenario scenario;
   try {
-    scenario = LoadScenario(scenarioPath);
+    scenario = LoadScenario(scenarioPath, overrides);
   } catch (const ScenarioError& e) {
     fmt::print(stderr, "corvane-sim: {}\n", e.what());
     return kExitBadInput;

@@ -14,7 +14,14 @@
 
 namespace {
 
-int LineOf(const toml::node& node) { return static_cast<int>(node.source().begin.line); }
+constexpr std::string_view kOverrideSource = "--set";
+
+// The node's line in the file; 0 for a value set on the command line.
+int LineOf(const toml::node& node) {
+  const auto& source = node.source().path;
+  if (source && *source == kOverrideSource) return 0;
+  return static_cast<int>(node.source().begin.line);
+}
 
 // The scenario's top-level tables and arrays.
 const std::vector<std::string_view> kSections = {"vehicle", "dynamics", "run",    "doors",
@@ -37,6 +44,7 @@ class Reader {
   explicit Reader(std::string path) : path_(std::move(path)) {}
 
   [[noreturn]] void Fail(int line, std::string_view key, std::string_view message) const {
+    if (line == 0) throw ScenarioError(fmt::format("{}: --set {}: {}", path_, key, message));
     throw ScenarioError(fmt::format("{}:{}: {}: {}", path_, line, key, message));
   }
 
@@ -484,7 +492,33 @@ void ReadTimeline(const Reader& r, const toml::array& list, Scenario& s) {
 
 }  // namespace
 
-Scenario ParseScenario(std::string_view text, const std::string& path) {
+// Sets "dotted.key=value" in the file's tables, the value read as TOML.
+void Override(toml::table& root, const std::string& setting) {
+  const size_t equals = setting.find('=');
+  const auto bad = [&](std::string_view why) {
+    return ScenarioError(fmt::format("--set {}: {}", setting, why));
+  };
+  if (equals == std::string::npos || equals == 0) throw bad("expected KEY=VALUE");
+  toml::table value;
+  try {
+    value = toml::parse("v = " + setting.substr(equals + 1), kOverrideSource);
+  } catch (const toml::parse_error& e) {
+    throw bad(fmt::format("the value is not TOML: {}", e.description()));
+  }
+  const std::string key = setting.substr(0, equals);
+  toml::table* table = &root;
+  size_t from = 0;
+  for (size_t dot; (dot = key.find('.', from)) != std::string::npos; from = dot + 1) {
+    const std::string part = key.substr(from, dot - from);
+    auto [at, added] = table->emplace(part, toml::table{});
+    table = at->second.as_table();
+    if (table == nullptr) throw bad(fmt::format("{} is not a table", key.substr(0, dot)));
+  }
+  table->insert_or_assign(key.substr(from), std::move(*value.get("v")));
+}
+
+Scenario ParseScenario(std::string_view text, const std::string& path,
+                       const std::vector<std::string>& overrides) {
   const Reader r(path);
   toml::table root;
   try {
@@ -492,6 +526,7 @@ Scenario ParseScenario(std::string_view text, const std::string& path) {
   } catch (const toml::parse_error& e) {
     r.Fail(static_cast<int>(e.source().begin.line), "syntax", e.description());
   }
+  for (const std::string& setting : overrides) Override(root, setting);
   r.OnlyKeys(root, "", kSections);
   Scenario s;
   s.path = path;
@@ -510,12 +545,12 @@ Scenario ParseScenario(std::string_view text, const std::string& path) {
   return s;
 }
 
-Scenario LoadScenario(const std::string& path) {
+Scenario LoadScenario(const std::string& path, const std::vector<std::string>& overrides) {
   std::FILE* file = std::fopen(path.c_str(), "rb");
   if (file == nullptr) throw ScenarioError(fmt::format("{}: cannot be opened", path));
   std::string text;
   char buffer[65536];
   for (size_t n; (n = std::fread(buffer, 1, sizeof buffer, file)) > 0;) text.append(buffer, n);
   std::fclose(file);
-  return ParseScenario(text, path);
+  return ParseScenario(text, path, overrides);
 }

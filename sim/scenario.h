@@ -85,6 +85,8 @@ struct Scenario {
   DriverStyle driver;
 };
 
-// Reads and checks a scenario file; throws ScenarioError.
-Scenario LoadScenario(const std::string& path);
-Scenario ParseScenario(std::string_view text, const std::string& path);
+// Reads and checks a scenario file, with keys set from the command line
+// ("dynamics.lag=0.8", the value as TOML) over the file's; throws ScenarioError.
+Scenario LoadScenario(const std::string& path, const std::vector<std::string>& overrides = {});
+Scenario ParseScenario(std::string_view text, const std::string& path,
+                       const std::vector<std::string>& overrides = {});

@@ -6,6 +6,7 @@
 #   # absent: TEXT    no line of its output contains TEXT
 # Each run's status and texts follow its "run:" line.
 # usage: check_line.sh SIMULATOR FILE
+set -f  # the arguments hold [ and {, never file patterns
 sim=$1 file=$2 failed=0 output="" status=0 want=0 args="" ran=0
 
 finish() {  # checks the run before the next one starts

@@ -15,7 +15,7 @@
 namespace {
 
 std::vector<std::string> Calls(uint64_t seed) {
-  Scenario s = LoadScenario(CORVANE_TEST_DATA_DIR "/lines/moving_train_never_stalls.toml");
+  Scenario s = LoadScenario(CORVANE_TEST_DATA_DIR "/lines/two_stations.toml");
   s.timeStepJitter = 0.2;
   s.seed = seed;
   s.maxSeconds = 60;

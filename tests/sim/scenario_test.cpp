@@ -78,22 +78,26 @@ TEST(ScenarioFile, MistakesNameTheFileLineAndKey) {
   std::ifstream cases(CORVANE_TEST_DATA_DIR "/bad_scenarios.txt");
   ASSERT_TRUE(cases);
   std::string line, text;
+  std::vector<std::string> overrides;
   int count = 0;
   while (std::getline(cases, line)) {
     if (line.rfind("error: ", 0) == 0) {
       ++count;
       try {
-        ParseScenario(text, "bad.toml");
+        ParseScenario(text, "bad.toml", overrides);
         ADD_FAILURE() << "accepted: " << text;
       } catch (const ScenarioError& e) {
         EXPECT_NE(std::string(e.what()).find(line.substr(7)), std::string::npos) << e.what();
       }
       text.clear();
+      overrides.clear();
+    } else if (line.rfind("set: ", 0) == 0) {
+      overrides.push_back(line.substr(5));
     } else if (line[0] != '#') {
       text += line + "\n";
     }
   }
-  EXPECT_EQ(count, 56);
+  EXPECT_EQ(count, 61);
 }
 
 TEST(ScenarioFile, EachKeyAcceptsItsEdges) {
