@@ -14,6 +14,12 @@ void Append(std::string& out, T value) {
   out.append(buffer, r.ptr);
 }
 
+// A word of a bad line as an error quotes it: a few dozen characters at most.
+std::string Quoted(const std::string& word) {
+  constexpr size_t kLongest = 40;
+  return word.size() <= kLongest ? word : word.substr(0, kLongest) + "...";
+}
+
 // The number of values each call carries, by ordinal.
 constexpr int kFieldCounts[17] = {0, 0, 0, 0, 5, 1, 9, 1, 1, 1, 1, 1, 1, 0, 0, 1, 4};
 
@@ -27,10 +33,11 @@ class Fields {
     T value{};
     const std::from_chars_result r = std::from_chars(word.data(), word.data() + word.size(), value);
     if (r.ec == std::errc::result_out_of_range) {
-      throw CallLogError(line_, "value out of range for the " + std::string(what) + ": " + word);
+      throw CallLogError(line_,
+                         "value out of range for the " + std::string(what) + ": " + Quoted(word));
     }
     if (r.ec != std::errc() || r.ptr != word.data() + word.size()) {
-      throw CallLogError(line_, "not a number for the " + std::string(what) + ": " + word);
+      throw CallLogError(line_, "not a number for the " + std::string(what) + ": " + Quoted(word));
     }
     return value;
   }
@@ -89,7 +96,7 @@ HostCall ParseCall(const std::string& text, int line) {
   for (int i = 0; i < 16; ++i) {
     if (w[0] == kExportNames[i]) c.ordinal = i + 1;
   }
-  if (c.ordinal == 0) throw CallLogError(line, "unknown call " + w[0]);
+  if (c.ordinal == 0) throw CallLogError(line, "unknown call " + Quoted(w[0]));
   const int expected = kFieldCounts[c.ordinal];
   if (static_cast<int>(w.size()) - 1 != expected) {
     throw CallLogError(line, w[0] + " takes " + std::to_string(expected) + " values, not " +
@@ -125,16 +132,37 @@ HostCall ParseCall(const std::string& text, int line) {
   return c;
 }
 
+std::string FormatCallLogEnd(long calls) { return "end " + std::to_string(calls) + "\n"; }
+
+namespace {
+
+bool ReadLine(std::istream& in, std::string& text) {
+  if (!std::getline(in, text)) return false;
+  if (!text.empty() && text.back() == '\r') text.pop_back();
+  return true;
+}
+
+}  // namespace
+
 std::vector<HostCall> ReadCallLog(std::istream& in) {
   std::string text;
-  if (!std::getline(in, text) || text != kCallLogHeader) {
+  if (!ReadLine(in, text) || text != kCallLogHeader) {
     throw CallLogError(
         1, "not a call log of this version: expected \"" + std::string(kCallLogHeader) + "\"");
   }
   std::vector<HostCall> calls;
-  for (int line = 2; std::getline(in, text); ++line) {
-    if (!text.empty() && text.back() == '\r') text.pop_back();
-    calls.push_back(ParseCall(text, line));
+  int line = 2;
+  for (; ReadLine(in, text); ++line) {
+    if (text.rfind("end ", 0) != 0) {
+      calls.push_back(ParseCall(text, line));
+      continue;
+    }
+    if (text + "\n" != FormatCallLogEnd(static_cast<long>(calls.size()))) {
+      throw CallLogError(line, "the end line counts " + Quoted(text.substr(4)) +
+                                   " calls, the log " + std::to_string(calls.size()));
+    }
+    if (ReadLine(in, text)) throw CallLogError(line + 1, "a line after the end line");
+    return calls;
   }
-  return calls;
+  throw CallLogError(line - 1, "cut short: no end line after line " + std::to_string(line - 1));
 }

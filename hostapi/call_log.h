@@ -1,6 +1,7 @@
-// Call logs: one host call a line, after a version header.
+// Call logs: one host call a line, after a version header and before an
+// end line that counts the calls, so that a log cut short is told apart.
 //
-//   corvane-calls 1
+//   corvane-calls 2
 //   Load
 //   SetVehicleSpec 8 5 2 3 6          brake, power, ATS and B67 notches, cars
 //   Initialize 1
@@ -9,7 +10,9 @@
 //   Elapse 500 0 28800000 0 0 0 0 0 0 location, speed, time, then the six
 //                                     pressures and current
 //   Dispose
+//   end 7                             the number of calls
 //
+// Lines may end in CR LF throughout.
 // Floating values are written in the shortest form that reads back to the
 // same bits ("nan" and "inf" included), so a replay gets exactly the
 // recorded arguments.
@@ -22,7 +25,7 @@
 
 #include "host_call.h"
 
-constexpr const char* kCallLogHeader = "corvane-calls 1";
+constexpr const char* kCallLogHeader = "corvane-calls 2";
 
 // A fault in a call log, worded as "line N: message".
 class CallLogError : public std::runtime_error {
@@ -38,4 +41,6 @@ class CallLogError : public std::runtime_error {
 
 std::string FormatCall(const HostCall& call);
 HostCall ParseCall(const std::string& text, int line);
+// The end line of a log of that many calls, with its newline.
+std::string FormatCallLogEnd(long calls);
 std::vector<HostCall> ReadCallLog(std::istream& in);

@@ -2,16 +2,17 @@
 // faster than real time, and tells what happened.
 #include <dlfcn.h>
 #include <fmt/format.h>
-#include <fmt/os.h>
 #include <unistd.h>
 
 #include <CLI/CLI.hpp>
 #include <chrono>
+#include <csignal>
 #include <cstdio>
 
 #include "beacon_codes.h"
 #include "call_log.h"
 #include "channels.h"
+#include "outputs.h"
 #include "report.h"
 #include "route_check.h"
 #include "scenario.h"
@@ -23,6 +24,15 @@ namespace {
 constexpr int kExitCheckFailed = 1;
 constexpr int kExitWarnings = 1;
 constexpr int kExitBadInput = 2;
+constexpr int kExitCannotWrite = 3;
+
+volatile std::sig_atomic_t gSignal = 0;
+
+struct Options {
+  std::string scenario, plugin = CORVANE_DEFAULT_PLUGIN, csv, record, report, check;
+  std::vector<std::string> overrides;
+  bool quiet = false, beacons = false, lint = false;
+};
 
 bool LoadPlugin(const std::string& path, PluginApi& api) {
   void* library = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
@@ -37,18 +47,6 @@ bool LoadPlugin(const std::string& path, PluginApi& api) {
   return true;
 }
 
-// Opens the file when a path is given; false when it cannot be written.
-bool OpenOutput(const std::string& path, std::optional<fmt::ostream>& out) {
-  if (path.empty()) return true;
-  try {
-    out.emplace(fmt::output_file(path));
-    return true;
-  } catch (const std::system_error& e) {
-    fmt::print(stderr, "corvane-sim: cannot write {}: {}\n", path, e.what());
-    return false;
-  }
-}
-
 // Location, type, optional value and meaning, as an author copies them.
 void PrintBeacons(std::FILE* out, const Scenario& s) {
   fmt::print(out, "{:>10}  {:>4}  {:>11}  {}\n", "location m", "type", "optional", "meaning");
@@ -58,108 +56,177 @@ void PrintBeacons(std::FILE* out, const Scenario& s) {
   }
 }
 
+// The files asked for, each opened beside its target; false when one cannot be.
+class Outputs {
+ public:
+  bool Open(const Options& o) {
+    return Open(o.csv, csv) && Open(o.record, record) && Open(o.report, report);
+  }
+  // Every file renamed into place, or none where one fails.
+  bool Commit() {
+    for (std::optional<OutputFile>* file : {&csv, &record, &report}) {
+      std::string error;
+      if (*file && !(*file)->Commit(error)) return Fail(error);
+    }
+    return true;
+  }
+
+  std::optional<OutputFile> csv, record, report;
+
+ private:
+  static bool Open(const std::string& path, std::optional<OutputFile>& file) {
+    if (path.empty()) return true;
+    std::string error;
+    std::optional<OutputFile> opened = OutputFile::Open(path, error);
+    if (!opened) return Fail(error);
+    file.emplace(std::move(*opened));
+    return true;
+  }
+  static bool Fail(const std::string& error) {
+    fmt::print(stderr, "corvane-sim: {}\n", error);
+    return false;
+  }
+};
+
+void WriteCsvHeader(OutputFile& csv) {
+  csv.Write(
+      "time_ms,location_m,speed_kmh,gradient_permille,brake,power,reverser,constant_speed,"
+      "target_kmh,message,mode,docked,platform_doors,distance_unit,intervention\n");
+}
+
+void WriteCsvRow(OutputFile& csv, const FrameRow& f) {
+  fmt::memory_buffer row;
+  fmt::format_to(std::back_inserter(row), "{},{:.3f},{:.3f},{},{},{},{},{},{},{},{},{},{},{},{}\n",
+                 f.timeMs, f.location, f.speed, f.permille, f.handles.brake, f.handles.power,
+                 f.handles.reverser, f.handles.constantSpeed, f.panel[panel::kTargetSpeed],
+                 f.panel[panel::kMessage], f.panel[panel::kTrainMode], f.panel[panel::kDockedLamp],
+                 f.panel[panel::kPlatformDoorLamp], f.panel[panel::kDistanceUnit],
+                 f.intervention ? NameOf(f.intervention->kind) : "");
+  csv.Write({row.data(), row.size()});
+}
+
+// Progress on a terminal, for runs that take more than two seconds.
+std::function<void(double, int32_t)> Progress() {
+  if (!isatty(STDERR_FILENO)) return nullptr;
+  const auto started = std::chrono::steady_clock::now();
+  return [started](double fraction, int32_t timeMs) {
+    if (std::chrono::steady_clock::now() - started < std::chrono::seconds(2)) return;
+    fmt::print(stderr, "\r{:3.0f}%  {}\r", std::clamp(fraction, 0.0, 1.0) * 100,
+               FormatTime(timeMs));
+  };
+}
+
+int CheckStatus(const std::string& check, const RunResult& run) {
+  if (check.empty()) return 0;
+  if (!run.stall.empty()) return kExitCheckFailed;
+  if (check == "clean" && !run.interventions.empty()) return kExitCheckFailed;
+  for (const StopRecord& stop : run.stops) {
+    if (!StopMade(stop)) return kExitCheckFailed;
+  }
+  return 0;
+}
+
+// The standard output written whole: a failed write is an error, not a summary lost.
+bool FlushStdout() {
+  if (std::fflush(stdout) == 0 && !std::ferror(stdout)) return true;
+  fmt::print(stderr, "corvane-sim: cannot write the standard output: {}\n", std::strerror(errno));
+  return false;
+}
+
+int Run(const Options& o, const Scenario& scenario) {
+  const std::string clash =
+      OutputClash({{"the scenario", o.scenario}, {"the plug-in", o.plugin}},
+                  {{"--csv", o.csv}, {"--record", o.record}, {"--report", o.report}});
+  if (!clash.empty()) {
+    fmt::print(stderr, "corvane-sim: {}\n", clash);
+    return kExitBadInput;
+  }
+  PluginApi api{};
+  if (!LoadPlugin(o.plugin, api)) return kExitBadInput;
+  Outputs out;
+  if (!out.Open(o)) return kExitCannotWrite;
+
+  ReportRecorder reportFrames(scenario);
+  RunHooks hooks;
+  hooks.interrupted = &gSignal;
+  hooks.progress = Progress();
+  if (out.csv) WriteCsvHeader(*out.csv);
+  if (out.csv || out.report) {
+    hooks.frame = [&](const FrameRow& f) {
+      if (out.csv) WriteCsvRow(*out.csv, f);
+      if (out.report) reportFrames.Frame(f);
+    };
+  }
+  long calls = 0;
+  if (out.record) {
+    out.record->Write(fmt::format("{}\n", kCallLogHeader));
+    api = RecordingApi(api, [&](const HostCall& call) {
+      out.record->Write(FormatCall(call) + "\n");
+      ++calls;
+    });
+  }
+
+  const RunResult run = RunScenario(scenario, api, hooks);
+  if (out.record) out.record->Write(FormatCallLogEnd(calls));
+  if (out.report) out.report->Write(RenderReport(scenario, run, reportFrames.Finish()));
+  if (!o.quiet) PrintTimeline(stdout, run);
+  PrintStopSummary(stdout, run);
+  if (gSignal != 0) {
+    fmt::print(stderr, "corvane-sim: interrupted; no output file was written\n");
+    return FlushStdout() ? 128 + gSignal : kExitCannotWrite;
+  }
+  if (!out.Commit() || !FlushStdout()) return kExitCannotWrite;
+  return CheckStatus(o.check, run);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
   CLI::App app{"Drives the train-control plug-in along the route of a scenario file."};
-  std::string scenarioPath, pluginPath = CORVANE_DEFAULT_PLUGIN, csvPath, recordPath, reportPath;
-  std::string check;
-  std::vector<std::string> overrides;
-  bool quiet = false, listBeacons = false, lint = false;
-  app.add_option("scenario", scenarioPath, "Scenario file (TOML)")->required();
-  app.add_option("--plugin", pluginPath, "Plug-in library to drive")->capture_default_str();
-  app.add_option("--set", overrides,
+  Options o;
+  app.add_option("scenario", o.scenario, "Scenario file (TOML)")->required();
+  app.add_option("--plugin", o.plugin, "Plug-in library to drive")->capture_default_str();
+  app.add_option("--set", o.overrides,
                  "Set a scenario key over the file's, e.g. --set dynamics.lag=0.8 (repeatable)")
       ->take_all()
       ->allow_extra_args(false);
-  app.add_option("--csv", csvPath, "Write one row per frame to this file");
-  app.add_option("--record", recordPath, "Write every call into the plug-in to this call log");
-  app.add_option("--report", reportPath, "Write a report page (one HTML file) of the run");
-  app.add_flag("--check{stops}", check,
+  app.add_option("--csv", o.csv, "Write one row per frame to this file");
+  app.add_option("--record", o.record, "Write every call into the plug-in to this call log");
+  app.add_option("--report", o.report, "Write a report page (one HTML file) of the run");
+  app.add_flag("--check{stops}", o.check,
                "Exit with status 1 when a stop is missed or the run stalls; --check=clean also "
                "when the supervision intervened")
       ->check(CLI::IsMember({"stops", "clean"}));
-  app.add_flag("-q,--quiet", quiet, "Print only warnings and the stop summary");
-  app.add_flag("--beacons", listBeacons, "Print the beacons as the host's route file takes them");
-  app.add_flag("--lint", lint, "Check the route only: status 1 for warnings, 2 for a bad file");
+  app.add_flag("-q,--quiet", o.quiet, "Print only warnings and the stop summary");
+  app.add_flag("--beacons", o.beacons, "Print the beacons as the host's route file takes them");
+  app.add_flag("--lint", o.lint, "Check the route only: status 1 for warnings, 2 for a bad file");
   try {
     app.parse(argc, argv);
   } catch (const CLI::ParseError& e) {
     return app.exit(e) == 0 ? 0 : kExitBadInput;
   }
+  // A closed standard output is a write error to report, not a silent death.
+  std::signal(SIGPIPE, SIG_IGN);
+  for (int signal : {SIGINT, SIGTERM}) std::signal(signal, [](int s) { gSignal = s; });
 
   Scenario scenario;
   try {
-    scenario = LoadScenario(scenarioPath, overrides);
+    scenario = LoadScenario(o.scenario, o.overrides);
   } catch (const ScenarioError& e) {
     fmt::print(stderr, "corvane-sim: {}\n", e.what());
     return kExitBadInput;
   }
-  if (listBeacons) {
-    PrintBeacons(stdout, scenario);
-    return 0;
-  }
-  const std::vector<std::string> warnings = CheckRoute(scenario);
-  for (const std::string& warning : warnings) fmt::print(stderr, "{}\n", warning);
-  if (lint) return warnings.empty() ? 0 : kExitWarnings;
-
-  PluginApi api{};
-  if (!LoadPlugin(pluginPath, api)) return kExitBadInput;
-
-  RunHooks hooks;
-  std::optional<fmt::ostream> csv, record, report;
-  if (!OpenOutput(csvPath, csv) || !OpenOutput(recordPath, record) ||
-      !OpenOutput(reportPath, report)) {
-    return kExitBadInput;
-  }
-  ReportRecorder reportFrames(std::max(1, static_cast<int>(std::lround(0.1 / scenario.timeStep))));
-  std::vector<std::function<void(const FrameRow&)>> frameSinks;
-  if (report) frameSinks.push_back([&](const FrameRow& f) { reportFrames.Frame(f); });
-  if (csv) {
-    csv->print(
-        "time_ms,location_m,speed_kmh,gradient_permille,brake,power,reverser,constant_speed,"
-        "target_kmh,message,mode,docked,platform_doors,distance_unit,intervention\n");
-    frameSinks.push_back([&](const FrameRow& f) {
-      csv->print("{},{:.3f},{:.3f},{},{},{},{},{},{},{},{},{},{},{},{}\n", f.timeMs, f.location,
-                 f.speed, f.permille, f.handles.brake, f.handles.power, f.handles.reverser,
-                 f.handles.constantSpeed, f.panel[panel::kTargetSpeed], f.panel[panel::kMessage],
-                 f.panel[panel::kTrainMode], f.panel[panel::kDockedLamp],
-                 f.panel[panel::kPlatformDoorLamp], f.panel[panel::kDistanceUnit],
-                 f.intervention ? NameOf(f.intervention->kind) : "");
-    });
-  }
-  if (!frameSinks.empty()) {
-    hooks.frame = [&](const FrameRow& f) {
-      for (const auto& sink : frameSinks) sink(f);
-    };
-  }
-  const auto started = std::chrono::steady_clock::now();
-  if (isatty(STDERR_FILENO)) {
-    hooks.progress = [&](double fraction, int32_t timeMs) {
-      if (std::chrono::steady_clock::now() - started < std::chrono::seconds(2)) return;
-      fmt::print(stderr, "\r{:3.0f}%  {}", std::clamp(fraction, 0.0, 1.0) * 100,
-                 FormatTime(timeMs));
-    };
-  }
-
-  if (record) {
-    record->print("{}\n", kCallLogHeader);
-    api = RecordingApi(api, [&](const HostCall& call) { record->print("{}\n", FormatCall(call)); });
-  }
-
-  const RunResult run = RunScenario(scenario, api, hooks);
-  if (hooks.progress && std::chrono::steady_clock::now() - started >= std::chrono::seconds(2)) {
-    fmt::print(stderr, "\r");
-  }
-  if (report) report->print("{}", RenderReport(scenario, run, reportFrames.Finish()));
-  if (!quiet) PrintTimeline(stdout, run);
-  PrintStopSummary(stdout, run);
-  if (!check.empty()) {
-    if (!run.stall.empty()) return kExitCheckFailed;
-    if (check == "clean" && !run.interventions.empty()) return kExitCheckFailed;
-    for (const StopRecord& stop : run.stops) {
-      if (!StopMade(stop)) return kExitCheckFailed;
+  try {
+    if (o.beacons) {
+      PrintBeacons(stdout, scenario);
+      return FlushStdout() ? 0 : kExitCannotWrite;
     }
+    const std::vector<std::string> warnings = CheckRoute(scenario);
+    for (const std::string& warning : warnings) fmt::print(stderr, "{}\n", warning);
+    if (o.lint) return warnings.empty() ? 0 : kExitWarnings;
+    return Run(o, scenario);
+  } catch (const std::system_error& e) {  // fmt's print to a stream that fails
+    fmt::print(stderr, "corvane-sim: cannot write the standard output: {}\n", e.what());
+    return kExitCannotWrite;
   }
-  return 0;
 }

@@ -2,6 +2,7 @@
 
 #include <fmt/format.h>
 
+#include <algorithm>
 #include <cmath>
 #include <nlohmann/json.hpp>
 
@@ -15,16 +16,40 @@ extern const char* const kReportPage;
 extern const char* const kChartScript;
 extern const char* const kChartStyle;
 
+ReportRecorder::ReportRecorder(const Scenario& s)
+    // A tenth of a second's frames apart, at most a million frames on the finest step.
+    : everyNth_(static_cast<long>(std::clamp(std::round(0.1 / s.timeStep), 1.0, 1e6))) {
+  for (const Station& st : s.stations) stops_.push_back(st.stop);
+}
+
+bool ReportRecorder::OnApproach(const FrameRow& row) const {
+  if (row.speed == 0) return false;
+  return std::any_of(stops_.begin(), stops_.end(), [&](double stop) {
+    return row.location <= stop + 1 && row.location >= stop - kApproachMetres;
+  });
+}
+
 void ReportRecorder::Frame(const FrameRow& row) {
   ReportFrame frame{row.timeMs,        row.location,      row.speed, row.permille,
                     row.handles.brake, row.handles.power, {}};
   for (int32_t p : kCabPanels) frame.cab.push_back(row.panel[p]);
-  if (seen_++ % everyNth_ == 0) {
-    frames_.push_back(std::move(frame));
-    last_.cab.clear();
-  } else {
+  if (seen_++ % everyNth_ != 0) {
     last_ = std::move(frame);  // added by Finish unless a later frame is kept
+    return;
   }
+  if (OnApproach(row)) kept_.approaches.push_back(frame);
+  std::vector<ReportFrame>& overview = kept_.overview;
+  overview.push_back(std::move(frame));
+  last_.cab.clear();
+  if (overview.size() < kMostOverview) return;
+  for (size_t i = 1; 2 * i < overview.size(); ++i) overview[i] = std::move(overview[2 * i]);
+  overview.resize((overview.size() + 1) / 2);
+  everyNth_ *= 2;
+}
+
+ReportFrames ReportRecorder::Finish() {
+  if (!last_.cab.empty()) kept_.overview.push_back(last_);
+  return std::move(kept_);
 }
 
 namespace {
@@ -133,8 +158,8 @@ nlohmann::json Names(int32_t count, const char* (*name)(int32_t)) {
   return names;
 }
 
-nlohmann::json RunData(const Scenario& s, const RunResult& run,
-                       const std::vector<ReportFrame>& frames) {
+nlohmann::json RunData(const Scenario& s, const RunResult& run, const ReportFrames& kept) {
+  const std::vector<ReportFrame>& frames = kept.overview;
   nlohmann::json f{{"time", nlohmann::json::array()},     {"location", nlohmann::json::array()},
                    {"speed", nlohmann::json::array()},    {"target", nlohmann::json::array()},
                    {"gradient", nlohmann::json::array()}, {"brake", nlohmann::json::array()},
@@ -163,7 +188,7 @@ nlohmann::json RunData(const Scenario& s, const RunResult& run,
           {"stations", stations},
           {"beacons", beacons},
           {"stops", StopTable(run)},
-          {"closeUps", CloseUps(s, run, frames)},
+          {"closeUps", CloseUps(s, run, kept.approaches)},
           {"interventions", Interventions(run)}};
 }
 
@@ -174,8 +199,7 @@ void ReplaceOnce(std::string& text, std::string_view marker, const std::string& 
 
 }  // namespace
 
-std::string RenderReport(const Scenario& s, const RunResult& run,
-                         const std::vector<ReportFrame>& frames) {
+std::string RenderReport(const Scenario& s, const RunResult& run, const ReportFrames& frames) {
   std::string page = kReportPage;
   // "</" inside the data would end the script element early.
   std::string data = RunData(s, run, frames).dump();

@@ -19,24 +19,33 @@ struct ReportFrame {
 // The cab panels a report shows.
 extern const std::vector<int32_t> kReportPanels;
 
-// Keeps every n-th frame from the first, and the last.
+// What the report keeps of a run, bounded whatever its length: an overview
+// of a frame every tenth of a second, thinned by half whenever it grows past
+// a bound, and each stop's approach (its last 60 m, running) whole.
+struct ReportFrames {
+  std::vector<ReportFrame> overview, approaches;
+};
+
 class ReportRecorder {
  public:
-  explicit ReportRecorder(int everyNth) : everyNth_(everyNth) {}
+  static constexpr size_t kMostOverview = 20000;
+  static constexpr double kApproachMetres = 60;
+
+  explicit ReportRecorder(const Scenario& s);
   void Frame(const FrameRow& row);
-  // The frames kept, with the run's last frame at the end.
-  std::vector<ReportFrame> Finish() {
-    if (!last_.cab.empty()) frames_.push_back(last_);
-    return std::move(frames_);
-  }
+  // The frames kept, with the run's last frame at the end of the overview.
+  ReportFrames Finish();
 
  private:
-  int everyNth_;
+  bool OnApproach(const FrameRow& row) const;
+
+  long everyNth_;
   long seen_ = 0;
+  std::vector<double> stops_;
   ReportFrame last_{};
-  std::vector<ReportFrame> frames_;
+  ReportFrames kept_;
 };
 
 // The page as text; the charting library is inlined, nothing is fetched.
 std::string RenderReport(const Scenario& scenario, const RunResult& run,
-                         const std::vector<ReportFrame>& frames);
+                         const ReportFrames& frames);

@@ -6,7 +6,11 @@
 #include <toml++/toml.h>
 
 #include <algorithm>
+#include <cctype>
+#include <cerrno>
 #include <cmath>
+#include <cstring>
+#include <filesystem>
 #include <limits>
 #include <set>
 
@@ -15,6 +19,9 @@
 namespace {
 
 constexpr std::string_view kOverrideSource = "--set";
+constexpr double kMostDecel = 20;                      // km/h/s
+constexpr size_t kLargestScenario = size_t{16} << 20;  // bytes
+constexpr int kDeepestNesting = 32;
 
 // The node's line in the file; 0 for a value set on the command line.
 int LineOf(const toml::node& node) {
@@ -125,14 +132,37 @@ class Reader {
   }
 
   // "HH:MM:SS" as milliseconds of the day.
+  // A number within [lo, hi], the unit named in the refusal.
+  double Within(const toml::table& t, std::string_view key, std::string_view where, double fallback,
+                double lo, double hi, std::string_view unit) const {
+    const double value =
+        std::isnan(fallback) ? Number(t, key, where) : Number(t, key, where, fallback);
+    Expect(value >= lo && value <= hi, t, key, where,
+           fmt::format("must lie in {} to {}{}{}", lo, hi, unit.empty() ? "" : " ", unit));
+    return value;
+  }
+
   std::optional<int32_t> TimeOfDay(const toml::table& t, std::string_view key,
                                    std::string_view where) const {
     const std::optional<std::string> text = String(t, key, where);
     if (!text) return std::nullopt;
-    int h = 0, m = 0, s = 0;
-    char extra = 0;
-    if (std::sscanf(text->c_str(), "%d:%d:%d%c", &h, &m, &s, &extra) != 3 || h < 0 || h > 23 ||
-        m < 0 || m > 59 || s < 0 || s > 59) {
+    // Two digits a field (one for the hour), nothing else.
+    const auto digits = [&](size_t at, size_t n) {
+      int value = 0;
+      for (size_t i = at; i < at + n; ++i) value = value * 10 + ((*text)[i] - '0');
+      return value;
+    };
+    const size_t hour = text->size() == 8 ? 2 : 1;
+    const bool shaped =
+        (text->size() == 7 || text->size() == 8) &&
+        std::all_of(
+            text->begin(), text->end(),
+            [&](char c) { return std::isdigit(static_cast<unsigned char>(c)) || c == ':'; }) &&
+        (*text)[hour] == ':' && (*text)[hour + 3] == ':' &&
+        std::count(text->begin(), text->end(), ':') == 2;
+    const int h = shaped ? digits(0, hour) : -1, m = shaped ? digits(hour + 1, 2) : -1,
+              s = shaped ? digits(hour + 4, 2) : -1;
+    if (!shaped || h > 23 || m > 59 || s > 59) {
       Fail(LineOf(*t.get(key)), Qualified(where, key),
            fmt::format("\"{}\" is not a time HH:MM:SS", *text));
     }
@@ -170,14 +200,14 @@ void ReadVehicle(const Reader& r, const toml::table& t, ATS_VEHICLESPEC& v) {
   v.carCount = r.Int32(t, "cars", "vehicle", v.carCount);
   r.Expect(v.brakeNotchCount >= 1, t, "brake_notches", "vehicle", "must be at least 1");
   r.Expect(v.powerNotchCount >= 1, t, "power_notches", "vehicle", "must be at least 1");
+  r.Expect(v.carCount >= 1 && v.carCount <= 100, t, "cars", "vehicle", "must lie in 1 to 100");
 }
 
 void ReadDynamics(const Reader& r, const toml::table& t, Dynamics& d) {
   r.OnlyKeys(t, "dynamics", {"accel_per_notch", "decel_by_notch", "resistance", "lag"});
-  d.accelPerNotch = r.Number(t, "accel_per_notch", "dynamics", d.accelPerNotch);
-  d.resistance = r.Number(t, "resistance", "dynamics", d.resistance);
-  d.lagSeconds = r.Number(t, "lag", "dynamics", d.lagSeconds);
-  r.Expect(d.lagSeconds >= 0, t, "lag", "dynamics", "must not be negative");
+  d.accelPerNotch = r.Within(t, "accel_per_notch", "dynamics", d.accelPerNotch, 0, 10, "km/h/s");
+  d.resistance = r.Within(t, "resistance", "dynamics", d.resistance, 0, 10, "km/h/s");
+  d.lagSeconds = r.Within(t, "lag", "dynamics", d.lagSeconds, 0, 10, "s");
   if (const toml::node* node = t.get("decel_by_notch")) {
     const toml::array* list = node->as_array();
     if (list == nullptr || list->size() != d.decelByNotch.size()) {
@@ -185,48 +215,56 @@ void ReadDynamics(const Reader& r, const toml::table& t, Dynamics& d) {
              "expected 10 numbers, for brake notches 0 to 9");
     }
     for (size_t i = 0; i < list->size(); ++i) {
-      d.decelByNotch[i] = r.NumberAt(*list->get(i), fmt::format("dynamics.decel_by_notch[{}]", i));
+      const std::string key = fmt::format("dynamics.decel_by_notch[{}]", i);
+      d.decelByNotch[i] = r.NumberAt(*list->get(i), key);
+      if (d.decelByNotch[i] < 0 || d.decelByNotch[i] > kMostDecel) {
+        r.Fail(LineOf(*list->get(i)), key, fmt::format("must lie in 0 to {} km/h/s", kMostDecel));
+      }
     }
   }
 }
 
 constexpr double kLongestRunSeconds = 7 * 24 * 3600;
+constexpr double kShortestStep = 0.001;  // s: at most a billion frames in the longest run
+constexpr double kFarthest = 1e8;        // m, either way along the line
+constexpr double kFastest = 300;         // km/h
 
 void ReadRun(const Reader& r, const toml::table& t, Scenario& s) {
   r.OnlyKeys(t, "run",
              {"time_step", "time_step_jitter", "seed", "start_location", "start_time",
               "start_speed", "end_location", "max_duration", "stall_after"});
-  s.timeStep = r.Number(t, "time_step", "run", s.timeStep);
-  r.Expect(s.timeStep > 0 && s.timeStep <= 1, t, "time_step", "run", "must lie in (0, 1] seconds");
+  s.timeStep = r.Within(t, "time_step", "run", s.timeStep, kShortestStep, 1, "s");
   s.timeStepJitter = r.Number(t, "time_step_jitter", "run", s.timeStepJitter);
   r.Expect(s.timeStepJitter >= 0 && s.timeStepJitter < 1, t, "time_step_jitter", "run",
            "must lie in [0, 1)");
   if (const toml::node* seed = t.get("seed")) {
     const std::optional<int64_t> value = seed->value_exact<int64_t>();
-    if (!value) r.Fail(LineOf(*seed), "run.seed", "expected an integer");
+    if (!value || *value < 0) {
+      r.Fail(LineOf(*seed), "run.seed", "expected an integer from 0 to 9223372036854775807");
+    }
     s.seed = static_cast<uint64_t>(*value);
   }
-  s.startLocation = r.Number(t, "start_location", "run", 0);
+  s.startLocation = r.Within(t, "start_location", "run", 0, -kFarthest, kFarthest, "m");
   s.startTimeMs = r.TimeOfDay(t, "start_time", "run").value_or(0);
-  s.startSpeed = r.Number(t, "start_speed", "run", 0);
-  s.endLocation = r.Number(t, "end_location", "run");
+  s.startSpeed = r.Within(t, "start_speed", "run", 0, -kFastest, kFastest, "km/h");
+  s.endLocation = r.Within(t, "end_location", "run", NAN, -kFarthest, kFarthest, "m");
   r.Expect(s.endLocation > s.startLocation, t, "end_location", "run",
            "must lie beyond run.start_location");
   s.maxSeconds = r.Number(t, "max_duration", "run", s.maxSeconds);
   r.Expect(s.maxSeconds > 0 && s.maxSeconds <= kLongestRunSeconds, t, "max_duration", "run",
            "must lie in (0, 604800] seconds (seven days)");
-  s.stallAfterSeconds = r.Number(t, "stall_after", "run", s.stallAfterSeconds);
-  r.Expect(s.stallAfterSeconds > 0, t, "stall_after", "run", "must be more than 0 seconds");
+  s.stallAfterSeconds =
+      r.Within(t, "stall_after", "run", s.stallAfterSeconds, 0.001, kLongestRunSeconds, "s");
 }
 
 void ReadDoors(const Reader& r, const toml::table& t, DoorBehaviour& d) {
   r.OnlyKeys(t, "doors",
              {"automatic", "dwell", "window", "start_key", "start_delay", "correct_short_stops"});
   d.automatic = r.Bool(t, "automatic", "doors", d.automatic);
-  d.dwellSeconds = r.Number(t, "dwell", "doors", d.dwellSeconds);
-  d.window = r.Number(t, "window", "doors", d.window);
+  d.dwellSeconds = r.Within(t, "dwell", "doors", d.dwellSeconds, 0, 86400, "s");
+  d.window = r.Within(t, "window", "doors", d.window, 0, 50, "m");
   d.startKey = r.Bool(t, "start_key", "doors", d.startKey);
-  d.startDelaySeconds = r.Number(t, "start_delay", "doors", d.startDelaySeconds);
+  d.startDelaySeconds = r.Within(t, "start_delay", "doors", d.startDelaySeconds, 0, 3600, "s");
   d.correctShortStops = r.Bool(t, "correct_short_stops", "doors", d.correctShortStops);
 }
 
@@ -319,10 +357,14 @@ class NamedBeacon {
     if (name == "braking") {
       const toml::table& t = Table(node, {"final_speed", "end", "then"});
       const int32_t then = Choice(t.get("then"), where_ + ".then", beacon::kBrakingEnds, "nothing");
-      const int64_t value = beacon::Pack(
-          beacon::Braking{then, Field(t, "final_speed", 0, 999), Field(t, "end", 0, 999999)});
-      r_.Expect(value <= INT32_MAX, t, "final_speed", where_,
-                "with then = \"chime\" the final speed must be below 148 km/h");
+      const beacon::Braking curve{then, Field(t, "final_speed", 0, 999),
+                                  Field(t, "end", 0, 999999)};
+      const int64_t value = beacon::Pack(curve);
+      r_.Expect(
+          value <= INT32_MAX, t, "final_speed", where_,
+          fmt::format("then = \"{}\", {} km/h and {} m pack to {}, beyond the 32-bit value "
+                      "{}: lower the final speed or the end",
+                      beacon::kBrakingEnds[then], curve.finalSpeed, curve.end, value, INT32_MAX));
       return Packed(kBeaconBraking, value);
     }
     if (name == "option") return Option(node);
@@ -408,7 +450,8 @@ void ReadBeacons(const Reader& r, const toml::array& list, Scenario& s) {
   for (const toml::node& node : list) {
     const toml::table& t = *node.as_table();
     r.OnlyKeys(t, "beacon", keys);
-    RouteBeacon b{r.Number(t, "location", "beacon"), {}, LineOf(t)};
+    RouteBeacon b{
+        r.Within(t, "location", "beacon", NAN, -kFarthest, kFarthest, "m"), {}, LineOf(t)};
     std::vector<std::string_view> named;
     for (std::string_view name : kBeaconNames) {
       if (t.contains(name)) named.push_back(name);
@@ -430,7 +473,7 @@ void ReadBeacons(const Reader& r, const toml::array& list, Scenario& s) {
       b.data = NamedBeacon(r, t).Read(named.front());
     }
     b.data.signal = r.Int32(t, "signal", "beacon", 0);
-    b.data.distance = static_cast<float>(r.Number(t, "distance", "beacon", 0));
+    b.data.distance = static_cast<float>(r.Within(t, "distance", "beacon", 0, -1e6, 1e6, "m"));
     if (b.location < last)
       r.Fail(b.line, "beacon.location", "beacons must be listed in location order");
     last = b.location;
@@ -442,7 +485,8 @@ void ReadStations(const Reader& r, const toml::array& list, Scenario& s) {
   for (const toml::node& node : list) {
     const toml::table& t = *node.as_table();
     r.OnlyKeys(t, "station", {"name", "stop", "door_side", "departure"});
-    Station st{r.String(t, "name", "station").value_or(""), r.Number(t, "stop", "station"),
+    Station st{r.String(t, "name", "station").value_or(""),
+               r.Within(t, "stop", "station", NAN, -kFarthest, kFarthest, "m"),
                r.Int32(t, "door_side", "station", -1), r.TimeOfDay(t, "departure", "station"),
                LineOf(t)};
     if (st.doorSide < -1 || st.doorSide > 1)
@@ -461,23 +505,29 @@ void ReadTimeline(const Reader& r, const toml::array& list, Scenario& s) {
     r.OnlyKeys(t, "action", {"time", "location", "key", "power", "brake", "reverser", "doors"});
     Action a{};
     a.line = LineOf(t);
-    if (t.contains("time")) a.atSeconds = r.Number(t, "time", "action");
-    if (t.contains("location")) a.atLocation = r.Number(t, "location", "action");
+    if (t.contains("time")) {
+      a.atSeconds = r.Within(t, "time", "action", NAN, 0, kLongestRunSeconds, "s");
+    }
+    if (t.contains("location")) {
+      a.atLocation = r.Within(t, "location", "action", NAN, -kFarthest, kFarthest, "m");
+    }
     if (a.atSeconds.has_value() == a.atLocation.has_value()) {
       r.Fail(a.line, "action", "give exactly one of time or location");
     }
-    if (a.atSeconds && *a.atSeconds < 0) r.Fail(a.line, "action.time", "must not be negative");
     int kinds = 0;
-    const auto take = [&](std::string_view key, ActionKind kind) {
+    // A handle within the vehicle's notches; a key the host has.
+    const auto take = [&](std::string_view key, ActionKind kind, int32_t lo, int32_t hi) {
       if (!t.contains(key)) return;
       ++kinds;
       a.kind = kind;
       a.value = r.Int32(t, key, "action");
+      r.Expect(a.value >= lo && a.value <= hi, t, key, "action",
+               fmt::format("must lie in {} to {}", lo, hi));
     };
-    take("key", ActionKind::Key);
-    take("power", ActionKind::Power);
-    take("brake", ActionKind::Brake);
-    take("reverser", ActionKind::Reverser);
+    take("key", ActionKind::Key, 0, 15);
+    take("power", ActionKind::Power, 0, s.vehicle.powerNotchCount);
+    take("brake", ActionKind::Brake, 0, s.vehicle.brakeNotchCount + 1);
+    take("reverser", ActionKind::Reverser, -1, 1);
     if (const std::optional<std::string> doors = r.String(t, "doors", "action")) {
       ++kinds;
       if (*doors != "open" && *doors != "close")
@@ -491,6 +541,35 @@ void ReadTimeline(const Reader& r, const toml::array& list, Scenario& s) {
 }
 
 }  // namespace
+
+// The first line where brackets or a dotted key nest deeper than the
+// limit, outside strings and comments; 0 when none does. The parser
+// recurses on both, so a hostile file could exhaust its stack.
+int TooDeep(std::string_view text) {
+  int line = 1, brackets = 0, dots = 0;
+  char quote = 0;
+  bool comment = false;
+  for (const char c : text) {
+    if (c == '\n') {
+      ++line;
+      comment = false;
+      if (quote == '"' || quote == '\'') quote = 0;  // one-line strings end here
+    }
+    if (comment) continue;
+    if (quote != 0) {
+      if (c == quote) quote = 0;
+      continue;
+    }
+    if (c == '"' || c == '\'') quote = c;
+    if (c == '#') comment = true;
+    if (c == '[' || c == '{') ++brackets;
+    if (c == ']' || c == '}') --brackets;
+    // A run of dots between spaces and separators: a dotted key's depth.
+    dots = c == '.' ? dots + 1 : std::isspace(static_cast<unsigned char>(c)) || c == '=' ? 0 : dots;
+    if (brackets > kDeepestNesting || dots > kDeepestNesting) return line;
+  }
+  return 0;
+}
 
 // Sets "dotted.key=value" in the file's tables, the value read as TOML.
 void Override(toml::table& root, const std::string& setting) {
@@ -520,6 +599,9 @@ void Override(toml::table& root, const std::string& setting) {
 Scenario ParseScenario(std::string_view text, const std::string& path,
                        const std::vector<std::string>& overrides) {
   const Reader r(path);
+  if (const int line = TooDeep(text)) {
+    r.Fail(line, "syntax", fmt::format("nested deeper than {} levels", kDeepestNesting));
+  }
   toml::table root;
   try {
     root = toml::parse(text, path);
@@ -546,11 +628,27 @@ Scenario ParseScenario(std::string_view text, const std::string& path,
 }
 
 Scenario LoadScenario(const std::string& path, const std::vector<std::string>& overrides) {
+  std::error_code error;
+  if (std::filesystem::is_directory(path, error)) {
+    throw ScenarioError(fmt::format("{}: cannot be read: it is a directory", path));
+  }
   std::FILE* file = std::fopen(path.c_str(), "rb");
-  if (file == nullptr) throw ScenarioError(fmt::format("{}: cannot be opened", path));
+  if (file == nullptr) {
+    throw ScenarioError(fmt::format("{}: cannot be opened: {}", path, std::strerror(errno)));
+  }
   std::string text;
   char buffer[65536];
-  for (size_t n; (n = std::fread(buffer, 1, sizeof buffer, file)) > 0;) text.append(buffer, n);
+  for (size_t n;
+       text.size() <= kLargestScenario && (n = std::fread(buffer, 1, sizeof buffer, file)) > 0;) {
+    text.append(buffer, n);
+  }
+  const bool failed = std::ferror(file);
   std::fclose(file);
+  if (failed)
+    throw ScenarioError(fmt::format("{}: cannot be read: {}", path, std::strerror(errno)));
+  if (text.size() > kLargestScenario) {
+    throw ScenarioError(fmt::format("{}: larger than the {} MiB a scenario may have", path,
+                                    kLargestScenario >> 20));
+  }
   return ParseScenario(text, path, overrides);
 }

@@ -56,15 +56,11 @@ class Host {
       Frame();
       stops_.WatchRunIn(now_, panel_[panel::kTargetSpeed]);
       WatchForStall();
-      if (hooks_.progress && n % kProgressFrames == 0) {
-        hooks_.progress(
-            (now_.motion.location - s_.startLocation) / (s_.endLocation - s_.startLocation),
-            now_.timeMs);
-      }
+      if (hooks_.progress && n % kProgressFrames == 0) hooks_.progress(Done(), now_.timeMs);
     }
     api_.Dispose();
     cabLog_.Finish();
-    return {timeline_.Take(),     stops_.Take(), frames_,    now_.timeMs,
+    return {timeline_.Take(),     stops_.Take(), frames_,    s_.startTimeMs,       now_.timeMs,
             now_.motion.location, *end_,         stallLine_, seat_.Interventions()};
   }
 
@@ -138,9 +134,17 @@ class Host {
     return stops_.Waiting(now_, s_.doors.automatic);
   }
 
+  // How far the run has come: along the line, or toward its time limit.
+  double Done() const {
+    const double along =
+        (now_.motion.location - s_.startLocation) / (s_.endLocation - s_.startLocation);
+    return std::max(along, now_.elapsed / s_.maxSeconds);
+  }
+
   // Why the run ends before the next frame, if it does.
   std::optional<RunEnd> Ended() const {
     if (!stallLine_.empty()) return RunEnd::Stalled;
+    if (hooks_.interrupted && *hooks_.interrupted) return RunEnd::Interrupted;
     if (now_.motion.location >= s_.endLocation) return RunEnd::EndOfLine;
     // The next frame would come at or after the end of the run.
     if (now_.elapsed + s_.timeStep >= s_.maxSeconds - 1e-9) return RunEnd::MaxDuration;
@@ -175,6 +179,12 @@ class Host {
 
 RunResult RunScenario(const Scenario& scenario, const PluginApi& api, const RunHooks& hooks) {
   return Host(scenario, api, hooks).Run();
+}
+
+std::string FormatDuration(int64_t ms) {
+  const int64_t s = ms / 1000, days = s / 86400;
+  const std::string clock = fmt::format("{:02}:{:02}:{:02}", s / 3600 % 24, s / 60 % 60, s % 60);
+  return days > 0 ? fmt::format("{} d {}", days, clock) : clock;
 }
 
 std::string FormatTime(int32_t ms) {

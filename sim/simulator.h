@@ -2,6 +2,7 @@
 // actions and doors, and what came of the run.
 #pragma once
 
+#include <csignal>
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -23,13 +24,13 @@ struct FrameRow {
   const Intervention* intervention;  // one counted in this frame, or null
 };
 
-enum class RunEnd { EndOfLine, Terminus, MaxDuration, Stalled };
+enum class RunEnd { EndOfLine, Terminus, MaxDuration, Stalled, Interrupted };
 
 struct RunResult {
   std::vector<RunEvent> events;
   std::vector<StopRecord> stops;
   long frames = 0;
-  int32_t endTimeMs = 0;
+  int32_t startTimeMs = 0, endTimeMs = 0;
   double endLocation = 0;
   RunEnd end = RunEnd::MaxDuration;
   std::string stall;  // "stalled at 2148.9 m: stopped 1.11 m short of Birchfield, ..."
@@ -39,9 +40,12 @@ struct RunResult {
 struct RunHooks {
   std::function<void(const FrameRow&)> frame;                     // every frame, after Elapse
   std::function<void(double fraction, int32_t timeMs)> progress;  // now and then
+  const volatile std::sig_atomic_t* interrupted = nullptr;        // ends the run when set
 };
 
 RunResult RunScenario(const Scenario& scenario, const PluginApi& api, const RunHooks& hooks = {});
 
-// "08:00:05.250"
+// "08:00:05.250", the time of day
 std::string FormatTime(int32_t ms);
+// "00:07:53", or "2 d 03:04:05" beyond a day: a length of time
+std::string FormatDuration(int64_t ms);

@@ -66,9 +66,11 @@ void PrintStopSummary(std::FILE* out, const RunResult& run) {
     }
   }
   if (!run.stall.empty()) fmt::print(out, "{}\n", run.stall);
+  if (run.end == RunEnd::Interrupted) {
+    fmt::print(out, "interrupted at {}, {:.1f} m\n", FormatTime(run.endTimeMs).substr(0, 8),
+               run.endLocation);
+  }
   PrintInterventions(out, run);
-  fmt::print(
-      out, "\n{} frames, {} of simulated time, ended at {:.1f} m\n", run.frames,
-      FormatTime(run.endTimeMs - (run.events.empty() ? 0 : run.events.front().timeMs)).substr(0, 8),
-      run.endLocation);
+  fmt::print(out, "\n{} frames, {} of simulated time, ended at {:.1f} m\n", run.frames,
+             FormatDuration(int64_t{run.endTimeMs} - run.startTimeMs), run.endLocation);
 }

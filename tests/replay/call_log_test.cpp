@@ -31,6 +31,7 @@ TEST(CallLog, RecordedRunReadsBackBitForBit) {
   std::ostringstream log;
   log << kCallLogHeader << "\n";
   for (const HostCall& c : recorded) log << FormatCall(c) << "\n";
+  log << FormatCallLogEnd(static_cast<long>(recorded.size()));
   std::istringstream in(log.str());
   const std::vector<HostCall> read = ReadCallLog(in);
   ASSERT_EQ(read.size(), recorded.size());
@@ -56,17 +57,26 @@ TEST(CallLog, BadLogsNameTheLine) {
     int line;
     const char* message;
   } cases[] = {
-      {"corvane-calls 2\nLoad\n", 1, "not a call log of this version"},
+      {"corvane-calls 1\nLoad\nend 1\n", 1, "not a call log of this version"},
       {"", 1, "not a call log of this version"},
-      {"corvane-calls 1\nLoad\nJump 3\n", 3, "unknown call Jump"},
-      {"corvane-calls 1\nKeyDown\n", 2, "KeyDown takes 1 values, not 0"},
-      {"corvane-calls 1\nLoad 1\n", 2, "Load takes 0 values, not 1"},
-      {"corvane-calls 1\nElapse 500 0 28800000 0 0\n", 2, "Elapse takes 9 values, not 5"},
-      {"corvane-calls 1\nSetBrake 3000000000\n", 2, "value out of range for the value: 3000000000"},
-      {"corvane-calls 1\nSetBrake 2.5\n", 2, "not a number for the value: 2.5"},
-      {"corvane-calls 1\nElapse 1 1e99 0 0 0 0 0 0 0\n", 2, "value out of range for the speed"},
-      {"corvane-calls 1\nSetBeaconData 13 0 x 12\n", 2, "not a number for the distance: x"},
-      {"corvane-calls 1\nLoad\n\n", 3, "empty line"},
+      {"corvane-calls 2\nLoad\nJump 3\n", 3, "unknown call Jump"},
+      {"corvane-calls 2\nKeyDown\n", 2, "KeyDown takes 1 values, not 0"},
+      {"corvane-calls 2\nLoad 1\n", 2, "Load takes 0 values, not 1"},
+      {"corvane-calls 2\nElapse 500 0 28800000 0 0\n", 2, "Elapse takes 9 values, not 5"},
+      {"corvane-calls 2\nSetBrake 3000000000\n", 2, "value out of range for the value: 3000000000"},
+      {"corvane-calls 2\nSetBrake 2.5\n", 2, "not a number for the value: 2.5"},
+      {"corvane-calls 2\nElapse 1 1e99 0 0 0 0 0 0 0\n", 2, "value out of range for the speed"},
+      {"corvane-calls 2\nSetBeaconData 13 0 x 12\n", 2, "not a number for the distance: x"},
+      {"corvane-calls 2\nLoad\n\n", 3, "empty line"},
+      // Cut short, miscounted, or run on past the end.
+      {"corvane-calls 2\nLoad\nDispose\n", 3, "cut short: no end line after line 3"},
+      {"corvane-calls 2\n", 1, "cut short: no end line after line 1"},
+      {"corvane-calls 2\nLoad\nend 2\n", 3, "the end line counts 2 calls, the log 1"},
+      {"corvane-calls 2\nLoad\nend 1\nDispose\n", 4, "a line after the end line"},
+      // CR LF is read throughout; a bad word is quoted short.
+      {"corvane-calls 2\r\nLoad\r\nSetBrake x\r\n", 3, "not a number for the value: x"},
+      {"corvane-calls 2\nLoad\nSetBrake 1234567890123456789012345678901234567890123456789\n", 3,
+       "value out of range for the value: 1234567890123456789012345678901234567890..."},
   };
   for (const auto& c : cases) {
     std::istringstream in(c.log);
@@ -76,6 +86,7 @@ TEST(CallLog, BadLogsNameTheLine) {
     } catch (const CallLogError& e) {
       EXPECT_EQ(e.line(), c.line) << c.log;
       EXPECT_NE(e.message().find(c.message), std::string::npos) << e.what();
+      EXPECT_LT(e.message().size(), 100u) << e.what();  // a long line is not echoed whole
     }
   }
 }

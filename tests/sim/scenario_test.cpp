@@ -97,7 +97,7 @@ TEST(ScenarioFile, MistakesNameTheFileLineAndKey) {
       text += line + "\n";
     }
   }
-  EXPECT_EQ(count, 61);
+  EXPECT_EQ(count, 87);
 }
 
 TEST(ScenarioFile, EachKeyAcceptsItsEdges) {

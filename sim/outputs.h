@@ -1,0 +1,42 @@
+// The files a run writes, written so that nothing of the user's is lost:
+// each goes to a temporary file beside its target and is renamed into place
+// only when complete, so a run that fails or is interrupted leaves any
+// earlier file under that name as it was and no partial one. A target that
+// is no regular file (a device, a pipe) is written to directly.
+#pragma once
+
+#include <cstdio>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+class OutputFile {
+ public:
+  // Opens a temporary file beside `path`; nothing when it cannot (`error` says why).
+  static std::optional<OutputFile> Open(const std::string& path, std::string& error);
+  OutputFile(OutputFile&& other) noexcept;
+  OutputFile& operator=(OutputFile&&) = delete;
+  ~OutputFile();  // an output never committed is removed
+
+  // Write errors are kept by the stream and reported by Commit.
+  void Write(std::string_view text) { std::fwrite(text.data(), 1, text.size(), file_); }
+  // Flushes, closes and renames into place; false with `error` on any
+  // write error along the way, the target then untouched.
+  bool Commit(std::string& error);
+
+ private:
+  OutputFile(std::string path, std::string temporary, std::FILE* file)
+      : path_(std::move(path)), temporary_(std::move(temporary)), file_(file) {}
+  void Discard();
+
+  std::string path_, temporary_;  // no temporary: written in place
+  std::FILE* file_;
+};
+
+// Why these outputs may not be written: one that is the same file as an
+// input or as another output, however it is spelled; empty when none is.
+// `inputs` and `outputs` pair a role ("the scenario", "--csv") with a path.
+using NamedPath = std::pair<std::string, std::string>;
+std::string OutputClash(const std::vector<NamedPath>& inputs,
+                        const std::vector<NamedPath>& outputs);
