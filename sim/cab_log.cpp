@@ -76,19 +76,24 @@ void CabLog::Handles(const ATS_HANDLES& from, const ATS_HANDLES& to) {
   CloseFold();
   flipsBack_ = Same(to, previous_) ? flipsBack_ + 1 : 0;
   previous_ = from;
+  const std::string line = fmt::format("brake {} power {}", to.brake, to.power);
   if (flipsBack_ >= kFoldFrom) {
-    fold_ = Fold{to, from, 1, location, location};
+    fold_ = Fold{to, from, 1, location, location, timeline_.Stamped(line), timeline_.Size()};
     return;
   }
-  timeline_.Log(fmt::format("brake {} power {}", to.brake, to.power));
+  timeline_.Log(line);
 }
 
 void CabLog::CloseFold() {
   if (!fold_) return;
-  const Fold& f = *fold_;
-  timeline_.Log(fmt::format("brake {} power {} alternating {} more time{} from {:.0f} to {:.0f} m",
-                            Either(f.a.brake, f.b.brake), Either(f.a.power, f.b.power), f.flips,
-                            f.flips == 1 ? "" : "s", f.from, f.to));
+  Fold& f = *fold_;
+  if (f.flips == 1) {
+    timeline_.Insert(f.at, std::move(f.first));
+  } else {
+    timeline_.Log(fmt::format("brake {} power {} alternating {} more times from {:.0f} to {:.0f} m",
+                              Either(f.a.brake, f.b.brake), Either(f.a.power, f.b.power), f.flips,
+                              f.from, f.to));
+  }
   fold_.reset();
   flipsBack_ = 0;
 }

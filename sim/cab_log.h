@@ -34,6 +34,8 @@ class CabLog {
     ATS_HANDLES a, b;  // the two settings flipped between, a first
     int flips;
     double from, to;  // m
+    RunEvent first;   // the first flip's line, logged in its place if it stays alone
+    size_t at;
   };
   Timeline& timeline_;
   bool first_ = true;

@@ -61,8 +61,8 @@ void PrintStopSummary(std::FILE* out, const RunResult& run) {
     if (!StopMade(r)) {
       fmt::print(out, "missed {}: {}\n", r.station->name,
                  MissedBecause(r, run.stall, run.endLocation));
-    } else if (r.corrections > 0) {
-      fmt::print(out, "closed up at {}: {}\n", r.station->name, ClosedUp(r));
+    } else if (const std::string closedUp = ClosedUp(r); !closedUp.empty()) {
+      fmt::print(out, "closed up at {}: {}\n", r.station->name, closedUp);
     }
   }
   if (!run.stall.empty()) fmt::print(out, "{}\n", run.stall);

@@ -26,10 +26,14 @@ class Timeline {
  public:
   explicit Timeline(const RunClock& now) : now_(now) {}
 
-  void Log(std::string text) {
+  void Log(std::string text) { events_.push_back(Stamped(std::move(text))); }
+  // A line stamped now, to be logged later in its place.
+  RunEvent Stamped(std::string text) const {
     const double speed = now_.motion.speed == 0 ? 0.0 : now_.motion.speed;  // no "-0.0"
-    events_.push_back({now_.timeMs, now_.motion.location, speed, std::move(text)});
+    return {now_.timeMs, now_.motion.location, speed, std::move(text)};
   }
+  size_t Size() const { return events_.size(); }
+  void Insert(size_t at, RunEvent event) { events_.insert(events_.begin() + at, std::move(event)); }
   std::vector<RunEvent> Take() { return std::move(events_); }
   const RunClock& Now() const { return now_; }
 

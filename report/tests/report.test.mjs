@@ -48,6 +48,13 @@ test("the speed plot has a point for every kept frame", async () => {
   assert.ok(canvases.every(area => area > 0));
 });
 
+test("the speed plot's target and line limit are the cab's and the beacons'", async () => {
+  const rows = csvRows();
+  const [target, limit] = await page.evaluate(() => [window.speedPlot.data[2], window.speedPlot.data[3]]);
+  target.forEach((t, i) => { if (6 * i < rows.length) assert.equal(t, rows[6 * i].target_kmh, `point ${i}`); });
+  assert.ok(limit.every(l => l === 60), "the demo line's limits are all 60 km/h");
+});
+
 test("the slider shows the cab of that moment", async () => {
   const rows = csvRows();
   // A moment during the first dwell: doors open, countdown in seconds.
@@ -71,6 +78,7 @@ test("the stop table lists every station with its moves and lateness", async () 
   assert.deepEqual(column("moves"), ["0", "0", "0", "0"]);
   assert.deepEqual(column("late s"), ["0", "0", "+23", "-"]);
   assert.deepEqual(column("error cm"), ["0", "+21", "+15", "+21"]);
+  assert.deepEqual(column("departed"), ["08:00:30", "08:03:00", "08:05:23", "-"]);
 });
 
 test("station names on a crowded line stand in rows, clear of each other and inside the plot", async () => {
@@ -131,6 +139,10 @@ test("a careless driver's interventions are marked on the speed plot", async () 
   await other.goto("file://" + file);
   await other.waitForFunction(() => window.speedPlot !== undefined);
   const kinds = await other.evaluate(() => run.interventions.map(i => i.kind));
+  const where = await other.evaluate(() => run.interventions.map(i => i.location));
+  const summary = execFileSync(sim, ["--quiet", careless], { encoding: "utf8" });
+  const listed = [...summary.matchAll(/^\d\d:\d\d:\d\d +([\d.]+) m .*target/gm)].map(m => Number(m[1]));
+  assert.deepEqual(where, listed);
   assert.ok(kinds.includes("speed trip") && kinds.includes("brake notice"), kinds.join());
   assert.match(await other.textContent("#interventions"), new RegExp(`^${kinds.length} interventions`));
   assert.equal(await page.textContent("#interventions"), "no intervention of the supervision");

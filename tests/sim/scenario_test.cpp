@@ -27,6 +27,7 @@ ats_notch = 3
 b67_notch = 4
 [dynamics]
 accel_per_notch = 1
+resistance = 0.2
 lag = 0
 [run]
 time_step = 0.02
@@ -58,11 +59,13 @@ key = 2
   EXPECT_EQ(s.vehicle.atsCheckNotch, 3);
   EXPECT_EQ(s.vehicle.b67Notch, 4);
   EXPECT_EQ(s.dynamics.lagSeconds, 0);
+  EXPECT_EQ(s.dynamics.resistance, 0.2);
+  EXPECT_EQ(s.dynamics.accelPerNotch, 1);
   EXPECT_EQ(s.startTimeMs, (7 * 3600 + 30 * 60 + 15) * 1000);
   ASSERT_EQ(s.beacons.size(), 1u);
   EXPECT_EQ(s.beacons[0].data.optional, 200072);
   EXPECT_EQ(s.beacons[0].data.signal, 3);
-  EXPECT_EQ(s.beacons[0].line, 16);  // the text starts with a newline
+  EXPECT_EQ(s.beacons[0].line, 17);  // the text starts with a newline
   ASSERT_EQ(s.stations.size(), 1u);
   EXPECT_EQ(s.stations[0].departureMs, (7 * 3600 + 31 * 60) * 1000);
   ASSERT_EQ(s.timeline.size(), 2u);
@@ -104,12 +107,12 @@ TEST(ScenarioFile, EachKeyAcceptsItsEdges) {
   const Scenario edge = ParseScenario(
       "[run]\nend_location = 10\nstart_time = \"23:59:59\"\nmax_duration = 0.5\n"
       "[vehicle]\npower_notches = 1\n[[beacon]]\nlocation = 1\nspeed_limit = 999\n"
-      "[driver]\nreaction = 0\npower_notch = 1\n[[pause]]\ntime = 0\nduration = 10\n"
+      "[driver]\nreaction = 5\npower_notch = 1\n[[pause]]\ntime = 0\nduration = 10\n"
       "[[pause]]\ntime = 1\nduration = 0.001\n",
       "edge.toml");
   EXPECT_EQ(edge.startTimeMs, 86399000);
   EXPECT_EQ(edge.maxSeconds, 0.5);
-  EXPECT_EQ(edge.driver.reactionSeconds, 0);
+  EXPECT_EQ(edge.driver.reactionSeconds, 5);
   EXPECT_EQ(edge.driver.powerNotch, 1);
   EXPECT_EQ(edge.pauses.at(0).atSeconds, 0);
   EXPECT_EQ(edge.pauses.at(1).seconds, 0.001);
