@@ -136,23 +136,38 @@ std::string FormatCallLogEnd(long calls) { return "end " + std::to_string(calls)
 
 namespace {
 
-bool ReadLine(std::istream& in, std::string& text) {
-  if (!std::getline(in, text)) return false;
+constexpr size_t kLongestLine = 1024;         // characters; the longest call needs 200
+constexpr long long kLargestLog = 4LL << 30;  // bytes
+
+// One line without its end, refused past the longest a call can be; false at the end.
+bool ReadLine(std::istream& in, std::string& text, int line, long long& read) {
+  text.clear();
+  int c;
+  while ((c = in.get()) != EOF && c != '\n') {
+    if (text.size() == kLongestLine) {
+      throw CallLogError(
+          line, "longer than " + std::to_string(kLongestLine) + " characters: " + Quoted(text));
+    }
+    text += static_cast<char>(c);
+  }
+  read += static_cast<long long>(text.size()) + 1;
+  if (read > kLargestLog) throw CallLogError(line, "the log is larger than 4 GiB");
   if (!text.empty() && text.back() == '\r') text.pop_back();
-  return true;
+  return c != EOF || !text.empty();
 }
 
 }  // namespace
 
 std::vector<HostCall> ReadCallLog(std::istream& in) {
   std::string text;
-  if (!ReadLine(in, text) || text != kCallLogHeader) {
+  long long read = 0;
+  if (!ReadLine(in, text, 1, read) || text != kCallLogHeader) {
     throw CallLogError(
         1, "not a call log of this version: expected \"" + std::string(kCallLogHeader) + "\"");
   }
   std::vector<HostCall> calls;
   int line = 2;
-  for (; ReadLine(in, text); ++line) {
+  for (; ReadLine(in, text, line, read); ++line) {
     if (text.rfind("end ", 0) != 0) {
       calls.push_back(ParseCall(text, line));
       continue;
@@ -161,7 +176,8 @@ std::vector<HostCall> ReadCallLog(std::istream& in) {
       throw CallLogError(line, "the end line counts " + Quoted(text.substr(4)) +
                                    " calls, the log " + std::to_string(calls.size()));
     }
-    if (ReadLine(in, text)) throw CallLogError(line + 1, "a line after the end line");
+    if (ReadLine(in, text, line + 1, read))
+      throw CallLogError(line + 1, "a line after the end line");
     return calls;
   }
   throw CallLogError(line - 1, "cut short: no end line after line " + std::to_string(line - 1));

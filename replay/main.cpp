@@ -2,7 +2,10 @@
 // call, Elapse's handles and the panel and sound entries the call changed.
 // Built natively (for the .so) and as a Windows program (for the DLL).
 #include <algorithm>
+#include <cerrno>
+#include <csignal>
 #include <cstdio>
+#include <cstring>
 #include <fstream>
 #include <string>
 
@@ -17,6 +20,7 @@
 namespace {
 
 constexpr int kExitBadInput = 2;
+constexpr int kExitCannotWrite = 3;
 
 bool LoadPlugin(const char* path, PluginApi& api) {
 #if defined(_WIN32)
@@ -59,9 +63,12 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "usage: corvane-replay LOG PLUGIN\n");
     return kExitBadInput;
   }
+#if !defined(_WIN32)
+  std::signal(SIGPIPE, SIG_IGN);  // a closed output is a write error to report
+#endif
   std::ifstream log(argv[1], std::ios::binary);
-  if (!log) {
-    std::fprintf(stderr, "corvane-replay: %s cannot be opened\n", argv[1]);
+  if (!log || log.peek() == EOF && log.bad()) {
+    std::fprintf(stderr, "corvane-replay: %s cannot be read: %s\n", argv[1], std::strerror(errno));
     return kExitBadInput;
   }
   std::vector<HostCall> calls;
@@ -77,5 +84,10 @@ int main(int argc, char** argv) {
     return kExitBadInput;
   }
   Replay(calls, api);
+  if (std::fflush(stdout) != 0 || std::ferror(stdout)) {
+    std::fprintf(stderr, "corvane-replay: cannot write the standard output: %s\n",
+                 std::strerror(errno));
+    return kExitCannotWrite;
+  }
   return 0;
 }

@@ -77,7 +77,7 @@ namespace {
 bool SameFile(const std::string& a, const std::string& b) {
   std::error_code ea, eb;
   if (fs::exists(a, ea) && fs::exists(b, eb)) return fs::equivalent(a, b, ea);
-  return fs::weakly_canonical(a, ea) == fs::weakly_canonical(b, eb);
+  return fs::weakly_canonical(fs::absolute(a), ea) == fs::weakly_canonical(fs::absolute(b), eb);
 }
 
 }  // namespace

@@ -13,11 +13,18 @@
 #include "frame_clock.h"
 #include "platform_crew.h"
 #include "stall_watch.h"
+#include "vehicle_limits.h"
 
 namespace {
 
 constexpr int kProgressFrames = 6000;
 constexpr double kLongestPhysicsStep = 0.05;  // seconds; longer frames are integrated in parts
+
+// How far the run has come: along the line, or toward its time limit.
+double Progress(const Scenario& s, const RunClock& now) {
+  const double along = (now.motion.location - s.startLocation) / (s.endLocation - s.startLocation);
+  return std::max(along, now.elapsed / s.maxSeconds);
+}
 
 // The host: each frame the world moves, the beacons passed, the timeline's
 // actions, the driver, the platform crew, then the plug-in's frame and what
@@ -29,6 +36,7 @@ class Host {
         api_(api),
         hooks_(hooks),
         model_(s.dynamics, s.gradients),
+        limits_(s.vehicle),
         clock_(s),
         timeline_(now_),
         stops_(s.stations),
@@ -56,7 +64,8 @@ class Host {
       Frame();
       stops_.WatchRunIn(now_, panel_[panel::kTargetSpeed]);
       WatchForStall();
-      if (hooks_.progress && n % kProgressFrames == 0) hooks_.progress(Done(), now_.timeMs);
+      if (hooks_.progress && n % kProgressFrames == 0)
+        hooks_.progress(Progress(s_, now_), now_.timeMs);
     }
     api_.Dispose();
     cabLog_.Finish();
@@ -73,7 +82,8 @@ class Host {
       timeline_.Log(fmt::format("host pauses: the next frame comes {:.3f} s later", step));
     now_.lastLocation = now_.motion.location;
     const int parts = static_cast<int>(std::ceil(step / kLongestPhysicsStep));
-    for (int i = 0; i < parts; ++i) model_.Step(now_.motion, handles_, step / parts);
+    const ATS_HANDLES applied = limits_.Applied(handles_, timeline_);
+    for (int i = 0; i < parts; ++i) model_.Step(now_.motion, applied, step / parts);
     now_.elapsed += step;
   }
 
@@ -134,13 +144,6 @@ class Host {
     return stops_.Waiting(now_, s_.doors.automatic);
   }
 
-  // How far the run has come: along the line, or toward its time limit.
-  double Done() const {
-    const double along =
-        (now_.motion.location - s_.startLocation) / (s_.endLocation - s_.startLocation);
-    return std::max(along, now_.elapsed / s_.maxSeconds);
-  }
-
   // Why the run ends before the next frame, if it does.
   std::optional<RunEnd> Ended() const {
     if (!stallLine_.empty()) return RunEnd::Stalled;
@@ -156,6 +159,7 @@ class Host {
   PluginApi api_;
   const RunHooks& hooks_;
   TrainModel model_;
+  VehicleLimits limits_;
   FrameClock clock_;
   RunClock now_;
   Timeline timeline_;

@@ -1,0 +1,38 @@
+// The handles a train can take: a host applies the plug-in's notches within
+// the vehicle's range, and says once of each handle when it asked for more.
+#pragma once
+
+#include <fmt/format.h>
+
+#include <algorithm>
+#include <string>
+
+#include "atsplugin.h"
+#include "timeline.h"
+
+class VehicleLimits {
+ public:
+  explicit VehicleLimits(const ATS_VEHICLESPEC& v) : v_(v) {}
+
+  ATS_HANDLES Applied(ATS_HANDLES h, Timeline& timeline) {
+    h.power = Within(h.power, v_.powerNotchCount, "power", "power notch", toldPower_, timeline);
+    h.brake = Within(h.brake, v_.brakeNotchCount + 1, "brake", "brake notch", toldBrake_, timeline);
+    return h;
+  }
+
+ private:
+  int32_t Within(int32_t notch, int32_t most, const char* handle, const char* notches, bool& told,
+                 Timeline& timeline) {
+    const int32_t applied = std::clamp(notch, 0, most);
+    if (applied != notch && !told) {
+      told = true;
+      const int32_t count = handle[0] == 'b' ? v_.brakeNotchCount : v_.powerNotchCount;
+      timeline.Log(fmt::format("the plug-in asked for {} {} on a train with {} {}{}; applied {}",
+                               handle, notch, count, notches, count == 1 ? "" : "es", applied));
+    }
+    return applied;
+  }
+
+  ATS_VEHICLESPEC v_;
+  bool toldPower_ = false, toldBrake_ = false;
+};

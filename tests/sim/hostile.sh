@@ -1,0 +1,87 @@
+#!/usr/bin/env bash
+# The simulator as a careless or hostile user calls it: each case gives the
+# exit status it must end with, and after every case each input and earlier
+# output is byte for byte as it was, and no temporary file is left behind.
+# usage: hostile.sh SIMULATOR DEMO_SCENARIO
+set -u
+sim=$(realpath "$1") demo=$(realpath "$2") failed=0 ran=0
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+cd "$work" || exit 1
+
+cp "$demo" v.toml
+ln -s v.toml link.toml
+mkdir adir
+for f in old.csv old.html old.log; do echo "earlier output $f" > "$f"; done
+# A train without brakes that coasts for a week: long enough to interrupt.
+cat > long.toml <<'TOML'
+run = { start_speed = 60, end_location = 20000000, max_duration = 604800 }
+dynamics = { decel_by_notch = [0, 0, 0, 0, 0, 0, 0, 0, 0, 0], resistance = 0 }
+driver = { mode = "unattended" }
+TOML
+printf 'run = { end_location = 10 }\n[%s]\n' "$(printf 'a.%.0s' {1..40000})a" > deep.toml
+sums=$(md5sum v.toml long.toml deep.toml old.csv old.html old.log)
+
+fail() { echo "FAIL ($1): $2"; failed=$((failed + 1)); }
+
+check() {  # check STATUS WANT CASE
+  ran=$((ran + 1))
+  [ "$1" -eq "$2" ] || fail "$3" "exit status $1, expected $2: $(head -c 300 err.txt)"
+  md5sum --quiet -c <<< "$sums" || fail "$3" "an input or earlier output changed"
+  ! ls -A | grep -qE '^\..+\.[A-Za-z0-9]{6}$' || fail "$3" "a temporary file was left"
+}
+
+# status | arguments (a trailing ">FILE" sends the standard output there)
+while IFS='|' read -r want args; do
+  [[ $want =~ ^[[:space:]]*# || -z $want ]] && continue
+  out=/dev/null
+  [[ $args == *'>'* ]] && { out=${args##*>}; args=${args%>*}; }
+  # shellcheck disable=SC2086  # the arguments are split as written
+  "$sim" $args > "$out" 2> err.txt
+  check $? "$want" "$args"
+  rm -f new.csv new.html new.log
+done <<'CASES'
+# An output that is an input or another output, however spelled.
+2 | -q --csv v.toml v.toml
+2 | -q --report link.toml v.toml
+2 | -q --record ./adir/../v.toml v.toml
+2 | -q --csv new.csv --record new.csv v.toml
+2 | -q --report new.html --csv ./new.html v.toml
+2 | -q --csv old.csv --plugin old.csv v.toml
+# An output that cannot be written leaves the others as they were.
+3 | -q --report nodir/r.html --csv old.csv v.toml
+3 | -q --csv adir v.toml
+3 | -q --csv /dev/full --report old.html v.toml
+3 | -q v.toml >/dev/full
+3 | --beacons v.toml >/dev/full
+# Inputs that are not scenarios.
+2 | -q adir
+2 | -q /dev/zero
+2 | -q deep.toml
+2 | -q nosuch.toml
+2 | -q --set run.time_step=1e-9 v.toml
+2 | -q --plugin old.log v.toml
+# Sound runs write their outputs whole.
+0 | -q --csv new.csv --report new.html --record new.log v.toml
+0 | -q --csv /dev/null v.toml
+CASES
+
+# SIGINT and SIGTERM: the summary says where, no output is written.
+for signal in INT:130 TERM:143; do
+  "$sim" -q --csv old.csv --report old.html --record old.log long.toml > summary.txt 2> err.txt &
+  pid=$!
+  sleep 1
+  kill -"${signal%:*}" $pid
+  wait $pid
+  check $? "${signal#*:}" "SIG${signal%:*}"
+  grep -q "^interrupted at " summary.txt || fail "SIG${signal%:*}" "no interrupted line"
+done
+
+# A sound run writes its outputs whole: they read back.
+ran=$((ran + 1))
+"$sim" -q --csv new.csv --record new.log v.toml > /dev/null
+[ "$(tail -n 1 new.log)" = "end $(($(wc -l < new.log) - 2))" ] || fail "whole" "the call log's end line"
+[ "$(wc -l < new.csv)" -gt 20000 ] || fail "whole" "the CSV is short"
+
+echo "hostile: $((ran - failed)) passed, $failed failed"
+exit $failed
