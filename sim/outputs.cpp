@@ -11,15 +11,39 @@
 
 namespace fs = std::filesystem;
 
+namespace {
+
+// Streams and devices (/dev/stdout, /proc/self/fd/1) are written in place.
+bool InPlace(const fs::path& given, const fs::path& resolved, const fs::file_status& status) {
+  const auto special = [](const fs::path& p) {
+    const std::string text = p.string();
+    return text.rfind("/dev/", 0) == 0 || text.rfind("/proc/", 0) == 0;
+  };
+  return (fs::exists(status) && !fs::is_regular_file(status)) || special(given) ||
+         special(resolved);
+}
+
+}  // namespace
+
 std::optional<OutputFile> OutputFile::Open(const std::string& path, std::string& error) {
-  const fs::path target(path);
+  if (path == "-" || path == "/dev/stdout")
+    return OutputFile(path, "", stdout);  // after the run's lines
   std::error_code ignored;
+  const fs::path given = fs::absolute(path, ignored);
+  // A link is followed, also to a file not there yet: the file it names is
+  // replaced, the link kept.
+  fs::path target = given;
+  for (int hops = 0; hops < 40 && fs::is_symlink(target, ignored); ++hops) {
+    target = target.parent_path() / fs::read_symlink(target, ignored);
+  }
+  target = fs::weakly_canonical(target, ignored);
+  if (target.empty()) target = given;
   const fs::file_status status = fs::status(target, ignored);
   if (fs::is_directory(status)) {
     error = fmt::format("cannot write {}: it is a directory", path);
     return std::nullopt;
   }
-  if (fs::exists(status) && !fs::is_regular_file(status)) {
+  if (InPlace(given, target, status)) {
     std::FILE* file = std::fopen(path.c_str(), "w");
     if (file == nullptr) error = fmt::format("cannot write {}: {}", path, std::strerror(errno));
     if (file == nullptr) return std::nullopt;
@@ -32,7 +56,7 @@ std::optional<OutputFile> OutputFile::Open(const std::string& path, std::string&
     error = fmt::format("cannot write {}: {}", path, std::strerror(errno));
     return std::nullopt;
   }
-  return OutputFile(path, temporary, fdopen(fd, "w"));
+  return OutputFile(target.string(), temporary, fdopen(fd, "w"));
 }
 
 OutputFile::OutputFile(OutputFile&& other) noexcept
@@ -43,7 +67,7 @@ OutputFile::OutputFile(OutputFile&& other) noexcept
 OutputFile::~OutputFile() { Discard(); }
 
 void OutputFile::Discard() {
-  if (file_ == nullptr) return;
+  if (file_ == nullptr || file_ == stdout) return;
   std::fclose(file_);
   file_ = nullptr;
   if (!temporary_.empty()) std::remove(temporary_.c_str());
@@ -63,7 +87,8 @@ bool OutputFile::Commit(std::string& error) {
     umask(mask);
     fchmod(fileno(file_), 0666 & ~mask);
   }
-  const bool closed = std::fclose(std::exchange(file_, nullptr)) == 0;
+  std::FILE* file = std::exchange(file_, nullptr);
+  const bool closed = file == stdout || std::fclose(file) == 0;
   if (closed && (temporary_.empty() || std::rename(temporary_.c_str(), path_.c_str()) == 0)) {
     return true;
   }

@@ -3,6 +3,7 @@
 #include <fmt/format.h>
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <map>
 
@@ -22,7 +23,9 @@ double BrakingDistance(double v, double w, double a) {
 // The line as the train finds it at each beacon, for the checks.
 class RouteWalk {
  public:
-  explicit RouteWalk(const Scenario& s) : s_(s) {}
+  explicit RouteWalk(const Scenario& s) : s_(s) {
+    for (size_t i = 0; i < s.beacons.size(); ++i) OfType(s.beacons[i].data.type).push_back(i);
+  }
 
   std::vector<std::string> Run() {
     for (size_t i = 0; i < s_.beacons.size(); ++i) {
@@ -53,12 +56,20 @@ class RouteWalk {
     return BrakingDistance(from, 0, beacon::StoppingCurveOf(style_).decel) + FrameTravel();
   }
 
+  // The indices of the beacons of a type, in location order.
+  std::vector<size_t>& OfType(int32_t type) {
+    return byType_[std::clamp<int32_t>(type, kBeaconRunNumber, kBeaconRain) - kBeaconRunNumber];
+  }
+  const std::vector<size_t>& OfType(int32_t type) const {
+    return byType_[std::clamp<int32_t>(type, kBeaconRunNumber, kBeaconRain) - kBeaconRunNumber];
+  }
+
   // The first beacon of a type after beacon i, before a location.
   const RouteBeacon* NextOf(size_t i, int32_t type, double before) const {
-    for (size_t j = i + 1; j < s_.beacons.size() && s_.beacons[j].location < before; ++j) {
-      if (s_.beacons[j].data.type == type) return &s_.beacons[j];
-    }
-    return nullptr;
+    const std::vector<size_t>& list = OfType(type);
+    const auto next = std::upper_bound(list.begin(), list.end(), i);
+    if (next == list.end() || s_.beacons[*next].location >= before) return nullptr;
+    return &s_.beacons[*next];
   }
 
   // The stop ahead of a location, from the stopping points known there.
@@ -115,11 +126,13 @@ class RouteWalk {
     const RouteBeacon& station = s_.beacons[i];
     if (station.location <= s_.startLocation) return;  // no earlier stop's style to linger
     const double travel = FrameTravel();
-    for (const RouteBeacon& b : s_.beacons) {
-      if (b.data.type != kBeaconLocation || b.location < station.location - travel ||
-          b.location >= stop || b.location <= lastStationStop_) {
-        continue;
-      }
+    const std::vector<size_t>& codes = OfType(kBeaconLocation);
+    const double from =
+        std::max(station.location - travel, std::nextafter(lastStationStop_, INFINITY));
+    auto j = std::lower_bound(codes.begin(), codes.end(), from,
+                              [&](size_t k, double at) { return s_.beacons[k].location < at; });
+    for (; j != codes.end() && s_.beacons[*j].location < stop; ++j) {
+      const RouteBeacon& b = s_.beacons[*j];
       Warn(b, fmt::format("location beacon passed with or after the station beacon at {:.0f} m: "
                           "the stop keeps the previous stop's braking style; move it at least "
                           "{:.1f} m before the station beacon",
@@ -165,6 +178,7 @@ class RouteWalk {
   }
 
   const Scenario& s_;
+  std::array<std::vector<size_t>, kBeaconRain - kBeaconRunNumber + 1> byType_;
   std::vector<std::string> warnings_;
   double limit_ = 0;  // km/h, the last limit passed
   double thisStop_ = -INFINITY, nextStop_ = -INFINITY;

@@ -77,6 +77,17 @@ for signal in INT:130 TERM:143; do
   grep -q "^interrupted at " summary.txt || fail "SIG${signal%:*}" "no interrupted line"
 done
 
+# An output through a link replaces the file it names and keeps the link;
+# a stream (/dev/stdout, to a file or a pipe) is written in place, never replaced.
+ran=$((ran + 1))
+ln -s linked-target.csv linked.csv
+"$sim" -q --csv linked.csv v.toml > /dev/null
+[ -L linked.csv ] && [ -s linked-target.csv ] || fail "link" "the link was replaced or its file not written"
+"$sim" -q --csv /dev/stdout v.toml > streamed.txt
+"$sim" -q --csv /dev/stdout v.toml | grep -q '^time_ms,' || fail "stream" "no CSV through a pipe"
+[ -L /dev/stdout ] || fail "stream" "/dev/stdout is no longer a link"
+grep -q '^time_ms,' streamed.txt || fail "stream" "no CSV in the file"
+
 # A sound run writes its outputs whole: they read back.
 ran=$((ran + 1))
 "$sim" -q --csv new.csv --record new.log v.toml > /dev/null
