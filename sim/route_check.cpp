@@ -40,10 +40,28 @@ class RouteWalk {
         default: break;
       }
     }
+    std::vector<double> given;
+    for (size_t i : OfType(kBeaconStoppingPoint)) {
+      given.push_back(beacon::StoppingPointsOf(s_.beacons[i].data.optional).thisStop);
+    }
+    std::sort(given.begin(), given.end());
+    for (const ::Station& st : s_.stations) Unannounced(st, given);
     return std::move(warnings_);
   }
 
  private:
+  // A station whose stop no stopping-point beacon gives: the train runs through it.
+  void Unannounced(const ::Station& st, const std::vector<double>& given) {
+    if (st.stop <= s_.startLocation) return;  // the train starts there
+    const double near = beacon::kStoppingPointStep / 2.0;
+    const auto at = std::lower_bound(given.begin(), given.end(), st.stop - near);
+    if (at != given.end() && *at <= st.stop + near) return;
+    warnings_.push_back(
+        fmt::format("{}:{}: warning: station {} at {:.0f} m: no stopping-point "
+                    "beacon gives its stop, so the train will not stop there",
+                    s_.path, st.line, st.name, st.stop));
+  }
+
   void Warn(const RouteBeacon& b, const std::string& message) {
     warnings_.push_back(fmt::format("{}:{}: warning: {}", s_.path, b.line, message));
   }

@@ -20,7 +20,7 @@ namespace {
 
 constexpr std::string_view kOverrideSource = "--set";
 constexpr double kMostDecel = 20;                      // km/h/s
-constexpr size_t kLargestScenario = size_t{16} << 20;  // bytes
+constexpr size_t kLargestScenario = size_t{64} << 20;  // bytes: about 1.5 million beacons
 constexpr int kDeepestNesting = 32;
 
 // The node's line in the file; 0 for a value set on the command line.
