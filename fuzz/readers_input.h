@@ -1,5 +1,6 @@
 // Any bytes given to the readers of scenario files and call logs: they must
-// answer with what they read or with their own error, and nothing else.
+// answer with what they read or with their own error, and nothing else; a
+// scenario read is run, briefly, through the simulator.
 #pragma once
 
 #include <cstddef>

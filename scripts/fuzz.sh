@@ -21,13 +21,14 @@ cmake --build build/fuzz
 
 # One target for its share of the time, from its seeds and past findings.
 fuzz() {
-  local target=$1 share=$2 regressions=fuzz/regressions/$3
+  local target=$1 share=$2 regressions=fuzz/regressions/$3 length=$4
   mkdir -p build/fuzz/corpus/"$target"
   local dirs=(build/fuzz/corpus/"$target" $seeds/"$3")
   [ -d "$regressions" ] && dirs+=("$regressions")
-  build/fuzz/fuzz/"$target" -max_total_time=$((seconds * share / 4)) -max_len=32768 \
+  build/fuzz/fuzz/"$target" -max_total_time=$((seconds * share / 4)) -max_len="$length" \
     -print_final_stats=1 -artifact_prefix=build/fuzz/findings/"$target"- "${dirs[@]}"
 }
-fuzz host_calls_fuzzer 2 host_calls
-fuzz scenario_fuzzer 1 scenario
-fuzz call_log_fuzzer 1 call_log
+# Scenarios as long as a quarter megabyte, room for nesting attacks.
+fuzz host_calls_fuzzer 2 host_calls 32768
+fuzz scenario_fuzzer 1 scenario 262144
+fuzz call_log_fuzzer 1 call_log 32768
