@@ -2,9 +2,11 @@
 # The simulator as a careless or hostile user calls it: each case gives the
 # exit status it must end with, and after every case each input and earlier
 # output is byte for byte as it was, and no temporary file is left behind.
-# usage: hostile.sh SIMULATOR DEMO_SCENARIO
+# The replay tool likewise with cut, CR LF and unwritable logs.
+# usage: hostile.sh SIMULATOR DEMO_SCENARIO REPLAY PLUGIN
 set -u
-sim=$(realpath "$1") demo=$(realpath "$2") failed=0 ran=0
+sim=$(realpath "$1") demo=$(realpath "$2") replay=$(realpath "$3") plugin=$(realpath "$4")
+failed=0 ran=0
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 cd "$work" || exit 1
@@ -84,7 +86,7 @@ ln -s linked-target.csv linked.csv
 "$sim" -q --csv linked.csv v.toml > /dev/null
 [ -L linked.csv ] && [ -s linked-target.csv ] || fail "link" "the link was replaced or its file not written"
 "$sim" -q --csv /dev/stdout v.toml > streamed.txt
-"$sim" -q --csv /dev/stdout v.toml | grep -q '^time_ms,' || fail "stream" "no CSV through a pipe"
+"$sim" -q --csv /dev/stdout v.toml 2> /dev/null | grep -q '^time_ms,' || fail "stream" "no CSV through a pipe"
 [ -L /dev/stdout ] || fail "stream" "/dev/stdout is no longer a link"
 grep -q '^time_ms,' streamed.txt || fail "stream" "no CSV in the file"
 
@@ -93,6 +95,19 @@ ran=$((ran + 1))
 "$sim" -q --csv new.csv --record new.log v.toml > /dev/null
 [ "$(tail -n 1 new.log)" = "end $(($(wc -l < new.log) - 2))" ] || fail "whole" "the call log's end line"
 [ "$(wc -l < new.csv)" -gt 20000 ] || fail "whole" "the CSV is short"
+
+# Call logs: whole, cut short at a line end, with CR LF, to a full output.
+"$sim" -q --record whole.log v.toml > /dev/null
+head -n 5000 whole.log > cut.log
+sed 's/$/\r/' whole.log > crlf.log
+sums=$(md5sum v.toml whole.log cut.log crlf.log)
+for row in "0:whole.log" "2:cut.log" "0:crlf.log" "3:whole.log:/dev/full"; do
+  IFS=: read -r want log out <<< "$row"
+  "$replay" "$log" "$plugin" > "${out:-/dev/null}" 2> err.txt
+  check $? "$want" "replay $log ${out:-}"
+done
+"$replay" cut.log "$plugin" 2>&1 > /dev/null | grep -q "cut.log:5000: cut short: no end line after line 5000" ||
+  fail "replay cut.log" "the cut is not named"
 
 echo "hostile: $((ran - failed)) passed, $failed failed"
 exit $failed
