@@ -15,13 +15,13 @@
 #include <set>
 
 #include "beacon_codes.h"
+#include "toml_guard.h"
 
 namespace {
 
 constexpr std::string_view kOverrideSource = "--set";
 constexpr double kMostDecel = 20;                      // km/h/s
 constexpr size_t kLargestScenario = size_t{64} << 20;  // bytes: about 1.5 million beacons
-constexpr int kDeepestNesting = 32;
 
 // The node's line in the file; 0 for a value set on the command line.
 int LineOf(const toml::node& node) {
@@ -542,35 +542,6 @@ void ReadTimeline(const Reader& r, const toml::array& list, Scenario& s) {
 
 }  // namespace
 
-// The first line where brackets or a dotted key nest deeper than the
-// limit, outside strings and comments; 0 when none does. The parser
-// recurses on both, so a hostile file could exhaust its stack.
-int TooDeep(std::string_view text) {
-  int line = 1, brackets = 0, dots = 0;
-  char quote = 0;
-  bool comment = false;
-  for (const char c : text) {
-    if (c == '\n') {
-      ++line;
-      comment = false;
-      if (quote == '"' || quote == '\'') quote = 0;  // one-line strings end here
-    }
-    if (comment) continue;
-    if (quote != 0) {
-      if (c == quote) quote = 0;
-      continue;
-    }
-    if (c == '"' || c == '\'') quote = c;
-    if (c == '#') comment = true;
-    if (c == '[' || c == '{') ++brackets;
-    if (c == ']' || c == '}') --brackets;
-    // A run of dots between spaces and separators: a dotted key's depth.
-    dots = c == '.' ? dots + 1 : std::isspace(static_cast<unsigned char>(c)) || c == '=' ? 0 : dots;
-    if (brackets > kDeepestNesting || dots > kDeepestNesting) return line;
-  }
-  return 0;
-}
-
 // Sets "dotted.key=value" in the file's tables, the value read as TOML.
 void Override(toml::table& root, const std::string& setting) {
   const size_t equals = setting.find('=');
@@ -599,8 +570,8 @@ void Override(toml::table& root, const std::string& setting) {
 Scenario ParseScenario(std::string_view text, const std::string& path,
                        const std::vector<std::string>& overrides) {
   const Reader r(path);
-  if (const int line = TooDeep(text)) {
-    r.Fail(line, "syntax", fmt::format("nested deeper than {} levels", kDeepestNesting));
+  if (const std::optional<TextFault> fault = TomlShapeFault(text)) {
+    r.Fail(fault->line, "syntax", fault->message);
   }
   toml::table root;
   try {

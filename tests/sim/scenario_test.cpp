@@ -100,7 +100,7 @@ TEST(ScenarioFile, MistakesNameTheFileLineAndKey) {
       text += line + "\n";
     }
   }
-  EXPECT_EQ(count, 87);
+  EXPECT_EQ(count, 88);
 }
 
 TEST(ScenarioFile, EachKeyAcceptsItsEdges) {
@@ -108,7 +108,11 @@ TEST(ScenarioFile, EachKeyAcceptsItsEdges) {
       "[run]\nend_location = 10\nstart_time = \"23:59:59\"\nmax_duration = 0.5\n"
       "[vehicle]\npower_notches = 1\n[[beacon]]\nlocation = 1\nspeed_limit = 999\n"
       "[driver]\nreaction = 5\npower_notch = 1\n[[pause]]\ntime = 0\nduration = 10\n"
-      "[[pause]]\ntime = 1\nduration = 0.001\n",
+      "[[pause]]\ntime = 1\nduration = 0.001\n"
+      // Brackets, quotes, dots and other scripts inside strings and comments are text.
+      "[[station]]\nstop = 5\nname = \"\"\"Z\u00fcrich [[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[\n"
+      "a.a.a.a.a.a.a.a.a.a.a.a.a.a.a.a.a.a.a.a.a.a.a.a.a.a.a.a.a.a.a.a.a.a \\\"\"\"\"  # \u00e9\n"
+      "[[station]]\nstop = 6\nname = 'C:\\' # \u00e9 [[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[\n",
       "edge.toml");
   EXPECT_EQ(edge.startTimeMs, 86399000);
   EXPECT_EQ(edge.maxSeconds, 0.5);
@@ -118,6 +122,9 @@ TEST(ScenarioFile, EachKeyAcceptsItsEdges) {
   EXPECT_EQ(edge.pauses.at(1).seconds, 0.001);
   EXPECT_EQ(edge.vehicle.powerNotchCount, 1);
   EXPECT_EQ(edge.beacons.at(0).data.optional, 999);
+  ASSERT_EQ(edge.stations.size(), 2u);
+  EXPECT_EQ(edge.stations[0].name.substr(0, 9), "Z\u00fcrich [");
+  EXPECT_EQ(edge.stations[1].name, "C:\\");
 }
 
 TEST(ScenarioFile, MissingFileIsAnError) {
