@@ -1,24 +1,39 @@
-// The train as the host moves it, a point mass along the line. The notches
-// act through a first-order lag; the grade under the train pulls it along or
-// back; running resistance and the brakes act like friction: they oppose the
-// motion, never reverse it, and at a stand hold the train against what they
-// can. A braked train at a stand is held whatever the grade. The host's
-// constant-speed control holds the speed at which it was engaged, with no
-// more traction than the power notch gives.
+// The train as the host moves it, along the line, in km/h per second. A
+// change of notch takes effect after a dead time, then through a first-order
+// lag. Traction is the notch's acceleration of the empty train, falling as
+// base_speed / v above base_speed (constant power) and with the load's mass;
+// the brakes are load-weighed, giving their deceleration at any load; both
+// are capped by adhesion (wet while it rains). The grade pulls with its mean
+// under the train's whole length. Running resistance A + B|v| + C v² and the
+// brakes act like friction: they oppose the motion, never reverse it, and at
+// a stand hold the train against what they can. A braked train at a stand is
+// held whatever the grade. The host's constant-speed control holds the speed
+// at which it was engaged, with no more traction than the power notch gives.
 #pragma once
 
 #include <array>
+#include <cmath>
 #include <utility>
 #include <vector>
 
 #include "atsplugin.h"
 
 struct Dynamics {
-  double accelPerNotch = 0.9;  // km/h per second, per power notch
+  double accelPerNotch = 0.9;  // km/h per second, per power notch, empty train
   // km/h per second by brake notch 0..9; the last is the emergency brake.
   std::array<double, 10> decelByNotch{0, 0.4, 0.8, 1.2, 1.6, 2.0, 2.6, 3.2, 3.8, 4.5};
-  double resistance = 0.05;  // km/h per second while moving
-  double lagSeconds = 0.6;   // first-order lag of the notch response
+  double resistance = 0.05;        // km/h per second while moving: the constant term A
+  double resistanceLinear = 0;     // B, km/h per second per km/h
+  double resistanceQuadratic = 0;  // C, km/h per second per (km/h)²
+  double baseSpeed = INFINITY;     // km/h: traction fades above it; none by default
+  double lagSeconds = 0.6;         // first-order lag of the notch response
+  double brakeDelaySeconds = 0;    // dead time before a brake change acts
+  double powerDelaySeconds = 0;    // dead time before a power change acts
+  double lengthMetres = 0;         // the train's length; 0: a point
+  double load = 0;                 // 0 empty to 1 full
+  double loadMass = 0.5;           // what a full load adds, as a share of the empty mass
+  double adhesion = INFINITY;      // the most the wheels transmit, as a share of g
+  double wetAdhesion = INFINITY;   // the same while it rains
 };
 
 // The grade from a location on, until the next one; level before the first.
@@ -29,7 +44,7 @@ struct Gradient {
 };
 
 struct TrainMotion {
-  double location = 0;  // m
+  double location = 0;  // m, of the train's front
   double speed = 0;     // km/h, negative backwards
 };
 
@@ -38,21 +53,38 @@ constexpr double kGradeKmhPerSecondPerPermille = 9.80665 * 3.6 / 1000;
 
 class TrainModel {
  public:
-  explicit TrainModel(const Dynamics& d, std::vector<Gradient> gradients = {})
-      : d_(d), gradients_(std::move(gradients)) {}
+  explicit TrainModel(const Dynamics& d, std::vector<Gradient> gradients = {});
 
   // Moves the train by dt seconds under the handles.
   void Step(TrainMotion& m, const ATS_HANDLES& h, double dt);
+  // Rain from a rain beacon of non-zero intensity until one of zero.
+  void SetRaining(bool raining) { raining_ = raining; }
 
   // The grade at a location, ‰, positive rising in the running direction.
   double PermilleAt(double location) const;
+  // The mean grade under a train whose front is at the location.
+  double PermilleUnder(double front) const;
 
  private:
   double NotchEffort(const TrainMotion& m, const ATS_HANDLES& h);
+  double Delayed(double asked);
+  void Act();                          // the oldest pending change takes effect
+  double Rise(double location) const;  // ∫ grade dx from the first gradient: metres × ‰
+  double Grip() const;                 // km/h per second the wheels transmit
 
   Dynamics d_;
   std::vector<Gradient> gradients_;  // in location order
-  double effort_ = 0;     // km/h per second: traction when positive, braking when negative
+  std::vector<double> rises_;        // Rise at each gradient's start
+  double clock_ = 0;                 // seconds the model has run
+  double asked_ = 0;                 // the effort the notches last asked for
+  double applied_ = 0;               // the effort past the dead time
+  // (when, effort) still in the dead time, oldest first: a ring that never
+  // allocates; past its size the oldest change acts at once.
+  std::array<std::pair<double, double>, 256> pending_{};
+  size_t first_ = 0, count_ = 0;
+  double effort_ =
+      0;  // km/h per second after the lag: traction when positive, braking when negative
   bool holding_ = false;  // constant-speed control engaged
   double heldSpeed_ = 0;
+  bool raining_ = false;
 };

@@ -90,7 +90,7 @@ class Outputs {
 
 void WriteCsvHeader(OutputFile& csv) {
   csv.Write(
-      "time_ms,location_m,speed_kmh,gradient_permille,brake,power,reverser,constant_speed,"
+      "time_ms,location_m,speed_kmh,mean_gradient_permille,brake,power,reverser,constant_speed,"
       "target_kmh,message,mode,docked,platform_doors,distance_unit,intervention\n");
 }
 

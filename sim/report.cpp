@@ -203,7 +203,8 @@ std::string RenderReport(const Scenario& s, const RunResult& run, const ReportFr
   std::string page = kReportPage;
   // "</" inside the data would end the script element early.
   // A name that is not UTF-8 (a file name, say) is shown with replacement characters.
-  std::string data = RunData(s, run, frames).dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
+  std::string data =
+      RunData(s, run, frames).dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
   for (size_t at = 0; (at = data.find("</", at)) != std::string::npos; at += 3) {
     data.replace(at, 2, "<\\/");
   }

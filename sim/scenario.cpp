@@ -191,8 +191,13 @@ class Reader {
   std::string path_;
 };
 
-void ReadVehicle(const Reader& r, const toml::table& t, ATS_VEHICLESPEC& v) {
-  r.OnlyKeys(t, "vehicle", {"brake_notches", "power_notches", "ats_notch", "b67_notch", "cars"});
+void ReadVehicle(const Reader& r, const toml::table& t, Scenario& s) {
+  ATS_VEHICLESPEC& v = s.vehicle;
+  r.OnlyKeys(
+      t, "vehicle",
+      {"brake_notches", "power_notches", "ats_notch", "b67_notch", "cars", "car_length", "load"});
+  s.carLengthMetres = r.Within(t, "car_length", "vehicle", s.carLengthMetres, 1, 100, "m");
+  s.dynamics.load = r.Within(t, "load", "vehicle", s.dynamics.load, 0, 1, "(empty to full)");
   v.brakeNotchCount = r.Int32(t, "brake_notches", "vehicle", v.brakeNotchCount);
   v.powerNotchCount = r.Int32(t, "power_notches", "vehicle", v.powerNotchCount);
   v.atsCheckNotch = r.Int32(t, "ats_notch", "vehicle", v.atsCheckNotch);
@@ -204,10 +209,31 @@ void ReadVehicle(const Reader& r, const toml::table& t, ATS_VEHICLESPEC& v) {
 }
 
 void ReadDynamics(const Reader& r, const toml::table& t, Dynamics& d) {
-  r.OnlyKeys(t, "dynamics", {"accel_per_notch", "decel_by_notch", "resistance", "lag"});
+  r.OnlyKeys(t, "dynamics",
+             {"accel_per_notch", "decel_by_notch", "resistance", "resistance_linear",
+              "resistance_quadratic", "base_speed", "lag", "brake_delay", "power_delay",
+              "load_mass", "adhesion", "wet_adhesion"});
   d.accelPerNotch = r.Within(t, "accel_per_notch", "dynamics", d.accelPerNotch, 0, 10, "km/h/s");
   d.resistance = r.Within(t, "resistance", "dynamics", d.resistance, 0, 10, "km/h/s");
+  d.resistanceLinear =
+      r.Within(t, "resistance_linear", "dynamics", d.resistanceLinear, 0, 0.1, "km/h/s per km/h");
+  d.resistanceQuadratic = r.Within(t, "resistance_quadratic", "dynamics", d.resistanceQuadratic, 0,
+                                   0.001, "km/h/s per (km/h)²");
+  if (t.contains("base_speed")) {
+    d.baseSpeed = r.Within(t, "base_speed", "dynamics", NAN, 1, 300, "km/h");
+  }
   d.lagSeconds = r.Within(t, "lag", "dynamics", d.lagSeconds, 0, 10, "s");
+  d.brakeDelaySeconds = r.Within(t, "brake_delay", "dynamics", d.brakeDelaySeconds, 0, 5, "s");
+  d.powerDelaySeconds = r.Within(t, "power_delay", "dynamics", d.powerDelaySeconds, 0, 5, "s");
+  d.loadMass =
+      r.Within(t, "load_mass", "dynamics", d.loadMass, 0, 2, "(a share of the empty mass)");
+  if (t.contains("adhesion")) {
+    d.adhesion = d.wetAdhesion =
+        r.Within(t, "adhesion", "dynamics", NAN, 0.01, 1, "(a share of g)");
+  }
+  if (t.contains("wet_adhesion")) {
+    d.wetAdhesion = r.Within(t, "wet_adhesion", "dynamics", NAN, 0.01, 1, "(a share of g)");
+  }
   if (const toml::node* node = t.get("decel_by_notch")) {
     const toml::array* list = node->as_array();
     if (list == nullptr || list->size() != d.decelByNotch.size()) {
@@ -586,8 +612,9 @@ Scenario ParseScenario(std::string_view text, const std::string& path,
   const toml::table* run = r.Table(root, "run");
   if (run == nullptr) r.Fail(1, "run", "missing: the [run] table with at least end_location");
   ReadRun(r, *run, s);
-  if (const toml::table* t = r.Table(root, "vehicle")) ReadVehicle(r, *t, s.vehicle);
+  if (const toml::table* t = r.Table(root, "vehicle")) ReadVehicle(r, *t, s);
   if (const toml::table* t = r.Table(root, "dynamics")) ReadDynamics(r, *t, s.dynamics);
+  s.dynamics.lengthMetres = s.vehicle.carCount * s.carLengthMetres;
   if (const toml::table* t = r.Table(root, "doors")) ReadDoors(r, *t, s.doors);
   if (const toml::table* t = r.Table(root, "driver")) ReadDriver(r, *t, s.vehicle, s.driver);
   if (const toml::array* a = r.Array(root, "beacon")) ReadBeacons(r, *a, s);

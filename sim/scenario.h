@@ -66,7 +66,8 @@ constexpr int kMaxCorrections = 3;
 struct Scenario {
   std::string path;
   ATS_VEHICLESPEC vehicle{8, 5, 2, 3, 6};
-  Dynamics dynamics;
+  double carLengthMetres = 20;  // the train is vehicle.carCount of them long
+  Dynamics dynamics;            // its length set from the cars
   double timeStep = 1.0 / 60;
   double timeStepJitter = 0;  // each step drawn from timeStep × [1 - j, 1 + j]
   uint64_t seed = 1;          // of that draw

@@ -38,15 +38,14 @@ class Host {
         model_(s.dynamics, s.gradients),
         limits_(s.vehicle),
         clock_(s),
+        // What happens before the first frame happens at the start.
+        now_{s.startTimeMs, 0, {s.startLocation, s.startSpeed}},
         timeline_(now_),
         stops_(s.stations),
         crew_(s, api, stops_, now_, timeline_),
         cabLog_(timeline_),
         stall_(s.stallAfterSeconds),
-        seat_(s, api, now_, timeline_) {
-    now_.motion = {s.startLocation, s.startSpeed};
-    now_.timeMs = s.startTimeMs;  // what happens before the first frame happens at the start
-  }
+        seat_(s, api, now_, timeline_) {}
 
   RunResult Run() {
     api_.Load();
@@ -92,6 +91,7 @@ class Host {
            s_.beacons[nextBeacon_].location <= now_.motion.location) {
       const RouteBeacon& b = s_.beacons[nextBeacon_++];
       if (b.location < s_.startLocation) continue;  // behind the train at the start
+      if (b.data.type == kBeaconRain) model_.SetRaining(b.data.optional > 0);
       api_.SetBeaconData(b.data);
       timeline_.Log(fmt::format("beacon {} optional {} at {:.1f} m: {}", b.data.type,
                                 b.data.optional, b.location, beacon::Describe(b.data)));
@@ -126,7 +126,7 @@ class Host {
     cabLog_.Frame(before, handles_, panel_, sound_);
     if (hooks_.frame) {
       hooks_.frame({now_.timeMs, now_.motion.location, now_.motion.speed,
-                    model_.PermilleAt(now_.motion.location), handles_, panel_, counted});
+                    model_.PermilleUnder(now_.motion.location), handles_, panel_, counted});
     }
   }
 

@@ -18,7 +18,7 @@ struct FrameRow {
   int32_t timeMs;
   double location;
   double speed;
-  double permille;  // grade under the train
+  double permille;  // the mean grade under the train
   ATS_HANDLES handles;
   const int32_t* panel;
   const Intervention* intervention;  // one counted in this frame, or null

@@ -1,6 +1,5 @@
 // The simulator as a host: the order of its calls into a recording fake of
-// the sixteen exports, its train model against closed-form kinematics, and
-// the example lines end to end through the real plug-in.
+// the sixteen exports, and the example lines end to end through the real plug-in.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -95,81 +94,6 @@ TEST(HostLoop, TimesOfDayWrapAtMidnight) {
                                                    {86400005, "00:00:00.005"},
                                                    {-1, "23:59:59.999"}};
   for (const auto& [ms, text] : cases) EXPECT_EQ(FormatTime(ms), text) << ms;
-}
-
-TEST(TrainModelTest, ConstantNotchesFollowClosedFormKinematics) {
-  Dynamics d;
-  d.lagSeconds = 0;
-  d.resistance = 0;
-  TrainModel model(d);
-  TrainMotion m{100, 0};
-  const double dt = 1.0 / 60;
-  for (int i = 0; i < 600; ++i) model.Step(m, ATS_HANDLES{0, 4, 1, 0}, dt);  // 10 s at notch 4
-  const double a = 4 * d.accelPerNotch;                                      // km/h per second
-  EXPECT_NEAR(m.speed, a * 10, 1e-9);
-  EXPECT_NEAR(m.location, 100 + a / 3.6 * 100 / 2, 1e-6);
-
-  TrainMotion braking = m;
-  const double v0 = m.speed / 3.6, decel = d.decelByNotch[5] / 3.6;  // m/s, m/s²
-  while (braking.speed > 0) model.Step(braking, ATS_HANDLES{5, 0, 1, 0}, dt);
-  EXPECT_NEAR(braking.location - m.location, v0 * v0 / (2 * decel), 0.05);
-  model.Step(braking, ATS_HANDLES{5, 0, 1, 0}, dt);
-  EXPECT_EQ(braking.speed, 0);  // brakes never reverse the train
-}
-
-TEST(TrainModelTest, LagResistanceAndConstantSpeed) {
-  Dynamics d;
-  TrainModel model(d);
-  TrainMotion m{0, 30};
-  model.Step(m, ATS_HANDLES{0, 5, 1, 0}, 0.1);
-  EXPECT_LT(m.speed, 30 + 5 * d.accelPerNotch * 0.1 * 0.5);  // the lag holds the response back
-  TrainMotion coasting{0, 30};
-  for (int i = 0; i < 100; ++i) model.Step(coasting, ATS_HANDLES{0, 0, 1, 0}, 0.1);
-  EXPECT_LT(coasting.speed, 30);
-  EXPECT_GT(coasting.speed, 29);
-
-  TrainModel cruise(d);
-  TrainMotion held{0, 50};
-  for (int i = 0; i < 600; ++i) cruise.Step(held, ATS_HANDLES{0, 3, 1, 1}, 0.05);
-  EXPECT_NEAR(held.speed, 50, 1.0);  // the host holds the engaged speed
-  for (int i = 0; i < 100; ++i) cruise.Step(held, ATS_HANDLES{0, 3, 1, 2}, 0.05);
-  EXPECT_GT(held.speed, 55);  // released: power accelerates again
-}
-
-TEST(TrainModelTest, GradesPullTheTrainAndBrakesHoldItAtAStand) {
-  Dynamics d;
-  d.lagSeconds = 0;
-  const ATS_HANDLES coast{0, 0, 1, 0}, braked{1, 0, 1, 0};
-  TrainModel hills(d, {{1000, -10, 1}, {2000, 40, 2}, {3000, 0, 3}});
-  EXPECT_EQ(hills.PermilleAt(999), 0);
-  EXPECT_EQ(hills.PermilleAt(1000), -10);
-  EXPECT_EQ(hills.PermilleAt(2500), 40);
-
-  TrainMotion falling{1100, 30};
-  for (int i = 0; i < 100; ++i) hills.Step(falling, coast, 0.01);  // one second
-  EXPECT_NEAR(falling.speed, 30 + 0.353 - d.resistance, 0.002);
-
-  TrainMotion parked{2500, 0};
-  for (int i = 0; i < 1000; ++i) hills.Step(parked, braked, 0.01);
-  EXPECT_EQ(parked.speed, 0);
-  EXPECT_EQ(parked.location, 2500);
-
-  // Released on 40 per mille rising, it rolls back down.
-  TrainMotion rolling{2500, 0};
-  for (int i = 0; i < 100; ++i) hills.Step(rolling, coast, 0.01);
-  EXPECT_NEAR(rolling.speed, -(40 * kGradeKmhPerSecondPerPermille - d.resistance), 0.01);
-  EXPECT_LT(rolling.location, 2500);
-  // A light brake cannot stop it there; a full one does, and never drives it forwards.
-  hills.Step(rolling, braked, 0.01);
-  EXPECT_LT(rolling.speed, -1.1);
-  for (int i = 0; i < 1000; ++i) hills.Step(rolling, ATS_HANDLES{8, 0, 1, 0}, 0.01);
-  EXPECT_EQ(rolling.speed, 0);
-
-  // Resistance alone holds the train on a grade gentler than itself.
-  TrainModel gentle(d, {{0, 1, 1}});
-  TrainMotion standing{10, 0};
-  gentle.Step(standing, coast, 1);
-  EXPECT_EQ(standing.speed, 0);
 }
 
 // A freshly loaded library for each line, as a new simulator process has.

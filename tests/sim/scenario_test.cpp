@@ -29,6 +29,9 @@ b67_notch = 4
 accel_per_notch = 1
 resistance = 0.2
 lag = 0
+base_speed = 40
+brake_delay = 0.5
+adhesion = 0.2
 [run]
 time_step = 0.02
 start_location = 100
@@ -61,11 +64,15 @@ key = 2
   EXPECT_EQ(s.dynamics.lagSeconds, 0);
   EXPECT_EQ(s.dynamics.resistance, 0.2);
   EXPECT_EQ(s.dynamics.accelPerNotch, 1);
+  EXPECT_EQ(s.dynamics.baseSpeed, 40);
+  EXPECT_EQ(s.dynamics.brakeDelaySeconds, 0.5);
+  EXPECT_EQ(s.dynamics.wetAdhesion, 0.2);  // as dry unless given
+  EXPECT_EQ(s.dynamics.lengthMetres, 8 * 20);
   EXPECT_EQ(s.startTimeMs, (7 * 3600 + 30 * 60 + 15) * 1000);
   ASSERT_EQ(s.beacons.size(), 1u);
   EXPECT_EQ(s.beacons[0].data.optional, 200072);
   EXPECT_EQ(s.beacons[0].data.signal, 3);
-  EXPECT_EQ(s.beacons[0].line, 17);  // the text starts with a newline
+  EXPECT_EQ(s.beacons[0].line, 20);  // the text starts with a newline
   ASSERT_EQ(s.stations.size(), 1u);
   EXPECT_EQ(s.stations[0].departureMs, (7 * 3600 + 31 * 60) * 1000);
   ASSERT_EQ(s.timeline.size(), 2u);
@@ -100,7 +107,7 @@ TEST(ScenarioFile, MistakesNameTheFileLineAndKey) {
       text += line + "\n";
     }
   }
-  EXPECT_EQ(count, 88);
+  EXPECT_EQ(count, 98);
 }
 
 TEST(ScenarioFile, EachKeyAcceptsItsEdges) {
