@@ -1,6 +1,7 @@
 // Whole runs of the example lines through the simulator and the linked
-// plug-in (the hills line with uneven frames); the counter "realtime" says
-// how many times faster than real time each runs.
+// plug-in (the hills line with uneven frames, the metro train with every
+// effect of the train model on); the counter "realtime" says how many times
+// faster than real time each runs.
 #include <benchmark/benchmark.h>
 
 #include <string>
@@ -25,6 +26,7 @@ void WholeRun(benchmark::State& bench, const char* file) {
 
 BENCHMARK_CAPTURE(WholeRun, demo, "demo.toml")->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(WholeRun, hills, "hills.toml")->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(WholeRun, metro_train, "metro_train.toml")->Unit(benchmark::kMillisecond);
 
 }  // namespace
 
