@@ -59,7 +59,7 @@ class Reader {
                 const std::vector<std::string_view>& allowed) const {
     for (const auto& [key, node] : table) {
       if (std::find(allowed.begin(), allowed.end(), key.str()) == allowed.end()) {
-        Fail(LineOf(node), fmt::format("{}.{}", where, key.str()), UnknownKey(key.str(), where));
+        Fail(LineOf(node), Qualified(where, key.str()), UnknownKey(key.str(), where));
       }
     }
   }
@@ -596,11 +596,11 @@ void Override(toml::table& root, const std::string& setting) {
 Scenario ParseScenario(std::string_view text, const std::string& path,
                        const std::vector<std::string>& overrides) {
   const Reader r(path);
-  if (const std::optional<TextFault> fault = TomlShapeFault(text)) {
-    r.Fail(fault->line, "syntax", fault->message);
-  }
+  const TomlShape shape = CheckTomlShape(text);
+  if (shape.fault) r.Fail(shape.fault->line, "syntax", shape.fault->message);
   toml::table root;
   try {
+    if (shape.masked) toml::parse(*shape.masked, path);  // the same faults at the same places
     root = toml::parse(text, path);
   } catch (const toml::parse_error& e) {
     r.Fail(static_cast<int>(e.source().begin.line), "syntax", e.description());

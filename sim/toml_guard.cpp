@@ -8,16 +8,21 @@ namespace {
 // string (basic or literal, one line or several) or a comment.
 class ShapeWalk {
  public:
-  explicit ShapeWalk(std::string_view text) : text_(text) {}
+  explicit ShapeWalk(std::string_view text) : text_(text), masked_(text) {}
 
-  std::optional<TextFault> Run() {
+  TomlShape Run() {
     for (; at_ < text_.size(); ++at_) {
       const char c = text_[at_];
       if (c == '\n') ++line_;
-      if (InString(c) || InComment(c)) continue;
-      if (std::optional<TextFault> fault = Outside(c)) return fault;
+      if (InString(c)) {
+        if (std::optional<TextFault> fault = InStringFault(c)) return {fault, std::nullopt};
+        continue;
+      }
+      if (InComment(c)) continue;
+      if (std::optional<TextFault> fault = Outside(c)) return {fault, std::nullopt};
     }
-    return std::nullopt;
+    if (!masks_) return {};
+    return {std::nullopt, std::move(masked_)};
   }
 
  private:
@@ -27,12 +32,31 @@ class ShapeWalk {
     if (quote_.empty()) return false;
     if (c == '\n' && quote_.size() == 1) quote_.clear();  // a one-line string ends here
     if (c == '\\' && quote_[0] == '"') {
-      ++at_;  // an escape: the next character is the string's
+      lineEnding_ = quote_.size() == 3 && at_ + 1 < text_.size() && IsSpace(text_[at_ + 1]);
+      if (!lineEnding_) Mask(++at_);  // an escape: the next character is the string's
     } else if (Starts(quote_)) {
       at_ += quote_.size() - 1;
       quote_.clear();
+    } else {
+      Mask(at_);
     }
     return true;
+  }
+
+  // After a line-ending backslash the parser skips whitespace by its own test.
+  std::optional<TextFault> InStringFault(char c) {
+    if (!lineEnding_ || c == '\\' || IsSpace(c)) return std::nullopt;
+    lineEnding_ = false;
+    if (static_cast<unsigned char>(c) < 0x80) return std::nullopt;
+    return TextFault{line_, "a character outside the ASCII range after a line-ending backslash"};
+  }
+
+  static bool IsSpace(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
+
+  void Mask(size_t i) {
+    if (i >= text_.size() || static_cast<unsigned char>(text_[i]) < 0x80) return;
+    masked_[i] = 'x';
+    masks_ = true;
   }
 
   bool InComment(char c) {
@@ -65,8 +89,11 @@ class ShapeWalk {
   int line_ = 1, brackets_ = 0, dots_ = 0;
   std::string quote_;  // the quote that ends the string the walk stands in
   bool comment_ = false;
+  bool lineEnding_ = false;  // after a line-ending backslash, before the next text
+  std::string masked_;
+  bool masks_ = false;
 };
 
 }  // namespace
 
-std::optional<TextFault> TomlShapeFault(std::string_view text) { return ShapeWalk(text).Run(); }
+TomlShape CheckTomlShape(std::string_view text) { return ShapeWalk(text).Run(); }

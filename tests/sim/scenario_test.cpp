@@ -107,7 +107,7 @@ TEST(ScenarioFile, MistakesNameTheFileLineAndKey) {
       text += line + "\n";
     }
   }
-  EXPECT_EQ(count, 98);
+  EXPECT_EQ(count, 101);
 }
 
 TEST(ScenarioFile, EachKeyAcceptsItsEdges) {
