@@ -88,12 +88,17 @@ TEST(HostLoop, CallsFollowTheHostsLifecycleAndFrameOrder) {
   EXPECT_EQ(run.events.front().timeMs, 1000);  // before the first frame, at the start time
 }
 
-TEST(HostLoop, TimesOfDayWrapAtMidnight) {
-  const std::pair<int32_t, const char*> cases[] = {{0, "00:00:00.000"},
+TEST(HostLoop, TimesOfDayWrapAtMidnightAndLengthsCountDays) {
+  const std::pair<int32_t, const char*> times[] = {{0, "00:00:00.000"},
                                                    {28799999, "07:59:59.999"},
                                                    {86400005, "00:00:00.005"},
                                                    {-1, "23:59:59.999"}};
-  for (const auto& [ms, text] : cases) EXPECT_EQ(FormatTime(ms), text) << ms;
+  for (const auto& [ms, text] : times) EXPECT_EQ(FormatTime(ms), text) << ms;
+  const std::pair<int64_t, const char*> lengths[] = {
+      {473999, "00:07:53"},
+      {86399999, "23:59:59"},
+      {(2 * 86400 + 3 * 3600 + 245) * 1000LL, "2 d 03:04:05"}};
+  for (const auto& [ms, text] : lengths) EXPECT_EQ(FormatDuration(ms), text) << ms;
 }
 
 // A freshly loaded library for each line, as a new simulator process has.

@@ -113,7 +113,7 @@ TEST(ScenarioFile, MistakesNameTheFileLineAndKey) {
 TEST(ScenarioFile, EachKeyAcceptsItsEdges) {
   const Scenario edge = ParseScenario(
       "[run]\nend_location = 10\nstart_time = \"23:59:59\"\nmax_duration = 0.5\n"
-      "[vehicle]\npower_notches = 1\n[[beacon]]\nlocation = 1\nspeed_limit = 999\n"
+      "[vehicle]\npower_notches = 1\ncars = 100\n[[beacon]]\nlocation = 1\nspeed_limit = 999\n"
       "[driver]\nreaction = 5\npower_notch = 1\n[[pause]]\ntime = 0\nduration = 10\n"
       "[[pause]]\ntime = 1\nduration = 0.001\n"
       // Brackets, quotes, dots and other scripts inside strings and comments are text.
@@ -128,6 +128,7 @@ TEST(ScenarioFile, EachKeyAcceptsItsEdges) {
   EXPECT_EQ(edge.pauses.at(0).atSeconds, 0);
   EXPECT_EQ(edge.pauses.at(1).seconds, 0.001);
   EXPECT_EQ(edge.vehicle.powerNotchCount, 1);
+  EXPECT_EQ(edge.vehicle.carCount, 100);
   EXPECT_EQ(edge.beacons.at(0).data.optional, 999);
   ASSERT_EQ(edge.stations.size(), 2u);
   EXPECT_EQ(edge.stations[0].name.substr(0, 9), "Z\u00fcrich [");
