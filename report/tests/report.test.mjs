@@ -126,6 +126,13 @@ test("each stop up close: speed down to the stand under the stopping curve of it
     assert.ok(Math.abs(curve[near] - 3.6 * Math.sqrt(2 * decel * (-distance[near] + offset))) < 0.01, titles[i]);
     assert.ok(distance[0] >= -60 && distance[0] < -55, titles[i]);
     assert.equal(speed.at(-1), 0);
+    // The speeds are the run's own, frame by frame.
+    const stop = [1800, 3200, 4500][i];
+    const byPlace = new Map(csvRows().map(r => [(r.location_m - stop).toFixed(3), r.speed_kmh]));
+    distance.slice(0, -1).forEach((d, j) => {
+      const speedThere = byPlace.get(d.toFixed(3));
+      if (speedThere !== undefined) assert.ok(Math.abs(speed[j] - speedThere) <= 0.006, `${titles[i]} at ${d}`);
+    });
     assert.ok(Math.abs(distance.at(-1) * 100 - errors[i + 1]) <= 1, titles[i]);
   });
 });
