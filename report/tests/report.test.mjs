@@ -4,7 +4,7 @@
 import { test, before, after } from "node:test";
 import assert from "node:assert/strict";
 import { execFileSync } from "node:child_process";
-import { mkdtempSync, readFileSync, writeFileSync } from "node:fs";
+import { mkdtempSync, readFileSync, rmSync, writeFileSync } from "node:fs";
 import { tmpdir } from "node:os";
 import { join } from "node:path";
 import { chromium } from "playwright-core";
@@ -29,6 +29,7 @@ before(async () => {
 after(async () => {
   if (process.env.CORVANE_SCREENSHOT) await page.screenshot({ path: process.env.CORVANE_SCREENSHOT, fullPage: true });
   await browser?.close();
+  rmSync(work, { recursive: true, force: true });
 });
 
 // The simulator keeps every sixth frame at 60 frames a second, and the last.
