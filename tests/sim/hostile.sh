@@ -63,6 +63,9 @@ done <<'CASES'
 2 | -q nosuch.toml
 2 | -q --set run.time_step=1e-9 v.toml
 2 | -q --plugin old.log v.toml
+# Help is no error; an unknown option is.
+0 | --help
+2 | --frobnicate v.toml
 # Sound runs write their outputs whole.
 0 | -q --csv new.csv --report new.html --record new.log v.toml
 0 | -q --csv /dev/null v.toml
