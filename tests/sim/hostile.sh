@@ -79,7 +79,8 @@ for signal in INT:130 TERM:143; do
   kill -"${signal%:*}" $pid
   wait $pid
   check $? "${signal#*:}" "SIG${signal%:*}"
-  grep -q "^interrupted at " summary.txt || fail "SIG${signal%:*}" "no interrupted line"
+  grep -qE "^interrupted at [0-9]{2}:[0-9]{2}:[0-9]{2}, [0-9]+\.[0-9] m$" summary.txt ||
+    fail "SIG${signal%:*}" "no interrupted line with its time and place"
 done
 
 # An output through a link replaces the file it names and keeps the link;
