@@ -15,20 +15,23 @@ class VehicleLimits {
   explicit VehicleLimits(const ATS_VEHICLESPEC& v) : v_(v) {}
 
   ATS_HANDLES Applied(ATS_HANDLES h, Timeline& timeline) {
-    h.power = Within(h.power, v_.powerNotchCount, "power", "power notch", toldPower_, timeline);
-    h.brake = Within(h.brake, v_.brakeNotchCount + 1, "brake", "brake notch", toldBrake_, timeline);
+    h.power =
+        Within(h.power, v_.powerNotchCount, v_.powerNotchCount, "power", toldPower_, timeline);
+    h.brake =
+        Within(h.brake, v_.brakeNotchCount, v_.brakeNotchCount + 1, "brake", toldBrake_, timeline);
     return h;
   }
 
  private:
-  int32_t Within(int32_t notch, int32_t most, const char* handle, const char* notches, bool& told,
-                 Timeline& timeline) {
+  static int32_t Within(int32_t notch, int32_t notches, int32_t most, const char* handle,
+                        bool& told, Timeline& timeline) {
     const int32_t applied = std::clamp(notch, 0, most);
     if (applied != notch && !told) {
       told = true;
-      const int32_t count = handle[0] == 'b' ? v_.brakeNotchCount : v_.powerNotchCount;
-      timeline.Log(fmt::format("the plug-in asked for {} {} on a train with {} {}{}; applied {}",
-                               handle, notch, count, notches, count == 1 ? "" : "es", applied));
+      timeline.Log(
+          fmt::format("the plug-in asked for {0} {1} on a train with {2} {0} notch{3}; "
+                      "applied {4}",
+                      handle, notch, notches, notches == 1 ? "" : "es", applied));
     }
     return applied;
   }
