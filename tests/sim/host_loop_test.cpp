@@ -119,16 +119,17 @@ void ExpectEveryStopMade(const char* file, bool scheduled, double within = kDock
   EXPECT_FALSE(run.stops.back().departureMs);  // the terminus
 }
 
-TEST(ExampleLines, DemoStopsAtEveryPlatformAndKeepsTheSchedule) {
-  ExpectEveryStopMade("demo.toml", true);
-}
-
-TEST(ExampleLines, UnattendedTrainDrivesAndDepartsByItself) {
-  ExpectEveryStopMade("unattended.toml", true);
-}
-
-TEST(ExampleLines, HillsDockWithinThirtyCentimetresOnUnevenFrames) {
-  ExpectEveryStopMade("hills.toml", true, 0.3);
+// The demo line, the unattended train that leaves by itself, the hills on
+// uneven frames (within 30 cm), and the metro train with every effect on.
+TEST(ExampleLines, DockEveryStopAndKeepTheSchedule) {
+  const std::pair<const char*, double> lines[] = {{"demo.toml", kDockedWindow},
+                                                  {"unattended.toml", kDockedWindow},
+                                                  {"hills.toml", 0.3},
+                                                  {"metro_train.toml", kDockedWindow}};
+  for (const auto& [file, within] : lines) {
+    SCOPED_TRACE(file);
+    ExpectEveryStopMade(file, true, within);
+  }
 }
 
 }  // namespace
