@@ -23,11 +23,18 @@ bool InPlace(const fs::path& given, const fs::path& resolved, const fs::file_sta
          special(resolved);
 }
 
+bool IsStandardOutput(const std::string& path) {
+  struct stat out {
+  }, target{};
+  return fstat(STDOUT_FILENO, &out) == 0 && stat(path.c_str(), &target) == 0 &&
+         out.st_dev == target.st_dev && out.st_ino == target.st_ino;
+}
+
 }  // namespace
 
 std::optional<OutputFile> OutputFile::Open(const std::string& path, std::string& error) {
-  if (path == "-" || path == "/dev/stdout")
-    return OutputFile(path, "", stdout);  // after the run's lines
+  // The standard output itself, by any name: written through it, before the run's lines.
+  if (path == "-" || IsStandardOutput(path)) return OutputFile(path, "", stdout);
   std::error_code ignored;
   const fs::path given = fs::absolute(path, ignored);
   // A link is followed, also to a file not there yet: the file it names is
