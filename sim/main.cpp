@@ -106,7 +106,7 @@ void WriteCsvRow(OutputFile& csv, const FrameRow& f) {
 }
 
 // Progress on a terminal, for runs that take more than two seconds.
-std::function<void(double, int32_t)> Progress() {
+std::function<void(double, int32_t)> ProgressOnTerminal() {
   if (!isatty(STDERR_FILENO)) return nullptr;
   const auto started = std::chrono::steady_clock::now();
   return [started](double fraction, int32_t timeMs) {
@@ -149,7 +149,7 @@ int Run(const Options& o, const Scenario& scenario) {
   ReportRecorder reportFrames(scenario);
   RunHooks hooks;
   hooks.interrupted = &gSignal;
-  hooks.progress = Progress();
+  hooks.progress = ProgressOnTerminal();
   if (out.csv) WriteCsvHeader(*out.csv);
   if (out.csv || out.report) {
     hooks.frame = [&](const FrameRow& f) {
