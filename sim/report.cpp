@@ -71,7 +71,7 @@ std::vector<double> LineLimits(const Scenario& s, const std::vector<ReportFrame>
 }
 
 nlohmann::json Optional(const std::optional<int32_t>& ms) {
-  return ms ? nlohmann::json(FormatTime(*ms).substr(0, 8)) : nlohmann::json();
+  return ms ? nlohmann::json(FormatClock(*ms)) : nlohmann::json();
 }
 
 nlohmann::json StopTable(const RunResult& run) {

@@ -16,9 +16,7 @@ void PrintTimeline(std::FILE* out, const RunResult& run) {
 
 namespace {
 
-std::string Optional(const std::optional<int32_t>& ms) {
-  return ms ? FormatTime(*ms).substr(0, 8) : "-";
-}
+std::string Optional(const std::optional<int32_t>& ms) { return ms ? FormatClock(*ms) : "-"; }
 
 // "+21", "-3", and "0" rather than "+0" or "-0".
 std::string Signed(const std::optional<long>& value) {
@@ -37,8 +35,8 @@ void PrintInterventions(std::FILE* out, const RunResult& run) {
   fmt::print(out, "\n{} interventions of the supervision: {}\n", run.interventions.size(),
              fmt::join(parts, ", "));
   for (const Intervention& i : run.interventions) {
-    fmt::print(out, "{}  {:9.1f} m  {:5.1f} km/h  target {:3} km/h  {}\n",
-               FormatTime(i.timeMs).substr(0, 8), i.location, i.speed, i.target, i.text);
+    fmt::print(out, "{}  {:9.1f} m  {:5.1f} km/h  target {:3} km/h  {}\n", FormatClock(i.timeMs),
+               i.location, i.speed, i.target, i.text);
   }
 }
 
@@ -67,8 +65,7 @@ void PrintStopSummary(std::FILE* out, const RunResult& run) {
   }
   if (!run.stall.empty()) fmt::print(out, "{}\n", run.stall);
   if (run.end == RunEnd::Interrupted) {
-    fmt::print(out, "interrupted at {}, {:.1f} m\n", FormatTime(run.endTimeMs).substr(0, 8),
-               run.endLocation);
+    fmt::print(out, "interrupted at {}, {:.1f} m\n", FormatClock(run.endTimeMs), run.endLocation);
   }
   PrintInterventions(out, run);
   fmt::print(out, "\n{} frames, {} of simulated time, ended at {:.1f} m\n", run.frames,
