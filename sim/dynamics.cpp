@@ -36,6 +36,10 @@ double TrainModel::PermilleUnder(double front) const {
   return (Rise(front) - Rise(front - d_.lengthMetres)) / d_.lengthMetres;
 }
 
+double TrainModel::MeanPermille(double from, double to) const {
+  return to > from ? (Rise(to) - Rise(from)) / (to - from) : PermilleAt(from);
+}
+
 double TrainModel::Grip() const {
   return (raining_ ? d_.wetAdhesion : d_.adhesion) * kGravityKmhPerSecond;
 }
@@ -63,7 +67,8 @@ double TrainModel::Delayed(double asked) {
         clock_ + (brakes ? d_.brakeDelaySeconds : d_.powerDelaySeconds), asked};
     asked_ = asked;
   }
-  while (count_ > 0 && pending_[first_].first <= clock_ + 1e-9) Act();  // whole frames, not rounding
+  while (count_ > 0 && pending_[first_].first <= clock_ + 1e-9)
+    Act();  // whole frames, not rounding
   return applied_;
 }
 

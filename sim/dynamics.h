@@ -64,6 +64,8 @@ class TrainModel {
   double PermilleAt(double location) const;
   // The mean grade under a train whose front is at the location.
   double PermilleUnder(double front) const;
+  // The mean grade from one location to another.
+  double MeanPermille(double from, double to) const;
 
  private:
   double NotchEffort(const TrainMotion& m, const ATS_HANDLES& h);

@@ -24,10 +24,23 @@ void ReadGradients(const Reader& r, const toml::array& list, Scenario& s) {
   }
 }
 
+void ReadLimits(const Reader& r, const toml::array& list, Scenario& s) {
+  for (const toml::node& node : list) {
+    const toml::table& t = *node.as_table();
+    r.OnlyKeys(t, "limit", {"from", "speed"});
+    const LineLimit l{r.Within(t, "from", "limit", NAN, -kFarthest, kFarthest, "m"),
+                      r.Within(t, "speed", "limit", NAN, 1, 999, "km/h"), LineOf(t)};
+    r.Expect(s.limits.empty() || l.from > s.limits.back().from, t, "from", "limit",
+             "limits must be listed in location order");
+    s.limits.push_back(l);
+  }
+}
+
 // A named beacon's table, with the range of every field checked.
 class NamedBeacon {
  public:
-  NamedBeacon(const Reader& r, const toml::table& beacon) : r_(r), beacon_(beacon) {}
+  NamedBeacon(const Reader& r, const toml::table& beacon, const Scenario& s, double location)
+      : r_(r), beacon_(beacon), s_(s), location_(location) {}
 
   ATS_BEACONDATA Read(std::string_view name) {
     const toml::node& node = *beacon_.get(name);
@@ -37,14 +50,9 @@ class NamedBeacon {
       return Packed(kBeaconRunNumber, beacon::Pack(beacon::Run{Field(t, "destination", 0, 2147482),
                                                                Field(t, "number", 0, 999)}));
     }
-    if (name == "station") {
-      const toml::table& t = Table(node, {"limit", "departure"});
-      const std::optional<int32_t> departure = r_.TimeOfDay(t, "departure", where_);
-      r_.Expect(departure.has_value(), t, "departure", where_, "missing");
-      return Packed(kBeaconStation,
-                    beacon::Pack(beacon::Station{Field(t, "limit", 0, 999), *departure / 1000}));
-    }
+    if (name == "station") return StationBeacon(node);
     if (name == "stopping_point") {
+      if (node.is_string()) return StoppingPointOf(node);
       const toml::table& t = Table(node, {"this", "next"});
       return Packed(kBeaconStoppingPoint, beacon::Pack(beacon::StoppingPoints{
                                               StoppingPoint(t, "this"), StoppingPoint(t, "next")}));
@@ -75,6 +83,84 @@ class NamedBeacon {
   }
 
  private:
+  // By the station's name, its departure from [[station]] and its limit the
+  // line's there unless given; or by its limit and departure.
+  ATS_BEACONDATA StationBeacon(const toml::node& node) {
+    if (node.is_string()) return StationNamed(node, node, std::nullopt);
+    const toml::table& t = Table(node, {"name", "limit", "departure"});
+    std::optional<int32_t> limit;
+    if (t.contains("limit")) limit = Field(t, "limit", 0, 999);
+    if (const toml::node* name = t.get("name")) {
+      r_.Expect(!t.contains("departure"), t, "departure", where_,
+                "a station named takes its departure from its [[station]]");
+      return StationNamed(*name, node, limit);
+    }
+    const std::optional<int32_t> departure = r_.TimeOfDay(t, "departure", where_);
+    r_.Expect(departure.has_value(), t, "departure", where_, "missing");
+    r_.Expect(limit.has_value(), t, "limit", where_, "missing");
+    return Packed(kBeaconStation, beacon::Pack(beacon::Station{*limit, *departure / 1000}));
+  }
+
+  ATS_BEACONDATA StationNamed(const toml::node& name, const toml::node& node,
+                              std::optional<int32_t> limit) {
+    const Station& st = *Named(name);
+    if (!st.departureMs) {
+      r_.Fail(LineOf(name), where_,
+              fmt::format("station \"{}\" (line {}) has no departure to give", st.name, st.line));
+    }
+    if (!limit) {
+      const LineLimit* line = LimitAt(s_.limits, location_);
+      if (line == nullptr) {
+        r_.Fail(LineOf(node), where_,
+                fmt::format("no [[limit]] holds at {} m to give the limit: name one, "
+                            "station = {{ name = \"{}\", limit = ... }}",
+                            location_, st.name));
+      }
+      limit = static_cast<int32_t>(line->kmh);
+    }
+    return Packed(kBeaconStation, beacon::Pack(beacon::Station{*limit, *st.departureMs / 1000}));
+  }
+
+  // This station's stop, then the following station's.
+  ATS_BEACONDATA StoppingPointOf(const toml::node& name) {
+    const Station* st = Named(name);
+    const size_t next = static_cast<size_t>(st - s_.stations.data()) + 1;
+    // After the last the next is its own: a stop behind the train is an overrun.
+    const Station* following = next < s_.stations.size() ? &s_.stations[next] : st;
+    const auto metres = [&](const Station* at) {
+      if (std::fmod(at->stop, beacon::kStoppingPointStep) != 0 || at->stop < 0 ||
+          at->stop >= beacon::kStoppingPointLimit) {
+        r_.Fail(LineOf(name), where_,
+                fmt::format("station \"{}\" stops at {} m (line {}): a stopping-point beacon "
+                            "gives only multiples of 25 m below 250 km",
+                            at->name, at->stop, at->line));
+      }
+      return static_cast<int32_t>(at->stop);
+    };
+    return Packed(kBeaconStoppingPoint,
+                  beacon::Pack(beacon::StoppingPoints{metres(st), metres(following)}));
+  }
+
+  // The one [[station]] of that name.
+  const Station* Named(const toml::node& name) {
+    const std::optional<std::string> text = name.value_exact<std::string>();
+    if (!text) r_.Fail(LineOf(name), where_ + ".name", "expected a string");
+    const Station* found = nullptr;
+    for (const Station& st : s_.stations) {
+      if (st.name != *text) continue;
+      if (found != nullptr) {
+        r_.Fail(LineOf(name), where_,
+                fmt::format("stations at lines {} and {} are both named \"{}\"", found->line,
+                            st.line, *text));
+      }
+      found = &st;
+    }
+    if (found == nullptr) {
+      r_.Fail(LineOf(name), where_, fmt::format("no [[station]] is named \"{}\"", *text));
+    }
+    return found;
+  }
+
   const toml::table& Table(const toml::node& node, std::initializer_list<std::string_view> keys) {
     if (!node.is_table()) r_.Fail(LineOf(node), where_, "expected a table { ... }");
     r_.OnlyKeys(*node.as_table(), where_, keys);
@@ -126,6 +212,8 @@ class NamedBeacon {
 
   const Reader& r_;
   const toml::table& beacon_;
+  const Scenario& s_;
+  double location_;
   std::string where_;
 };
 
@@ -165,7 +253,7 @@ void ReadBeacons(const Reader& r, const toml::array& list, Scenario& s) {
     } else {
       r.Expect(!t.contains("optional"), t, "optional", "beacon",
                "a named beacon packs its own optional value");
-      b.data = NamedBeacon(r, t).Read(named.front());
+      b.data = NamedBeacon(r, t, s, b.location).Read(named.front());
     }
     b.data.signal = r.Int32(t, "signal", "beacon", 0);
     b.data.distance = static_cast<float>(r.Within(t, "distance", "beacon", 0, -1e6, 1e6, "m"));
@@ -198,6 +286,7 @@ void ReadStations(const Reader& r, const toml::array& list, Scenario& s) {
 
 void ReadLine(const Reader& r, const toml::table& root, Scenario& s) {
   if (const toml::array* a = r.Array(root, "gradient")) ReadGradients(r, *a, s);
+  if (const toml::array* a = r.Array(root, "limit")) ReadLimits(r, *a, s);
   if (const toml::array* a = r.Array(root, "station")) ReadStations(r, *a, s);
   if (const toml::array* a = r.Array(root, "beacon")) ReadBeacons(r, *a, s);
 }

@@ -91,17 +91,20 @@ class Outputs {
 void WriteCsvHeader(OutputFile& csv) {
   csv.Write(
       "time_ms,location_m,speed_kmh,mean_gradient_permille,brake,power,reverser,constant_speed,"
-      "target_kmh,message,mode,docked,platform_doors,distance_unit,intervention\n");
+      "target_kmh,message,mode,docked,platform_doors,distance_unit,intervention,declared_limit_"
+      "kmh\n");
 }
 
 void WriteCsvRow(OutputFile& csv, const FrameRow& f) {
   fmt::memory_buffer row;
-  fmt::format_to(std::back_inserter(row), "{},{:.3f},{:.3f},{},{},{},{},{},{},{},{},{},{},{},{}\n",
-                 f.timeMs, f.location, f.speed, f.permille, f.handles.brake, f.handles.power,
-                 f.handles.reverser, f.handles.constantSpeed, f.panel[panel::kTargetSpeed],
-                 f.panel[panel::kMessage], f.panel[panel::kTrainMode], f.panel[panel::kDockedLamp],
+  fmt::format_to(std::back_inserter(row),
+                 "{},{:.3f},{:.3f},{},{},{},{},{},{},{},{},{},{},{},{},{}\n", f.timeMs, f.location,
+                 f.speed, f.permille, f.handles.brake, f.handles.power, f.handles.reverser,
+                 f.handles.constantSpeed, f.panel[panel::kTargetSpeed], f.panel[panel::kMessage],
+                 f.panel[panel::kTrainMode], f.panel[panel::kDockedLamp],
                  f.panel[panel::kPlatformDoorLamp], f.panel[panel::kDistanceUnit],
-                 f.intervention ? NameOf(f.intervention->kind) : "");
+                 f.intervention ? NameOf(f.intervention->kind) : "",
+                 f.limit ? fmt::format("{}", f.limit->kmh) : "");
   csv.Write({row.data(), row.size()});
 }
 
@@ -118,7 +121,7 @@ std::function<void(double, int32_t)> ProgressOnTerminal() {
 
 int CheckStatus(const std::string& check, const RunResult& run) {
   if (check.empty()) return 0;
-  if (!run.stall.empty()) return kExitCheckFailed;
+  if (!run.stall.empty() || !run.overspeeds.empty()) return kExitCheckFailed;
   if (check == "clean" && !run.interventions.empty()) return kExitCheckFailed;
   for (const StopRecord& stop : run.stops) {
     if (!StopMade(stop)) return kExitCheckFailed;
@@ -194,7 +197,8 @@ int main(int argc, char** argv) {
   app.add_option("--record", o.record, "Write every call into the plug-in to this call log");
   app.add_option("--report", o.report, "Write a report page (one HTML file) of the run");
   app.add_flag("--check{stops}", o.check,
-               "Exit with status 1 when a stop is missed or the run stalls; --check=clean also "
+               "Exit with status 1 when a stop is missed, the run stalls or the train runs above a "
+               "[[limit]] of the line; --check=clean also "
                "when the supervision intervened")
       ->check(CLI::IsMember({"stops", "clean"}));
   app.add_flag("-q,--quiet", o.quiet, "Print only warnings and the stop summary");

@@ -9,6 +9,7 @@
 #include "beacon_codes.h"
 #include "cab.h"
 #include "channels.h"
+#include "line_check.h"
 #include "summary.h"
 
 // Generated at build time from report_page.html and the charting library.
@@ -70,6 +71,16 @@ std::vector<double> LineLimits(const Scenario& s, const std::vector<ReportFrame>
   return limits;
 }
 
+// The line's own limit at each frame's location; null where none holds.
+nlohmann::json DeclaredLimits(const Scenario& s, const std::vector<ReportFrame>& frames) {
+  nlohmann::json limits = nlohmann::json::array();
+  for (const ReportFrame& f : frames) {
+    const LineLimit* l = LimitAt(s.limits, f.location);
+    limits.push_back(l ? nlohmann::json(l->kmh) : nlohmann::json());
+  }
+  return limits;
+}
+
 nlohmann::json Optional(const std::optional<int32_t>& ms) {
   return ms ? nlohmann::json(FormatClock(*ms)) : nlohmann::json();
 }
@@ -96,17 +107,6 @@ nlohmann::json StopTable(const RunResult& run) {
 
 constexpr double kCloseUpMetres = 60;
 
-// The style of a stop: the location code last passed before its station beacon.
-int StyleOf(const Scenario& s, double stop) {
-  int32_t code = 0, atStation = 0;
-  for (const RouteBeacon& b : s.beacons) {
-    if (b.location >= stop) break;
-    if (b.data.type == kBeaconLocation) code = b.data.optional;
-    if (b.data.type == kBeaconStation) atStation = code;
-  }
-  return beacon::FinalBrakingStyle(atStation);
-}
-
 // The last metres of each approach: speed and the stopping curve against
 // the distance to the stopping point.
 nlohmann::json CloseUps(const Scenario& s, const RunResult& run,
@@ -115,7 +115,7 @@ nlohmann::json CloseUps(const Scenario& s, const RunResult& run,
   int32_t after = INT32_MIN;
   for (const StopRecord& r : run.stops) {
     if (!r.arrivalMs) continue;
-    const int style = StyleOf(s, r.station->stop);
+    const int style = StyleOfStop(s, r.station->stop);
     const beacon::StoppingCurve curve = beacon::StoppingCurveOf(style);
     nlohmann::json distance = nlohmann::json::array(), speed = distance, limit = distance;
     for (const ReportFrame& f : frames) {
@@ -164,7 +164,7 @@ nlohmann::json RunData(const Scenario& s, const RunResult& run, const ReportFram
                    {"speed", nlohmann::json::array()},    {"target", nlohmann::json::array()},
                    {"gradient", nlohmann::json::array()}, {"brake", nlohmann::json::array()},
                    {"power", nlohmann::json::array()},    {"cab", nlohmann::json::array()},
-                   {"limit", LineLimits(s, frames)}};
+                   {"limit", LineLimits(s, frames)},      {"declared", DeclaredLimits(s, frames)}};
   for (const ReportFrame& r : frames) {
     f["time"].push_back(r.timeMs);
     f["location"].push_back(std::round(r.location * 100) / 100);
@@ -175,7 +175,9 @@ nlohmann::json RunData(const Scenario& s, const RunResult& run, const ReportFram
     f["power"].push_back(r.power);
     f["cab"].push_back(r.cab);
   }
-  nlohmann::json stations = nlohmann::json::array(), beacons = nlohmann::json::array();
+  nlohmann::json stations = nlohmann::json::array(), beacons = nlohmann::json::array(),
+                 overspeeds = nlohmann::json::array();
+  for (const Overspeed& o : run.overspeeds) overspeeds.push_back(Describe(o));
   for (const Station& st : s.stations) stations.push_back({{"name", st.name}, {"stop", st.stop}});
   for (const RouteBeacon& b : s.beacons) {
     beacons.push_back({{"location", b.location}, {"type", b.data.type}});
@@ -189,7 +191,8 @@ nlohmann::json RunData(const Scenario& s, const RunResult& run, const ReportFram
           {"beacons", beacons},
           {"stops", StopTable(run)},
           {"closeUps", CloseUps(s, run, kept.approaches)},
-          {"interventions", Interventions(run)}};
+          {"interventions", Interventions(run)},
+          {"overspeeds", overspeeds}};
 }
 
 void ReplaceOnce(std::string& text, std::string_view marker, const std::string& with) {

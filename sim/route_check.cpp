@@ -6,8 +6,11 @@
 #include <array>
 #include <cmath>
 #include <map>
+#include <optional>
 
 #include "beacon_codes.h"
+#include "clock_text.h"
+#include "line_check.h"
 
 namespace {
 
@@ -31,6 +34,8 @@ class RouteWalk {
     for (size_t i = 0; i < s_.beacons.size(); ++i) {
       const RouteBeacon& b = s_.beacons[i];
       if (b.location > s_.endLocation) Warn(b, "beacon past the end of the route");
+      if (curve_ && b.location >= CurveOf(*curve_).end) curve_.reset();
+      if (b.data.type == kBeaconStoppingPoint || b.data.type == kBeaconSpeedLimit) EndsCurve(i);
       switch (b.data.type) {
         case kBeaconStoppingPoint: StoppingPoint(i); break;
         case kBeaconStation: Station(i); break;
@@ -40,30 +45,95 @@ class RouteWalk {
         default: break;
       }
     }
-    std::vector<double> given;
-    for (size_t i : OfType(kBeaconStoppingPoint)) {
-      given.push_back(beacon::StoppingPointsOf(s_.beacons[i].data.optional).thisStop);
+    for (size_t k = 0; k < s_.stations.size(); ++k) StationBeacons(k);
+    if (!s_.stations.empty()) {
+      for (size_t i : OfType(kBeaconStoppingPoint)) StopOfNoStation(s_.beacons[i]);
     }
-    std::sort(given.begin(), given.end());
-    for (const ::Station& st : s_.stations) Unannounced(st, given);
     return std::move(warnings_);
   }
 
  private:
-  // A station whose stop no stopping-point beacon gives: the train runs through it.
-  void Unannounced(const ::Station& st, const std::vector<double>& given) {
+  static constexpr double kNear = beacon::kStoppingPointStep / 2.0;  // m: a stop given in 25s
+
+  const ::Station* StationAt(double stop) const {
+    for (const ::Station& st : s_.stations) {
+      if (std::fabs(st.stop - stop) <= kNear) return &st;
+    }
+    return nullptr;
+  }
+
+  // What a station needs between the stop before it and its own: beacons at
+  // all, a stopping-point beacon that gives its stop, a location code.
+  void StationBeacons(size_t k) {
+    const ::Station& st = s_.stations[k];
     if (st.stop <= s_.startLocation) return;  // the train starts there
-    const double near = beacon::kStoppingPointStep / 2.0;
-    const auto at = std::lower_bound(given.begin(), given.end(), st.stop - near);
-    if (at != given.end() && *at <= st.stop + near) return;
-    warnings_.push_back(
-        fmt::format("{}:{}: warning: station {} at {:.0f} m: no stopping-point "
-                    "beacon gives its stop, so the train will not stop there",
-                    s_.path, st.line, st.name, st.stop));
+    const double previous = k > 0 ? s_.stations[k - 1].stop : -INFINITY;
+    const auto between = [&](int32_t type, const auto& match) {
+      for (size_t i : OfType(type)) {
+        const RouteBeacon& b = s_.beacons[i];
+        if (b.location > previous && b.location <= st.stop && match(b)) return true;
+      }
+      return false;
+    };
+    const auto any = [](const RouteBeacon&) { return true; };
+    bool none = true;
+    for (int32_t type = kBeaconRunNumber; type <= kBeaconRain; ++type) none &= !between(type, any);
+    const auto warn = [&](const std::string& what) {
+      warnings_.push_back(
+          Warning(s_, st.line, fmt::format("station {} at {:.0f} m: {}", st.name, st.stop, what)));
+    };
+    if (none)
+      return warn("no beacon between the stop before it and its own: the train runs through");
+    const bool given = between(kBeaconStoppingPoint, [&](const RouteBeacon& b) {
+      return std::fabs(beacon::StoppingPointsOf(b.data.optional).thisStop - st.stop) <= kNear;
+    });
+    if (!given) {
+      warn(
+          fmt::format("no stopping-point beacon before it gives its stop, so the train will not "
+                      "stop there: add stopping_point = \"{}\"",
+                      st.name));
+    }
+    if (k > 0 && !between(kBeaconLocation, any)) {
+      warn(
+          fmt::format("no location-code beacon since {}: the stop keeps that stop's braking style "
+                      "and door side",
+                      s_.stations[k - 1].name));
+    }
+  }
+
+  void StopOfNoStation(const RouteBeacon& b) {
+    const double stop = beacon::StoppingPointsOf(b.data.optional).thisStop;
+    if (StationAt(stop) != nullptr) return;
+    const auto nearest = std::min_element(
+        s_.stations.begin(), s_.stations.end(), [&](const ::Station& x, const ::Station& y) {
+          return std::fabs(x.stop - stop) < std::fabs(y.stop - stop);
+        });
+    Warn(b, fmt::format("stopping-point beacon gives a stop at {:.0f} m, where no station stops "
+                        "(the nearest: {} at {:.0f} m): write stopping_point = \"{}\"",
+                        stop, nearest->name, nearest->stop, nearest->name));
+  }
+
+  beacon::Braking CurveOf(size_t i) const { return beacon::BrakingOf(s_.beacons[i].data.optional); }
+
+  // A stopping-point or speed-limit beacon ends a braking curve that runs.
+  void EndsCurve(size_t i) {
+    if (!curve_) return;
+    const RouteBeacon& b = s_.beacons[i];
+    const RouteBeacon& start = s_.beacons[*curve_];
+    const beacon::Braking curve = CurveOf(*curve_);
+    const double kept = b.data.type == kBeaconSpeedLimit ? b.data.optional : limitBeforeCurve_;
+    Warn(b,
+         fmt::format("{} beacon ends the braking curve of the beacon at {:.0f} m (to {} km/h "
+                     "by {} m) before it has run, and the limit is then {:.0f} km/h: move "
+                     "this beacon before {:.0f} m or to {} m or beyond",
+                     b.data.type == kBeaconSpeedLimit ? "speed-limit" : "stopping-point",
+                     start.location, curve.finalSpeed, curve.end, kept, start.location, curve.end));
+    limit_ = limitBeforeCurve_;
+    curve_.reset();
   }
 
   void Warn(const RouteBeacon& b, const std::string& message) {
-    warnings_.push_back(fmt::format("{}:{}: warning: {}", s_.path, b.line, message));
+    warnings_.push_back(Warning(s_, b.line, message));
   }
 
   // Metres a frame can carry the train at the limit.
@@ -127,14 +197,15 @@ class RouteWalk {
     const RouteBeacon& b = s_.beacons[i];
     const beacon::Station station = beacon::StationOf(b.data.optional);
     if (!stoppingPointSeen_) Warn(b, "station beacon with no stopping-point beacon before it");
-    const double fastest = std::max(limit_, static_cast<double>(station.limit));
     const double stop = StopAhead(b.location);
     FrozenStyle(i, stop);
     LowerLimit(i, station.limit);
-    if (fastest > 0 &&
-        station.departureSeconds * 1000.0 <
-            s_.startTimeMs + (b.location - s_.startLocation) / MetresPerSecond(fastest) * 1000) {
-      Warn(b, "departure time earlier than the train can arrive");
+    const ::Station* st = StationAt(thisStop_);  // the stop a station beacon announces
+    if (st != nullptr && st->departureMs && *st->departureMs != station.departureSeconds * 1000) {
+      Warn(b, fmt::format("station beacon departs at {}, but {} (line {}) departs at {}: write "
+                          "station = \"{}\"",
+                          FormatClock(station.departureSeconds * 1000), st->name, st->line,
+                          FormatClock(*st->departureMs), st->name));
     }
   }
 
@@ -185,6 +256,8 @@ class RouteWalk {
     const RouteBeacon& b = s_.beacons[i];
     const beacon::Braking curve = beacon::BrakingOf(b.data.optional);
     const double stop = StopAhead(b.location);
+    limitBeforeCurve_ = limit_;
+    curve_ = i;
     limit_ = curve.finalSpeed;  // the limit once the curve has run out
     if (curve.end <= b.location) {
       Warn(b, fmt::format("braking curve ends at {} m, at or before its beacon", curve.end));
@@ -198,7 +271,9 @@ class RouteWalk {
   const Scenario& s_;
   std::array<std::vector<size_t>, kBeaconRain - kBeaconRunNumber + 1> byType_;
   std::vector<std::string> warnings_;
-  double limit_ = 0;  // km/h, the last limit passed
+  double limit_ = 0;             // km/h, the last limit passed
+  std::optional<size_t> curve_;  // the braking beacon whose curve runs
+  double limitBeforeCurve_ = 0;
   double thisStop_ = -INFINITY, nextStop_ = -INFINITY;
   double lastStationStop_ = -INFINITY;
   int style_ = 1;
@@ -207,4 +282,13 @@ class RouteWalk {
 
 }  // namespace
 
-std::vector<std::string> CheckRoute(const Scenario& s) { return RouteWalk(s).Run(); }
+std::string Warning(const Scenario& s, int line, const std::string& message) {
+  if (line == 0) return fmt::format("{} (--set): warning: {}", s.path, message);
+  return fmt::format("{}:{}: warning: {}", s.path, line, message);
+}
+
+std::vector<std::string> CheckRoute(const Scenario& s) {
+  std::vector<std::string> warnings = RouteWalk(s).Run();
+  for (std::string& w : CheckAgainstLine(s)) warnings.push_back(std::move(w));
+  return warnings;
+}

@@ -9,3 +9,7 @@
 
 // "file:line: warning: ...", in the order of the beacons.
 std::vector<std::string> CheckRoute(const Scenario& scenario);
+
+// "file:line: warning: message", or "file (--set): ..." for a table set on
+// the command line.
+std::string Warning(const Scenario& s, int line, const std::string& message);

@@ -27,7 +27,7 @@ constexpr size_t kLargestScenario = size_t{64} << 20;  // bytes: about 1.5 milli
 // The scenario's top-level tables and arrays.
 const std::vector<std::string_view> kSections = {"vehicle", "dynamics", "run",    "doors",
                                                  "beacon",  "station",  "action", "gradient",
-                                                 "pause",   "driver"};
+                                                 "pause",   "driver",   "limit"};
 
 void ReadVehicle(const Reader& r, const toml::table& t, Scenario& s) {
   ATS_VEHICLESPEC& v = s.vehicle;
@@ -95,7 +95,7 @@ constexpr double kFastest = 300;         // km/h
 void ReadRun(const Reader& r, const toml::table& t, Scenario& s) {
   r.OnlyKeys(t, "run",
              {"time_step", "time_step_jitter", "seed", "start_location", "start_time",
-              "start_speed", "end_location", "max_duration", "stall_after"});
+              "start_speed", "end_location", "max_duration", "stall_after", "overspeed_margin"});
   s.timeStep = r.Within(t, "time_step", "run", s.timeStep, kShortestStep, 1, "s");
   s.timeStepJitter = r.Number(t, "time_step_jitter", "run", s.timeStepJitter);
   r.Expect(s.timeStepJitter >= 0 && s.timeStepJitter < 1, t, "time_step_jitter", "run",
@@ -118,6 +118,8 @@ void ReadRun(const Reader& r, const toml::table& t, Scenario& s) {
            "must lie in (0, 604800] seconds (seven days)");
   s.stallAfterSeconds =
       r.Within(t, "stall_after", "run", s.stallAfterSeconds, 0.001, kLongestRunSeconds, "s");
+  s.overspeedMarginKmh =
+      r.Within(t, "overspeed_margin", "run", s.overspeedMarginKmh, 0, kFastest, "km/h");
 }
 
 void ReadDoors(const Reader& r, const toml::table& t, DoorBehaviour& d) {

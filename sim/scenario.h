@@ -12,6 +12,7 @@
 #include "atsplugin.h"
 #include "driver.h"
 #include "dynamics.h"
+#include "line_limits.h"
 
 // A fault in a scenario file, already worded as file:line: key: message.
 class ScenarioError : public std::runtime_error {
@@ -81,6 +82,8 @@ struct Scenario {
   std::vector<Gradient> gradients;   // in location order
   std::vector<RouteBeacon> beacons;  // in location order
   std::vector<Station> stations;     // in location order
+  std::vector<LineLimit> limits;     // in location order
+  double overspeedMarginKmh = 3;     // above a line limit by more is reported
   std::vector<Action> timeline;
   DoorBehaviour doors;
   DriverStyle driver;

@@ -45,6 +45,7 @@ class Host {
         crew_(s, api, stops_, now_, timeline_),
         cabLog_(timeline_),
         stall_(s.stallAfterSeconds),
+        limitWatch_(s),
         seat_(s, api, now_, timeline_) {}
 
   RunResult Run() {
@@ -60,6 +61,7 @@ class Host {
       seat_.Drive(n, panel_, crew_.DoorsOpen());
       stops_.Follow(now_, timeline_);
       crew_.Work(panel_);
+      limitWatch_.Watch(now_.motion.location, now_.motion.speed);
       Frame();
       stops_.WatchRunIn(now_, panel_[panel::kTargetSpeed]);
       WatchForStall();
@@ -68,8 +70,9 @@ class Host {
     }
     api_.Dispose();
     cabLog_.Finish();
-    return {timeline_.Take(),     stops_.Take(), frames_,    s_.startTimeMs,       now_.timeMs,
-            now_.motion.location, *end_,         stallLine_, seat_.Interventions()};
+    return {timeline_.Take(),      stops_.Take(),        frames_, s_.startTimeMs,
+            now_.timeMs,           now_.motion.location, *end_,   stallLine_,
+            seat_.Interventions(), limitWatch_.Take()};
   }
 
  private:
@@ -126,7 +129,8 @@ class Host {
     cabLog_.Frame(before, handles_, panel_, sound_);
     if (hooks_.frame) {
       hooks_.frame({now_.timeMs, now_.motion.location, now_.motion.speed,
-                    model_.PermilleUnder(now_.motion.location), handles_, panel_, counted});
+                    model_.PermilleUnder(now_.motion.location), limitWatch_.InForce(), handles_,
+                    panel_, counted});
     }
   }
 
@@ -167,6 +171,7 @@ class Host {
   PlatformCrew crew_;
   CabLog cabLog_;
   StallWatch stall_;
+  LimitWatch limitWatch_;
   DriverSeat seat_;
   ATS_HANDLES handles_{};
   int32_t panel_[kChannelCount] = {};
@@ -183,16 +188,4 @@ class Host {
 
 RunResult RunScenario(const Scenario& scenario, const PluginApi& api, const RunHooks& hooks) {
   return Host(scenario, api, hooks).Run();
-}
-
-std::string FormatDuration(int64_t ms) {
-  const int64_t s = ms / 1000, days = s / 86400;
-  const std::string clock = fmt::format("{:02}:{:02}:{:02}", s / 3600 % 24, s / 60 % 60, s % 60);
-  return days > 0 ? fmt::format("{} d {}", days, clock) : clock;
-}
-
-std::string FormatTime(int32_t ms) {
-  const int32_t day = ((ms % 86400000) + 86400000) % 86400000;
-  return fmt::format("{:02}:{:02}:{:02}.{:03}", day / 3600000, day / 60000 % 60, day / 1000 % 60,
-                     day % 1000);
 }

@@ -8,8 +8,10 @@
 #include <string>
 #include <vector>
 
+#include "clock_text.h"
 #include "host_call.h"
 #include "interventions.h"
+#include "limit_watch.h"
 #include "scenario.h"
 #include "stops.h"
 #include "timeline.h"
@@ -18,7 +20,8 @@ struct FrameRow {
   int32_t timeMs;
   double location;
   double speed;
-  double permille;  // the mean grade under the train
+  double permille;         // the mean grade under the train
+  const LineLimit* limit;  // the line's own limit over the train, or null
   ATS_HANDLES handles;
   const int32_t* panel;
   const Intervention* intervention;  // one counted in this frame, or null
@@ -35,6 +38,7 @@ struct RunResult {
   RunEnd end = RunEnd::MaxDuration;
   std::string stall;  // "stalled at 2148.9 m: stopped 1.11 m short of Birchfield, ..."
   std::vector<Intervention> interventions;
+  std::vector<Overspeed> overspeeds;  // above the line's own limits
 };
 
 struct RunHooks {
@@ -44,10 +48,3 @@ struct RunHooks {
 };
 
 RunResult RunScenario(const Scenario& scenario, const PluginApi& api, const RunHooks& hooks = {});
-
-// "08:00:05.250", the time of day
-std::string FormatTime(int32_t ms);
-// "08:00:05", the time of day to the whole second
-inline std::string FormatClock(int32_t ms) { return FormatTime(ms).substr(0, 8); }
-// "00:07:53", or "2 d 03:04:05" beyond a day: a length of time
-std::string FormatDuration(int64_t ms);

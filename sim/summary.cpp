@@ -63,6 +63,7 @@ void PrintStopSummary(std::FILE* out, const RunResult& run) {
       fmt::print(out, "closed up at {}: {}\n", r.station->name, closedUp);
     }
   }
+  for (const Overspeed& o : run.overspeeds) fmt::print(out, "{}\n", Describe(o));
   if (!run.stall.empty()) fmt::print(out, "{}\n", run.stall);
   if (run.end == RunEnd::Interrupted) {
     fmt::print(out, "interrupted at {}, {:.1f} m\n", FormatClock(run.endTimeMs), run.endLocation);

@@ -1,0 +1,16 @@
+// Checks of the beacons against the line as the author knows it and the
+// train that runs it: the line's own limits, the grades under the stopping
+// and braking curves, and the timetable.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "scenario.h"
+
+// "file:line: warning: ...", by the line's order of things.
+std::vector<std::string> CheckAgainstLine(const Scenario& scenario);
+
+// The final-braking style of a stop: the location code last passed before
+// the station beacon that announces it.
+int StyleOfStop(const Scenario& s, double stop);
