@@ -20,6 +20,8 @@ constexpr int kServiceNotch = 8;
 constexpr double kGravity = 9.80665;
 constexpr double kOverrunAllowed = kDockedWindow / 2;  // m a stop may run past and still dock
 constexpr double kFlatTolerance = 0.5;                 // km/h: a beacon limit equal to the line's
+constexpr double kSlowestApproach = 10;                // km/h: slower is no help worth giving
+constexpr double kOverTarget = 1;  // km/h automatic driving runs above its target before braking
 
 double Ms(double kmh) { return kmh / 3.6; }
 double KmhPerS(double ms2) { return ms2 * 3.6; }
@@ -139,28 +141,53 @@ class LineCheck {
     }
   }
 
-  // A stopping curve steeper than the service brake on the approach's grade.
+  // A stop the service brake cannot make on the grade of its approach.
   void StopOnTheGrade(const Station& st) {
     if (st.stop <= s_.startLocation || st.stop > s_.endLocation) return;
     const int style = StyleOfStop(s_, st.stop);
     const beacon::StoppingCurve curve = beacon::StoppingCurveOf(style);
     double d = 0;  // where the stopping curve meets the envelope
     while (d < 5000 && curve.SpeedAt(d) < envelope_.SpeedAt(st.stop - d)) d += 1;
-    const double v = std::min(curve.SpeedAt(d), envelope_.SpeedAt(st.stop - d));
-    const double can = envelope_.Decel(kServiceNotch, st.stop - d - Length(), st.stop);
-    const double overrun =
-        can <= 0 ? INFINITY : std::pow(Ms(v), 2) / 2 * (1 / can - 1 / curve.decel);
+    const double v = std::min(curve.SpeedAt(d), envelope_.SpeedAt(st.stop - d)) + kOverTarget;
+    const double overrun = Overrun(st.stop, curve, v);
     if (overrun <= kOverrunAllowed) return;
-    const double permille = grades_.MeanPermille(st.stop - d - Length(), st.stop);
-    const double slower = can > curve.decel || can <= 0
-                              ? 0
-                              : 3.6 * std::sqrt(2 * kOverrunAllowed / (1 / can - 1 / curve.decel));
+    double slower = v;
+    while (slower > kSlowestApproach && Overrun(st.stop, curve, slower) > kOverrunAllowed)
+      slower -= 1;
+    const std::string fix =
+        slower > kSlowestApproach
+            ? fmt::format("approach at {:.0f} km/h or less", slower)
+            : std::string(
+                  "no approach speed helps: a gentler grade into the platform or stronger "
+                  "brakes");
+    const double can = envelope_.Decel(kServiceNotch, st.stop - d - Length(), st.stop);
     Warn(st.line,
-         fmt::format("station {}: the last {:.0f} m on {:.1f} ‰: notch 8 leaves {:.2f} km/h/s, the "
-                     "style-{} stopping curve needs {:.2f}: expect an overrun of about {:.1f} m "
-                     "from {:.0f} km/h; approach at {:.0f} km/h or less",
-                     st.name, d, permille, KmhPerS(can), style, KmhPerS(curve.decel), overrun, v,
-                     std::floor(slower)));
+         fmt::format("station {}: the last {:.0f} m fall at {:.1f} ‰ on average: notch 8 leaves "
+                     "{:.2f} km/h/s, the style-{} stopping curve needs {:.2f}: expect an overrun "
+                     "of about {:.1f} m from {:.0f} km/h; {}",
+                     st.name, d + Length(), -grades_.MeanPermille(st.stop - d - Length(), st.stop),
+                     KmhPerS(can), style, KmhPerS(curve.decel), overrun, v, fix));
+  }
+
+  // Metres past the stopping point where the train stands after an
+  // approach at v km/h, run metre by metre: its brake bites lag + delay
+  // seconds after it meets the stopping curve; then it follows the curve
+  // where notch 8 on the grade under it can, and falls behind where not.
+  double Overrun(double stop, const beacon::StoppingCurve& curve, double v) const {
+    const double step = 0.25;
+    double x = stop, speed = Ms(v);
+    while (curve.SpeedAt(stop - x) > v) x += step;  // SpeedAt grows with the distance
+    while (curve.SpeedAt(stop - x) < v) x -= step;
+    double late = (s_.dynamics.lagSeconds + s_.dynamics.brakeDelaySeconds) * speed;
+    for (; speed > 0 && x < stop + 500; x += step, late -= step) {
+      const double grade = envelope_.Decel(0, x - Length(), x);
+      const double brake = envelope_.Decel(kServiceNotch, x - Length(), x);
+      const double a = late > 0                              ? grade
+                       : speed > Ms(curve.SpeedAt(stop - x)) ? brake
+                                                             : std::min(brake, curve.decel);
+      speed = std::sqrt(std::max(0.0, speed * speed - 2 * a * step));
+    }
+    return x - stop - curve.offset;
   }
 
   // The earliest the train can be at each station: the envelope, its

@@ -107,7 +107,7 @@ TEST(ScenarioFile, MistakesNameTheFileLineAndKey) {
       text += line + "\n";
     }
   }
-  EXPECT_EQ(count, 101);
+  EXPECT_EQ(count, 112);
 }
 
 TEST(ScenarioFile, EachKeyAcceptsItsEdges) {
