@@ -31,7 +31,7 @@ volatile std::sig_atomic_t gSignal = 0;
 struct Options {
   std::string scenario, plugin = CORVANE_DEFAULT_PLUGIN, csv, record, report, check;
   std::vector<std::string> overrides;
-  bool quiet = false, beacons = false, lint = false;
+  bool quiet = false, beacons = false, lint = false, keepGoing = false;
 };
 
 bool LoadPlugin(const std::string& path, PluginApi& api) {
@@ -153,6 +153,7 @@ int Run(const Options& o, const Scenario& scenario) {
   RunHooks hooks;
   hooks.interrupted = &gSignal;
   hooks.progress = ProgressOnTerminal();
+  hooks.keepGoing = o.keepGoing;
   if (out.csv) WriteCsvHeader(*out.csv);
   if (out.csv || out.report) {
     hooks.frame = [&](const FrameRow& f) {
@@ -201,6 +202,9 @@ int main(int argc, char** argv) {
                "[[limit]] of the line; --check=clean also "
                "when the supervision intervened")
       ->check(CLI::IsMember({"stops", "clean"}));
+  app.add_flag("--keep-going", o.keepGoing,
+               "After a missed stop the host moves the train to the stopping point and the run "
+               "goes on");
   app.add_flag("-q,--quiet", o.quiet, "Print only warnings and the stop summary");
   app.add_flag("--beacons", o.beacons, "Print the beacons as the host's route file takes them");
   app.add_flag("--lint", o.lint, "Check the route only: status 1 for warnings, 2 for a bad file");

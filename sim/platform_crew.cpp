@@ -54,7 +54,7 @@ void PlatformCrew::Work(const int32_t* panel) {
 
 // Standing at a platform: move up a short stop, work the doors, then away.
 void PlatformCrew::AtPlatform(StopRecord& stop, const int32_t* panel) {
-  const double shortBy = stop.station->stop - *stop.stoppedAt;
+  const double shortBy = stop.station->stop - now_.motion.location;  // standing here
   if (CorrectionDue(stop, shortBy, panel)) {
     if (!Waited(*stop.arrivalMs) || !KeyRested()) return;
     ++stop.corrections;

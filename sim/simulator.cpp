@@ -4,7 +4,7 @@
 
 #include <cmath>
 
-#include "beacon_codes.h"
+#include "beacon_pass.h"
 #include "cab.h"
 #include "cab_log.h"
 #include "channels.h"
@@ -13,6 +13,7 @@
 #include "frame_clock.h"
 #include "platform_crew.h"
 #include "stall_watch.h"
+#include "stop_mender.h"
 #include "vehicle_limits.h"
 
 namespace {
@@ -36,6 +37,7 @@ class Host {
         api_(api),
         hooks_(hooks),
         model_(s.dynamics, s.gradients),
+        beacons_(s, api, model_, timeline_),
         limits_(s.vehicle),
         clock_(s),
         // What happens before the first frame happens at the start.
@@ -45,6 +47,7 @@ class Host {
         crew_(s, api, stops_, now_, timeline_),
         cabLog_(timeline_),
         stall_(s.stallAfterSeconds),
+        mender_(s, stops_, timeline_),
         limitWatch_(s),
         seat_(s, api, now_, timeline_) {}
 
@@ -56,7 +59,7 @@ class Host {
     for (long n = 0; !(end_ = Ended()); ++n) {
       if (n > 0) Move();
       now_.timeMs = s_.startTimeMs + static_cast<int32_t>(std::lround(now_.elapsed * 1000));
-      PassBeacons();
+      beacons_.Pass(now_.motion.location);
       RunTimeline();
       seat_.Drive(n, panel_, crew_.DoorsOpen());
       stops_.Follow(now_, timeline_);
@@ -83,22 +86,11 @@ class Host {
     if (paused)
       timeline_.Log(fmt::format("host pauses: the next frame comes {:.3f} s later", step));
     now_.lastLocation = now_.motion.location;
+    now_.elapsed += step;
+    if (mender_.Moving()) return mender_.Move(now_.motion, step);
     const int parts = static_cast<int>(std::ceil(step / kLongestPhysicsStep));
     const ATS_HANDLES applied = limits_.Applied(handles_, timeline_);
     for (int i = 0; i < parts; ++i) model_.Step(now_.motion, applied, step / parts);
-    now_.elapsed += step;
-  }
-
-  void PassBeacons() {
-    while (nextBeacon_ < s_.beacons.size() &&
-           s_.beacons[nextBeacon_].location <= now_.motion.location) {
-      const RouteBeacon& b = s_.beacons[nextBeacon_++];
-      if (b.location < s_.startLocation) continue;  // behind the train at the start
-      if (b.data.type == kBeaconRain) model_.SetRaining(b.data.optional > 0);
-      api_.SetBeaconData(b.data);
-      timeline_.Log(fmt::format("beacon {} optional {} at {:.1f} m: {}", b.data.type,
-                                b.data.optional, b.location, beacon::Describe(b.data)));
-    }
   }
 
   void RunTimeline() {
@@ -137,6 +129,7 @@ class Host {
   void WatchForStall() {
     const bool happened = std::exchange(somethingHappened_, false) | crew_.TakeDoorsWorked();
     if (!stall_.Stalled(now_, handles_, panel_, happened, SomethingPending())) return;
+    if (hooks_.keepGoing && mender_.Begin(now_)) return;
     stallLine_ = fmt::format("stalled at {:.1f} m: {}", now_.motion.location,
                              StallWatch::WhyStill(now_, stops_, crew_.DoorsOpen(), handles_));
     timeline_.Log(stallLine_);
@@ -163,6 +156,7 @@ class Host {
   PluginApi api_;
   const RunHooks& hooks_;
   TrainModel model_;
+  BeaconPass beacons_;
   VehicleLimits limits_;
   FrameClock clock_;
   RunClock now_;
@@ -171,12 +165,12 @@ class Host {
   PlatformCrew crew_;
   CabLog cabLog_;
   StallWatch stall_;
+  StopMender mender_;
   LimitWatch limitWatch_;
   DriverSeat seat_;
   ATS_HANDLES handles_{};
   int32_t panel_[kChannelCount] = {};
   int32_t sound_[kChannelCount] = {};
-  size_t nextBeacon_ = 0;
   size_t nextAction_ = 0;
   bool somethingHappened_ = false;  // an action in this frame
   long frames_ = 0;

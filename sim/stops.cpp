@@ -28,7 +28,8 @@ auto* FirstNotLeft(Records& records, double location) {
 }  // namespace
 
 bool StopMade(const StopRecord& stop) {
-  return stop.stoppedAt && std::fabs(*stop.stoppedAt - stop.station->stop) <= kDockedWindow;
+  return stop.stoppedAt && !stop.mendedFrom &&
+         std::fabs(*stop.stoppedAt - stop.station->stop) <= kDockedWindow;
 }
 
 std::optional<long> ErrorCm(const StopRecord& r) {
@@ -43,6 +44,14 @@ std::optional<long> LateSeconds(const StopRecord& r) {
 
 std::string MissedBecause(const StopRecord& r, const std::string& stall, double endLocation) {
   if (StopMade(r)) return "";
+  if (r.mendedFrom) {
+    StopRecord unmended = r;
+    unmended.mendedFrom.reset();
+    return fmt::format("{}; the host moved it {:.2f} m {} to the stopping point",
+                       MissedBecause(unmended, "", endLocation),
+                       std::fabs(r.station->stop - *r.mendedFrom),
+                       r.station->stop > *r.mendedFrom ? "forward" : "back");
+  }
   if (!r.stoppedAt && r.crossedAtKmh) {
     return fmt::format("passed without stopping at {:.1f} km/h", *r.crossedAtKmh);
   }
@@ -105,7 +114,7 @@ void StopBook::Follow(const RunClock& now, Timeline& timeline) {
   if (stop == nullptr) return;
   const bool standing = motion.speed == 0;
   const bool doorsWorked = stop->doorsOpenMs || stop->doorsClosedMs;
-  if (standing && !doorsWorked && now.lastLocation != motion.location) {
+  if (standing && !doorsWorked && now.lastLocation != motion.location && !stop->mendedFrom) {
     stop->stoppedAt = motion.location;
     if (!stop->firstStoppedAt) stop->firstStoppedAt = motion.location;
     stop->arrivalMs = now.timeMs;

@@ -26,9 +26,12 @@ struct StopRecord {
   // The last stretch where the train ran faster than the cab's target on its way in.
   std::optional<double> overTargetFrom, overTargetTo;
   double overTargetBy = 0;  // km/h at most
+  // Where it stood when the host moved it to the stopping point (--keep-going).
+  std::optional<double> mendedFrom;
 };
 
-// A stop is made when the train came to rest within the docked window.
+// A stop is made when the train came to rest within the docked window by
+// itself.
 bool StopMade(const StopRecord& stop);
 
 // Why a stop was missed, in words; empty for a stop made. `stall` is the
