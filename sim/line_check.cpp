@@ -3,9 +3,11 @@
 #include <fmt/format.h>
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <map>
 #include <utility>
+#include <vector>
 
 #include "beacon_codes.h"
 #include "cab.h"
@@ -18,9 +20,25 @@ namespace {
 constexpr int kOverspeedNotch = 4;
 constexpr int kServiceNotch = 8;
 constexpr double kGravity = 9.80665;
-constexpr double kOverrunAllowed = kDockedWindow / 2;  // m a stop may run past and still dock
-constexpr double kFlatTolerance = 0.5;                 // km/h: a beacon limit equal to the line's
-constexpr double kSlowestApproach = 10;                // km/h: slower is no help worth giving
+// m: a stop expected this close docks. Less than the docked window: the
+// figures are a model's, and the stops near the window's edge fall either way.
+constexpr double kStopErrorAllowed = 0.45;
+constexpr double kFinalBrakingBand = 3;  // km/h below the stopping curve the final braking acts
+// The lightest notch of each final-braking style's table (0: no final braking).
+constexpr std::array<int, 4> kLightestNotch = {0, 4, 5, 3};
+
+// The final braking's notch by style for e km/h below the stopping curve:
+// the host's own reading of the plug-in's tables.
+int FinalBrakingNotch(int style, double e) {
+  switch (style) {
+    case 1: return e <= -0.1 ? 8 : e <= 0 ? 7 : e <= 1 ? 6 : e <= 2 ? 5 : 4;
+    case 2: return e <= 0 ? 8 : e <= 1 ? 7 : e <= 2 ? 6 : 5;
+    case 3: return e <= -0.4 ? 8 : e <= -0.2 ? 7 : e <= 0 ? 6 : e <= 1 ? 5 : e <= 2 ? 4 : 3;
+    default: return 0;  // no final braking before the first location code
+  }
+}
+constexpr double kFlatTolerance = 0.5;   // km/h: a beacon limit equal to the line's
+constexpr double kSlowestApproach = 10;  // km/h: slower is no help worth giving
 constexpr double kOverTarget = 1;  // km/h automatic driving runs above its target before braking
 
 double Ms(double kmh) { return kmh / 3.6; }
@@ -141,53 +159,78 @@ class LineCheck {
     }
   }
 
-  // A stop the service brake cannot make on the grade of its approach.
+  // A stop the final braking cannot make on the grade of its approach:
+  // beyond, where notch 8 less the fall cannot follow the stopping curve;
+  // short, where the style's lightest notch with the rise slows the train
+  // faster than the curve.
   void StopOnTheGrade(const Station& st) {
     if (st.stop <= s_.startLocation || st.stop > s_.endLocation) return;
     const int style = StyleOfStop(s_, st.stop);
     const beacon::StoppingCurve curve = beacon::StoppingCurveOf(style);
     double d = 0;  // where the stopping curve meets the envelope
     while (d < 5000 && curve.SpeedAt(d) < envelope_.SpeedAt(st.stop - d)) d += 1;
-    const double v = std::min(curve.SpeedAt(d), envelope_.SpeedAt(st.stop - d)) + kOverTarget;
-    const double overrun = Overrun(st.stop, curve, v);
-    if (overrun <= kOverrunAllowed) return;
-    double slower = v;
-    while (slower > kSlowestApproach && Overrun(st.stop, curve, slower) > kOverrunAllowed)
-      slower -= 1;
-    const std::string fix =
-        slower > kSlowestApproach
-            ? fmt::format("approach at {:.0f} km/h or less", slower)
-            : std::string(
-                  "no approach speed helps: a gentler grade into the platform or stronger "
-                  "brakes");
-    const double can = envelope_.Decel(kServiceNotch, st.stop - d - Length(), st.stop);
-    Warn(st.line,
-         fmt::format("station {}: the last {:.0f} m fall at {:.1f} ‰ on average: notch 8 leaves "
-                     "{:.2f} km/h/s, the style-{} stopping curve needs {:.2f}: expect an overrun "
-                     "of about {:.1f} m from {:.0f} km/h; {}",
-                     st.name, d + Length(), -grades_.MeanPermille(st.stop - d - Length(), st.stop),
-                     KmhPerS(can), style, KmhPerS(curve.decel), overrun, v, fix));
+    const double limit = std::min(curve.SpeedAt(d), envelope_.SpeedAt(st.stop - d));
+    const double v = limit + kOverTarget;
+    const double error = StopError(st.stop, style, limit, v);
+    if (std::fabs(error) <= kStopErrorAllowed) return;
+    const double from = st.stop - d - Length();
+    const double permille = grades_.MeanPermille(from, st.stop);
+    const std::string expect = fmt::format(
+        "station {}: style {}'s final braking from {:.0f} km/h on the last {:.0f} m ({} of {:.1f} "
+        "‰ on average) is expected to stop the train about {:.1f} m {}",
+        st.name, style, v, d + Length(), permille < 0 ? "a fall" : "a rise", std::fabs(permille),
+        std::fabs(error), error < 0 ? "short" : "beyond");
+    const int notch = error < 0 ? kLightestNotch[static_cast<size_t>(style)] : kServiceNotch;
+    const std::string why =
+        fmt::format("notch {}{} {} {:.2f} km/h/s, the stopping curve {:.2f}", notch,
+                    error < 0 ? ", its lightest," : "", error < 0 ? "slows it" : "leaves",
+                    KmhPerS(envelope_.Decel(notch, from, st.stop)), KmhPerS(curve.decel));
+    Warn(st.line, fmt::format("{}: {}; {}", expect, why,
+                              error < 0 ? ShortFix(style) : OverrunFix(st.stop, style, limit)));
   }
 
-  // Metres past the stopping point where the train stands after an
-  // approach at v km/h, run metre by metre: its brake bites lag + delay
-  // seconds after it meets the stopping curve; then it follows the curve
-  // where notch 8 on the grade under it can, and falls behind where not.
-  double Overrun(double stop, const beacon::StoppingCurve& curve, double v) const {
-    const double step = 0.25;
-    double x = stop, speed = Ms(v);
-    while (curve.SpeedAt(stop - x) > v) x += step;  // SpeedAt grows with the distance
-    while (curve.SpeedAt(stop - x) < v) x -= step;
-    double late = (s_.dynamics.lagSeconds + s_.dynamics.brakeDelaySeconds) * speed;
-    for (; speed > 0 && x < stop + 500; x += step, late -= step) {
-      const double grade = envelope_.Decel(0, x - Length(), x);
-      const double brake = envelope_.Decel(kServiceNotch, x - Length(), x);
-      const double a = late > 0                              ? grade
-                       : speed > Ms(curve.SpeedAt(stop - x)) ? brake
-                                                             : std::min(brake, curve.decel);
-      speed = std::sqrt(std::max(0.0, speed * speed - 2 * a * step));
+  static std::string ShortFix(int style) {
+    return style == 3 ? "a more level approach"
+                      : "style 3 (codes 17 and 20, doors right), whose lightest notch is 3, or a "
+                        "more level approach";
+  }
+
+  std::string OverrunFix(double stop, int style, double limit) const {
+    double slower = limit;
+    while (slower > kSlowestApproach &&
+           StopError(stop, style, slower, slower + kOverTarget) > kStopErrorAllowed) {
+      slower -= 1;
     }
-    return x - stop - curve.offset;
+    if (slower <= kSlowestApproach) {
+      return "no approach speed helps: a gentler grade into the platform or stronger brakes";
+    }
+    return fmt::format("approach at {:.0f} km/h or less", slower);
+  }
+
+  // Metres past the stopping point (negative: short) where the train
+  // stands after an approach at v km/h under a limit: from where the
+  // stopping curve falls below the limit and governs, frame by frame, the final braking's notch by
+  // the style's table, acting after the brake's delay and through its lag, on the grade under the
+  // train. The train holds its speed before.
+  double StopError(double stop, int style, double limit, double v) const {
+    const beacon::StoppingCurve curve = beacon::StoppingCurveOf(style);
+    const double dt = s_.timeStep, delay = s_.dynamics.brakeDelaySeconds;
+    const double lag = std::max(s_.dynamics.lagSeconds, dt);
+    double x = stop, speed = Ms(v), decel = 0;
+    while (curve.SpeedAt(stop - x) < limit) x -= 0.1;
+    std::vector<int> asked;  // the notch asked in each frame, for the delay
+    int notch = 0;
+    for (double t = 0; speed > 0 && x < stop + 500; t += dt) {
+      const double e = curve.SpeedAt(stop - x) - 3.6 * speed;
+      if (e < kFinalBrakingBand) notch = FinalBrakingNotch(style, e);
+      asked.push_back(notch);
+      const size_t back = static_cast<size_t>(delay / dt);
+      const int acting = asked.size() > back ? asked[asked.size() - 1 - back] : 0;
+      decel += (envelope_.Decel(acting, x - Length(), x) - decel) * dt / lag;
+      speed -= decel * dt;
+      x += std::max(0.0, speed) * dt;
+    }
+    return x - stop;
   }
 
   // The earliest the train can be at each station: the envelope, its

@@ -7,11 +7,12 @@
 
 bool StopMender::Begin(const RunClock& now) {
   const double at = now.motion.location;
-  StopRecord* stop = stops_.Here(at);
-  if (stop == nullptr || !stop->stoppedAt || stop->doorsOpenMs || stop->mendedFrom ||
+  StopRecord* stop = stops_.Next(at);
+  if (stop == nullptr || stop->doorsOpenMs || stop->mendedFrom ||
       std::fabs(at - stop->station->stop) <= window_) {
     return false;
   }
+  if (!stop->stoppedAt) stop->stoppedAt = stop->firstStoppedAt = at;  // short of its reach
   stop->mendedFrom = at;
   target_ = stop->station->stop;
   moving_ = true;

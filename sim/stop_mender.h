@@ -16,8 +16,8 @@ class StopMender {
   StopMender(const Scenario& s, StopBook& stops, Timeline& timeline)
       : window_(s.doors.window), stops_(stops), timeline_(timeline) {}
 
-  // Where the run would stall: whether the train stands at a station it
-  // missed, and the move to its stopping point has begun.
+  // Where the run would stall: whether the train stands short of or beyond
+  // the next station's doors, and the move to its stopping point has begun.
   bool Begin(const RunClock& now);
   bool Moving() const { return moving_; }
   // The move over dt seconds, in place of the train's own.

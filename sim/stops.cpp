@@ -87,6 +87,13 @@ StopBook::StopBook(const std::vector<Station>& stations) {
 StopRecord* StopBook::Here(double location) { return FirstNotLeft(records_, location); }
 const StopRecord* StopBook::Here(double location) const { return FirstNotLeft(records_, location); }
 
+StopRecord* StopBook::Next(double location) {
+  for (StopRecord& r : records_) {
+    if (!r.departureMs && r.station->stop + kStopSearch > location) return &r;
+  }
+  return nullptr;
+}
+
 double StopBook::StoppingPoint(double location) const {
   for (const StopRecord& r : records_) {
     if (!r.departureMs && r.station->stop + kStopSearch > location) return r.station->stop;

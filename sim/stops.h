@@ -55,6 +55,9 @@ class StopBook {
   // search distance that it has not left.
   StopRecord* Here(double location);
   const StopRecord* Here(double location) const;
+  // The first stop not yet left that the train has not passed by more
+  // than the search distance: the one it stands at or runs to.
+  StopRecord* Next(double location);
   // The stopping point of the platform the train runs to or stands at; NaN past the last.
   double StoppingPoint(double location) const;
 

@@ -1,0 +1,234 @@
+#!/usr/bin/env python3
+"""Measures what corvane-sim's checks predict against what its runs show.
+
+  measure_lines.py SIM styles   the stop error by braking style, grade of the
+                                approach and approach speed, for the train of
+                                examples/metro_train.toml, as a Markdown table
+  measure_lines.py SIM lint N   N varied lines laid out as a careful author
+                                would, with the usual slips now and then,
+                                without them, and then with lint's warnings
+                                about stops heeded: of the stops missed, how
+                                many lint warned of; of the lines lint calls
+                                clean, how many dock every stop
+
+Lines are drawn from a seeded generator, so the figures repeat.
+"""
+import random
+import re
+import subprocess
+import sys
+import tempfile
+import tomllib
+from pathlib import Path
+
+ROOT = Path(__file__).resolve().parent.parent
+TRAIN = tomllib.loads((ROOT / "examples/metro_train.toml").read_text())
+DEMO_TRAIN = tomllib.loads((ROOT / "examples/demo.toml").read_text())
+CODES = {"1 left": 12, "2 left": 11, "1 right": 14, "3 right": 17}
+
+
+def toml_value(v):
+    if isinstance(v, str):
+        return f'"{v}"'
+    if isinstance(v, list):
+        return "[" + ", ".join(toml_value(x) for x in v) + "]"
+    if isinstance(v, dict):
+        return "{ " + ", ".join(f"{k} = {toml_value(x)}" for k, x in v.items()) + " }"
+    return repr(v)
+
+
+class Line:
+    """A scenario's text, remembering which station each line serves."""
+
+    def __init__(self, brake_scale=1.0, train=TRAIN):
+        dyn = dict(train["dynamics"])
+        dyn["decel_by_notch"] = [round(d * brake_scale, 4) for d in dyn["decel_by_notch"]]
+        self.text = [f"vehicle = {toml_value(train['vehicle'])}",
+                     f"dynamics = {toml_value(dyn)}"]
+        self.station_of_line = {}
+
+    def add(self, key, table, station):
+        self.text.append(f"[[{key}]]")
+        self.station_of_line[len(self.text)] = station
+        self.text += [f"{k} = {toml_value(v)}" for k, v in table.items()]
+
+    def write(self, path, run):
+        self.text.insert(0, f"run = {toml_value(run)}")
+        self.station_of_line = {n + 1: s for n, s in self.station_of_line.items()}
+        path.write_text("\n".join(self.text) + "\n")
+
+
+def sim(binary, path, *args):
+    done = subprocess.run([binary, *args, str(path)], capture_output=True, text=True)
+    return done.returncode, done.stdout, done.stderr
+
+
+ROW = re.compile(r"^(\S.*?)\s+(\d+\.\d)\s+(\S+)\s+(\S+)\s+(yes|NO)\b", re.M)
+
+
+def stops(stdout):
+    return [(m.group(1).strip(), m.group(4), m.group(5) == "yes") for m in ROW.finditer(stdout)]
+
+
+def styles(binary):
+    speeds, grades = (40, 60, 80), (-40, -30, -20, -10, 0, 10, 20, 30, 40)
+    print("| style (code) | approach km/h | " + " | ".join(f"{g:+d} ‰" for g in grades) + " |")
+    print("|---|---|" + "---|" * len(grades))
+    with tempfile.TemporaryDirectory() as work:
+        for style, code in (("1", 12), ("2", 11), ("3", 17)):
+            for v in speeds:
+                cells = []
+                for g in grades:
+                    line = Line()
+                    line.add("station", {"name": "A", "stop": 500, "departure": "08:00:30"}, 0)
+                    line.add("station", {"name": "B", "stop": 3000, "departure": "08:06:00"}, 1)
+                    line.add("limit", {"from": 0, "speed": v}, 1)
+                    line.add("gradient", {"from": 1800, "permille": g}, 1)
+                    line.add("gradient", {"from": 3000, "permille": 0}, 1)
+                    for loc, beacon in ((500, {"location_code": 12}), (500, {"stopping_point": "A"}),
+                                        (500, {"station": "A"}), (2000, {"stopping_point": "B"}),
+                                        (2010, {"location_code": code}), (2020, {"station": "B"})):
+                        line.add("beacon", {"location": loc, **beacon}, 1)
+                    path = Path(work) / "style.toml"
+                    line.write(path, {"start_location": 500, "start_time": "08:00:00",
+                                      "end_location": 3200})
+                    row = stops(sim(binary, path, "-q")[1])[1]
+                    cells.append(row[1] if row[2] else f"**{row[1]}**")
+                print(f"| {style} ({code}) | {v} | " + " | ".join(cells) + " |")
+
+
+def varied_line(rng, path, slips=True, changes=None):
+    """A line of 6 to 11 stations, for the metro train or the demo's, as a
+    careful author lays it out, with a
+    slip now and then (unless slips is false): a stopping point in a braking
+    curve, a limit raised before the rear clears a curve, a location code
+    after the station beacon. `changes` maps a station to the (code, limit)
+    an author chose after lint's warnings."""
+    changes = changes or {}
+    chance = (lambda p: rng.random() < p) if slips else (lambda p: False)
+    train = rng.choice((TRAIN, DEMO_TRAIN))
+    line = Line(rng.uniform(0.92, 1.08), train)
+    n = rng.randint(6, 11)
+    speed = rng.choice((60, 70, 80, 90))
+    stops = [500]
+    for _ in range(n - 1):
+        stops.append(stops[-1] + rng.randrange(900, 2000, 25))
+    length = train["vehicle"]["cars"] * train["vehicle"].get("car_length", 20)
+    limits, grades, beacons, sides = [(0, speed, 0)], [], [], {}
+    clock = 8 * 3600 + 30
+    for k, stop in enumerate(stops):
+        name = f"S{k}"
+        side = sides[k] = rng.choice(("left", "right"))
+        if k == 0:
+            beacons += [(stop, {"location_code": 12}, k), (stop, {"stopping_point": name}, k),
+                        (stop, {"station": name}, k)]
+            line.add("station", {"name": name, "stop": stop, "door_side": -1,
+                                 "departure": clock_text(clock)}, k)
+            continue
+        prev = stops[k - 1]
+        # The approach: a grade from the middle of the section to the platform.
+        grade = rng.choice((0, 0, rng.randint(-40, 40)))
+        grades.append((prev + (stop - prev) // 2, grade, k))
+        grades.append((stop - rng.choice((0, 0, 50, 150)), 0, k))
+        style = "2" if grade < -10 and side == "left" else "3" if side == "right" and grade > 0 else "1"
+        code, approach = changes.get(k, (CODES[f"{style} {side}"], None))
+        sp = stop - 600
+        if rng.random() < 0.4 and stop - prev > 1300:  # a curve before the platform
+            curve = rng.choice((30, 40, 50))
+            start = stop - rng.randrange(550, 700, 10)
+            end = start + 100
+            limits += [(start, curve, k), (end, speed, k)]
+            beacons.append((start - 300, {"braking": {"final_speed": curve, "end": start}}, k))
+            raise_at = end if chance(0.2) else end + length
+            beacons.append((raise_at, {"speed_limit": speed}, k))
+            sp = start - 100 if chance(0.25) else raise_at + 10
+        at = [sp, sp + 20, sp + 10] if chance(0.15) else [sp, sp + 10, sp + 20]
+        station = {"name": name, "limit": approach} if approach else name
+        beacons += [(at[0], {"stopping_point": name}, k), (at[1], {"location_code": code}, k),
+                    (at[2], {"station": station}, k)]
+        clock += int((stop - prev) / (speed / 3.6) * 2) + 60
+        line.add("station", {"name": name, "stop": stop, "door_side": -1 if side == "left" else 1,
+                             "departure": clock_text(clock)}, k)
+    for frm, kmh, k in sorted(limits):
+        line.add("limit", {"from": frm, "speed": kmh}, k)
+    last = None
+    for frm, permille, k in sorted(grades):
+        if frm != last:
+            line.add("gradient", {"from": frm, "permille": permille}, k)
+        last = frm
+    for loc, beacon, k in sorted(beacons, key=lambda b: b[0]):
+        line.add("beacon", {"location": loc, **beacon}, k)
+    line.write(path, {"start_location": 500, "start_time": "08:00:00",
+                      "end_location": stops[-1] + 200, "max_duration": 7200})
+    line.sides = sides
+    line.speed = speed
+    return line
+
+
+def clock_text(seconds):
+    return f"{seconds // 3600:02}:{seconds // 60 % 60:02}:{seconds % 60:02}"
+
+
+def follow_warnings(binary, seed, path):
+    """Lays a line out without slips, then as an author heeding lint would:
+    for each stop lint expects to miss, the other code for its door side,
+    then a lower approach (the station beacon's limit), until lint is clean
+    or nothing is left to try. The line, and whether lint is clean."""
+    changes, tried = {}, {}
+    while True:
+        line = varied_line(random.Random(seed), path, False, changes)
+        status, _, warnings = sim(binary, path, "--lint")
+        if status == 0:
+            return line, True
+        stations = {line.station_of_line.get(int(n))
+                    for n in re.findall(r":(\d+): warning: station S\d+: style", warnings)}
+        if not stations:
+            return line, False
+        for k in stations:
+            side = line.sides[k]
+            options = [(c, None) for c in CODES_BY_SIDE[side]]
+            options += [(c, v) for v in (50, 40, 30) for c in CODES_BY_SIDE[side]]
+            n = tried.get(k, 0)
+            if n >= len(options):
+                return line, False
+            changes[k], tried[k] = options[n], n + 1
+
+
+CODES_BY_SIDE = {"left": (12, 11), "right": (17, 14)}
+
+
+def lint(binary, count):
+    with tempfile.TemporaryDirectory() as work:
+        for population in ("slips", "careful", "heeded"):
+            missed = warned_missed = clean = clean_docked = all_stops = 0
+            for i in range(count):
+                path = Path(work) / f"line{i}.toml"
+                if population == "heeded":
+                    line, _ = follow_warnings(binary, i, path)
+                else:
+                    line = varied_line(random.Random(i), path, population == "slips")
+                status, _, warnings = sim(binary, path, "--lint")
+                warned = {line.station_of_line.get(int(n))
+                          for n in re.findall(r":(\d+): warning", warnings)}
+                _, out, _ = sim(binary, path, "-q", "--keep-going")
+                rows = stops(out)[1:]  # the first is the start
+                all_stops += len(rows)
+                for k, (_, _, docked) in enumerate(rows, start=1):
+                    if not docked:
+                        missed += 1
+                        warned_missed += k in warned
+                if status == 0:
+                    clean += 1
+                    clean_docked += all(docked for _, _, docked in rows) and "ran " not in out
+            print(f"{population}: {count} lines, {all_stops} stops: {missed} missed, "
+                  f"{warned_missed} of them warned; {clean} lines lint clean, {clean_docked} of "
+                  "them docked every stop with no limit broken")
+
+
+if __name__ == "__main__":
+    if len(sys.argv) < 3 or sys.argv[2] not in ("styles", "lint"):
+        sys.exit(__doc__)
+    if sys.argv[2] == "styles":
+        styles(sys.argv[1])
+    else:
+        lint(sys.argv[1], int(sys.argv[3]) if len(sys.argv) > 3 else 30)
