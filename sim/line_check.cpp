@@ -226,7 +226,9 @@ class LineCheck {
       asked.push_back(notch);
       const size_t back = static_cast<size_t>(delay / dt);
       const int acting = asked.size() > back ? asked[asked.size() - 1 - back] : 0;
-      decel += (envelope_.Decel(acting, x - Length(), x) - decel) * dt / lag;
+      const double asks =
+          envelope_.Decel(acting, x - Length(), x) + envelope_.Resistance(3.6 * speed);
+      decel += (asks - decel) * dt / lag;
       speed -= decel * dt;
       x += std::max(0.0, speed) * dt;
     }

@@ -57,6 +57,11 @@ double SpeedEnvelope::Decel(int notch, double from, double to) const {
   return brake + grades_.MeanPermille(from, to) / 1000 * kGravity;
 }
 
+double SpeedEnvelope::Resistance(double kmh) const {
+  const Dynamics& d = s_.dynamics;
+  return Ms(d.resistance + d.resistanceLinear * kmh + d.resistanceQuadratic * kmh * kmh);
+}
+
 // The limit changes at a beacon: at once upward, shed by notch 4 downward.
 void SpeedEnvelope::Limit(size_t i, double kmh) {
   const double x = s_.beacons[i].location, u = SpeedAt(x);

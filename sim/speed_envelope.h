@@ -28,6 +28,8 @@ class SpeedEnvelope {
   const std::vector<EnvelopePiece>& Pieces() const { return pieces_; }
   // m/s² a notch sheds on the mean grade from one location to another.
   double Decel(int notch, double from, double to) const;
+  // m/s² the running resistance sheds at a speed.
+  double Resistance(double kmh) const;
 
  private:
   void Limit(size_t beacon, double kmh);
