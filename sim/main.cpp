@@ -1,6 +1,5 @@
 // corvane-sim: drives the plug-in along a route from a scenario file, far
 // faster than real time, and tells what happened.
-#include <dlfcn.h>
 #include <fmt/format.h>
 #include <unistd.h>
 
@@ -13,11 +12,14 @@
 #include "call_log.h"
 #include "channels.h"
 #include "outputs.h"
+#include "plugin_loader.h"
 #include "report.h"
 #include "route_check.h"
 #include "scenario.h"
 #include "simulator.h"
 #include "summary.h"
+#include "sweep_run.h"
+#include "sweep_summary.h"
 
 namespace {
 
@@ -31,21 +33,10 @@ volatile std::sig_atomic_t gSignal = 0;
 struct Options {
   std::string scenario, plugin = CORVANE_DEFAULT_PLUGIN, csv, record, report, check;
   std::vector<std::string> overrides;
-  bool quiet = false, beacons = false, lint = false, keepGoing = false;
+  bool quiet = false, beacons = false, lint = false, keepGoing = false, sweep = false;
+  int jobs = 0;  // workers of a sweep; 0: one a core
+  double runLimit = 600;
 };
-
-bool LoadPlugin(const std::string& path, PluginApi& api) {
-  void* library = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
-  if (library == nullptr) {
-    fmt::print(stderr, "corvane-sim: cannot load the plug-in {}: {}\n", path, dlerror());
-    return false;
-  }
-  if (!ResolvePluginApi(api, [&](const char* name) { return dlsym(library, name); })) {
-    fmt::print(stderr, "corvane-sim: {} lacks one of the sixteen exports\n", path);
-    return false;
-  }
-  return true;
-}
 
 // Location, type, optional value and meaning, as an author copies them.
 void PrintBeacons(std::FILE* out, const Scenario& s) {
@@ -136,6 +127,38 @@ bool FlushStdout() {
   return false;
 }
 
+// Every combination of the scenario's [sweep], in worker processes.
+int Sweep(const Options& o, const Scenario& scenario) {
+  if (!o.record.empty() || !o.report.empty()) {
+    fmt::print(stderr,
+               "corvane-sim: --sweep writes no --record or --report; run one combination "
+               "with --set for those\n");
+    return kExitBadInput;
+  }
+  PluginApi api{};
+  if (std::string error; !LoadPlugin(o.plugin, api, error)) {
+    fmt::print(stderr, "corvane-sim: {}\n", error);
+    return kExitBadInput;
+  }
+  Outputs out;
+  if (!out.Open(o)) return kExitCannotWrite;
+  SweepOptions options{
+      o.plugin,   o.jobs > 0 ? o.jobs : static_cast<int>(sysconf(_SC_NPROCESSORS_ONLN)),
+      o.runLimit, o.keepGoing,
+      &gSignal,   nullptr};
+  if (isatty(STDERR_FILENO)) {
+    options.progress = [](size_t done, size_t total) {
+      fmt::print(stderr, "\r{} of {} runs\r", done, total);
+    };
+  }
+  const std::vector<SweptRun> runs = RunSweep(scenario, options);
+  if (out.csv) out.csv->Write(SweepCsv(scenario, runs));
+  PrintSweepSummary(stdout, scenario, runs);
+  if (gSignal != 0) return FlushStdout() ? 128 + gSignal : kExitCannotWrite;
+  if (!out.Commit() || !FlushStdout()) return kExitCannotWrite;
+  return !o.check.empty() && SweepFailed(runs) ? kExitCheckFailed : 0;
+}
+
 int Run(const Options& o, const Scenario& scenario) {
   const std::string clash =
       OutputClash({{"the scenario", o.scenario}, {"the plug-in", o.plugin}},
@@ -145,7 +168,10 @@ int Run(const Options& o, const Scenario& scenario) {
     return kExitBadInput;
   }
   PluginApi api{};
-  if (!LoadPlugin(o.plugin, api)) return kExitBadInput;
+  if (std::string error; !LoadPlugin(o.plugin, api, error)) {
+    fmt::print(stderr, "corvane-sim: {}\n", error);
+    return kExitBadInput;
+  }
   Outputs out;
   if (!out.Open(o)) return kExitCannotWrite;
 
@@ -202,6 +228,15 @@ int main(int argc, char** argv) {
                "[[limit]] of the line; --check=clean also "
                "when the supervision intervened")
       ->check(CLI::IsMember({"stops", "clean"}));
+  app.add_flag("--sweep", o.sweep,
+               "Run every combination of the scenario's [sweep] in worker processes and sum up "
+               "each station");
+  app.add_option("-j,--jobs", o.jobs, "Worker processes of a sweep (default: one a core)")
+      ->check(CLI::Range(1, 256));
+  app.add_option("--run-limit", o.runLimit,
+                 "Seconds of wall-clock time a sweep's run may take before it is stopped")
+      ->capture_default_str()
+      ->check(CLI::Range(0.1, 86400.0));
   app.add_flag("--keep-going", o.keepGoing,
                "After a missed stop the host moves the train to the stopping point and the run "
                "goes on");
@@ -232,7 +267,7 @@ int main(int argc, char** argv) {
     const std::vector<std::string> warnings = CheckRoute(scenario);
     for (const std::string& warning : warnings) fmt::print(stderr, "{}\n", warning);
     if (o.lint) return warnings.empty() ? 0 : kExitWarnings;
-    return Run(o, scenario);
+    return o.sweep ? Sweep(o, scenario) : Run(o, scenario);
   } catch (const std::system_error& e) {  // fmt's print to a stream that fails
     fmt::print(stderr, "corvane-sim: cannot write the standard output: {}\n", e.what());
     return kExitCannotWrite;

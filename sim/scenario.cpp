@@ -27,7 +27,7 @@ constexpr size_t kLargestScenario = size_t{64} << 20;  // bytes: about 1.5 milli
 // The scenario's top-level tables and arrays.
 const std::vector<std::string_view> kSections = {"vehicle", "dynamics", "run",    "doors",
                                                  "beacon",  "station",  "action", "gradient",
-                                                 "pause",   "driver",   "limit"};
+                                                 "pause",   "driver",   "limit",  "sweep"};
 
 void ReadVehicle(const Reader& r, const toml::table& t, Scenario& s) {
   ATS_VEHICLESPEC& v = s.vehicle;
@@ -165,6 +165,53 @@ void ReadDriver(const Reader& r, const toml::table& t, const ATS_VEHICLESPEC& v,
 
 constexpr double kLongestPauseSeconds = 10;
 
+constexpr size_t kMostCombinations = 100000;
+
+// A value list [a, b, …], or { from, to, steps } evenly spaced with both ends.
+std::vector<double> SweepValues(const Reader& r, const toml::node& node, const std::string& name) {
+  std::vector<double> values;
+  if (const toml::array* list = node.as_array()) {
+    for (const toml::node& v : *list) values.push_back(r.NumberAt(v, name));
+  } else if (const toml::table* t = node.as_table()) {
+    r.OnlyKeys(*t, name, {"from", "to", "steps"});
+    const double from = r.Number(*t, "from", name), to = r.Number(*t, "to", name);
+    const int32_t steps = r.Int32(*t, "steps", name);
+    r.Expect(steps >= 1 && steps <= 1000, *t, "steps", name, "must lie in 1 to 1000");
+    for (int32_t i = 0; i < steps; ++i)
+      values.push_back(steps == 1 ? from : from + (to - from) * i / (steps - 1));
+  } else {
+    r.Fail(LineOf(node), name, "expected a list of values or { from, to, steps }");
+  }
+  if (values.empty()) r.Fail(LineOf(node), name, "expected at least one value");
+  return values;
+}
+
+void ReadSweep(const Reader& r, const toml::table& t, Scenario& s) {
+  std::vector<std::string_view> names;
+  for (const SweepKey& k : kSweepKeys) names.push_back(k.name);
+  r.OnlyKeys(t, "sweep", names);
+  size_t combinations = 1;
+  for (const SweepKey& k : kSweepKeys) {
+    const toml::node* node = t.get(k.name);
+    if (node == nullptr) continue;
+    const std::string name = fmt::format("sweep.{}", k.name);
+    SweepAxis axis{k.name, SweepValues(r, *node, name), LineOf(*node)};
+    for (double v : axis.values) {
+      if (v < k.low || v > k.high || (axis.name == "seed" && v != std::floor(v))) {
+        r.Fail(axis.line, name,
+               fmt::format("{:g} is outside {:g} to {:g}{}{}", v, k.low, k.high, *k.unit ? " " : "",
+                           k.unit));
+      }
+    }
+    combinations *= axis.values.size();
+    if (combinations > kMostCombinations) {
+      r.Fail(axis.line, name,
+             fmt::format("the sweep has more than {} combinations", kMostCombinations));
+    }
+    s.sweep.push_back(std::move(axis));
+  }
+}
+
 void ReadPauses(const Reader& r, const toml::array& list, Scenario& s) {
   for (const toml::node& node : list) {
     const toml::table& t = *node.as_table();
@@ -272,6 +319,7 @@ Scenario ParseScenario(std::string_view text, const std::string& path,
   s.dynamics.lengthMetres = s.vehicle.carCount * s.carLengthMetres;
   if (const toml::table* t = r.Table(root, "doors")) ReadDoors(r, *t, s.doors);
   if (const toml::table* t = r.Table(root, "driver")) ReadDriver(r, *t, s.vehicle, s.driver);
+  if (const toml::table* t = r.Table(root, "sweep")) ReadSweep(r, *t, s);
   ReadLine(r, root, s);
   if (const toml::array* a = r.Array(root, "action")) ReadTimeline(r, *a, s);
   if (const toml::array* a = r.Array(root, "pause")) ReadPauses(r, *a, s);

@@ -13,6 +13,7 @@
 #include "driver.h"
 #include "dynamics.h"
 #include "line_limits.h"
+#include "sweep.h"
 
 // A fault in a scenario file, already worded as file:line: key: message.
 class ScenarioError : public std::runtime_error {
@@ -87,6 +88,7 @@ struct Scenario {
   std::vector<Action> timeline;
   DoorBehaviour doors;
   DriverStyle driver;
+  std::vector<SweepAxis> sweep;  // for --sweep, in the order of kSweepKeys
 };
 
 // Reads and checks a scenario file, with keys set from the command line

@@ -1,0 +1,16 @@
+// What a sweep shows: per station the stops of every run and the worst
+// combination; the limits broken, the stalls and the failed workers.
+#pragma once
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "scenario.h"
+#include "sweep_run.h"
+
+void PrintSweepSummary(std::FILE* out, const Scenario& s, const std::vector<SweptRun>& runs);
+// Whether any run missed a stop, stalled, broke a limit or failed.
+bool SweepFailed(const std::vector<SweptRun>& runs);
+// One row per run and station.
+std::string SweepCsv(const Scenario& s, const std::vector<SweptRun>& runs);
