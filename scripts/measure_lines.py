@@ -10,6 +10,7 @@
                                 about stops heeded: of the stops missed, how
                                 many lint warned of; of the lines lint calls
                                 clean, how many dock every stop
+  measure_lines.py SIM line PATH N   one such line of N stations, written to PATH
 
 Lines are drawn from a seeded generator, so the figures repeat.
 """
@@ -97,7 +98,7 @@ def styles(binary):
                 print(f"| {style} ({code}) | {v} | " + " | ".join(cells) + " |")
 
 
-def varied_line(rng, path, slips=True, changes=None):
+def varied_line(rng, path, slips=True, changes=None, stations=None):
     """A line of 6 to 11 stations, for the metro train or the demo's, as a
     careful author lays it out, with a
     slip now and then (unless slips is false): a stopping point in a braking
@@ -108,7 +109,7 @@ def varied_line(rng, path, slips=True, changes=None):
     chance = (lambda p: rng.random() < p) if slips else (lambda p: False)
     train = rng.choice((TRAIN, DEMO_TRAIN))
     line = Line(rng.uniform(0.92, 1.08), train)
-    n = rng.randint(6, 11)
+    n = stations or rng.randint(6, 11)
     speed = rng.choice((60, 70, 80, 90))
     stops = [500]
     for _ in range(n - 1):
@@ -226,9 +227,11 @@ def lint(binary, count):
 
 
 if __name__ == "__main__":
-    if len(sys.argv) < 3 or sys.argv[2] not in ("styles", "lint"):
+    if len(sys.argv) < 3 or sys.argv[2] not in ("styles", "lint", "line"):
         sys.exit(__doc__)
     if sys.argv[2] == "styles":
         styles(sys.argv[1])
+    elif sys.argv[2] == "line":
+        varied_line(random.Random(1), Path(sys.argv[3]), False, stations=int(sys.argv[4]))
     else:
         lint(sys.argv[1], int(sys.argv[3]) if len(sys.argv) > 3 else 30)
