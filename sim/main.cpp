@@ -129,10 +129,8 @@ bool FlushStdout() {
 
 // Every combination of the scenario's [sweep], in worker processes.
 int Sweep(const Options& o, const Scenario& scenario) {
-  if (!o.record.empty() || !o.report.empty()) {
-    fmt::print(stderr,
-               "corvane-sim: --sweep writes no --record or --report; run one combination "
-               "with --set for those\n");
+  if (!o.record.empty()) {
+    fmt::print(stderr, "corvane-sim: --sweep records no calls; run one combination with --set\n");
     return kExitBadInput;
   }
   PluginApi api{};
@@ -153,6 +151,12 @@ int Sweep(const Options& o, const Scenario& scenario) {
   }
   const std::vector<SweptRun> runs = RunSweep(scenario, options);
   if (out.csv) out.csv->Write(SweepCsv(scenario, runs));
+  if (out.report && !runs.empty()) {
+    std::string failure;
+    out.report->Write(SweepReportPage(scenario, options, WorstRun(runs).point,
+                                      SweepReportData(scenario, runs), failure));
+    if (!failure.empty()) fmt::print(stderr, "corvane-sim: the report's run failed: {}\n", failure);
+  }
   PrintSweepSummary(stdout, scenario, runs);
   if (gSignal != 0) return FlushStdout() ? 128 + gSignal : kExitCannotWrite;
   if (!out.Commit() || !FlushStdout()) return kExitCannotWrite;

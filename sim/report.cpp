@@ -202,12 +202,14 @@ void ReplaceOnce(std::string& text, std::string_view marker, const std::string& 
 
 }  // namespace
 
-std::string RenderReport(const Scenario& s, const RunResult& run, const ReportFrames& frames) {
+std::string RenderReport(const Scenario& s, const RunResult& run, const ReportFrames& frames,
+                         const std::string& sweep) {
   std::string page = kReportPage;
+  nlohmann::json all = RunData(s, run, frames);
+  if (!sweep.empty()) all["sweep"] = nlohmann::json::parse(sweep);
   // "</" inside the data would end the script element early.
   // A name that is not UTF-8 (a file name, say) is shown with replacement characters.
-  std::string data =
-      RunData(s, run, frames).dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
+  std::string data = all.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
   for (size_t at = 0; (at = data.find("</", at)) != std::string::npos; at += 3) {
     data.replace(at, 2, "<\\/");
   }

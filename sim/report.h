@@ -47,5 +47,7 @@ class ReportRecorder {
 };
 
 // The page as text; the charting library is inlined, nothing is fetched.
-std::string RenderReport(const Scenario& scenario, const RunResult& run,
-                         const ReportFrames& frames);
+// `sweep` is a sweep's stops as JSON (SweepReportData), shown above the run
+// of its worst combination; empty for a single run.
+std::string RenderReport(const Scenario& scenario, const RunResult& run, const ReportFrames& frames,
+                         const std::string& sweep = "");

@@ -1,11 +1,13 @@
 #include "sweep_run.h"
 
 #include <fmt/format.h>
+#include <unistd.h>
 
 #include <sstream>
 
 #include "limit_watch.h"
 #include "plugin_loader.h"
+#include "report.h"
 #include "simulator.h"
 #include "worker_pool.h"
 
@@ -30,6 +32,29 @@ std::string RunOne(const Scenario& s, const SweepOptions& o, const SweepPoint& p
 }
 
 }  // namespace
+
+std::string SweepReportPage(const Scenario& s, const SweepOptions& o, const SweepPoint& point,
+                            const std::string& sweepData, std::string& failure) {
+  const WorkerPool pool{1, o.secondsLimit, o.interrupted};
+  std::string page;
+  const auto work = [&](size_t) {
+    PluginApi api{};
+    std::string error;
+    if (!LoadPlugin(o.plugin, api, error)) _exit(2);
+    const Scenario swept = Apply(s, s.sweep, point);
+    ReportRecorder recorder(swept);
+    RunHooks hooks;
+    hooks.keepGoing = o.keepGoing;
+    hooks.frame = [&](const FrameRow& f) { recorder.Frame(f); };
+    const RunResult run = RunScenario(swept, api, hooks);
+    return RenderReport(swept, run, recorder.Finish(), sweepData);
+  };
+  pool.Run(1, work, [&](const JobOutcome& outcome) {
+    page = outcome.text;
+    failure = outcome.failure;
+  });
+  return page;
+}
 
 std::string Serialise(const SweptRun& run) {
   std::string text;

@@ -36,6 +36,12 @@ struct SweepOptions {
 // Every combination, in the order of Combinations().
 std::vector<SweptRun> RunSweep(const Scenario& s, const SweepOptions& o);
 
+// The report page of one combination's run, made in a worker of its own,
+// with the sweep's stops (SweepReportData) above it; empty with `failure`
+// set when the worker failed.
+std::string SweepReportPage(const Scenario& s, const SweepOptions& o, const SweepPoint& point,
+                            const std::string& sweepData, std::string& failure);
+
 // What a worker writes of its run, and reads back.
 std::string Serialise(const SweptRun& run);
 SweptRun Parse(const std::string& text);

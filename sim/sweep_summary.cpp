@@ -5,6 +5,10 @@
 #include <algorithm>
 #include <cstdlib>
 #include <map>
+#include <nlohmann/json.hpp>
+#include <tuple>
+
+#include "cab.h"
 
 namespace {
 
@@ -67,6 +71,34 @@ void PrintSweepSummary(std::FILE* out, const Scenario& s, const std::vector<Swep
     Listed(out, *lines);
   const auto clean = std::count_if(runs.begin(), runs.end(), Clean);
   fmt::print(out, "\n{} of {} runs docked every stop with no limit broken\n", clean, runs.size());
+}
+
+const SweptRun& WorstRun(const std::vector<SweptRun>& runs) {
+  const auto rank = [](const SweptRun& r) {
+    long worst = 0;
+    for (const SweptStop& stop : r.stops) worst = std::max(worst, Badness(stop));
+    return std::make_tuple(!r.failure.empty(), !r.stall.empty(), !r.overspeeds.empty(), worst);
+  };
+  return *std::max_element(runs.begin(), runs.end(),
+                           [&](const SweptRun& a, const SweptRun& b) { return rank(a) < rank(b); });
+}
+
+std::string SweepReportData(const Scenario& s, const std::vector<SweptRun>& runs) {
+  nlohmann::json stations = nlohmann::json::array();
+  for (size_t k = 0; k < s.stations.size(); ++k) {
+    nlohmann::json errors = nlohmann::json::array(), combinations = errors;
+    for (const SweptRun& r : runs) {
+      if (k >= r.stops.size()) continue;
+      errors.push_back(r.stops[k].errorCm ? nlohmann::json(*r.stops[k].errorCm) : nlohmann::json());
+      combinations.push_back(Describe(s.sweep, r.point));
+    }
+    stations.push_back({{"name", s.stations[k].name}, {"errors", errors}, {"runs", combinations}});
+  }
+  return nlohmann::json{{"window", kDockedWindow * 100},
+                        {"worst", Describe(s.sweep, WorstRun(runs).point)},
+                        {"runs", runs.size()},
+                        {"stations", stations}}
+      .dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
 }
 
 bool SweepFailed(const std::vector<SweptRun>& runs) {

@@ -12,5 +12,10 @@
 void PrintSweepSummary(std::FILE* out, const Scenario& s, const std::vector<SweptRun>& runs);
 // Whether any run missed a stop, stalled, broke a limit or failed.
 bool SweepFailed(const std::vector<SweptRun>& runs);
+// The combination whose run went worst: a failure, a stall, a limit broken
+// or a missed stop before the largest stop error.
+const SweptRun& WorstRun(const std::vector<SweptRun>& runs);
+// Every run's stop error by station, for the report, as JSON.
+std::string SweepReportData(const Scenario& s, const std::vector<SweptRun>& runs);
 // One row per run and station.
 std::string SweepCsv(const Scenario& s, const std::vector<SweptRun>& runs);

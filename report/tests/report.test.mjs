@@ -157,6 +157,25 @@ test("a careless driver's interventions are marked on the speed plot", async () 
   await other.close();
 });
 
+test("a sweep's page shows every run's stop as a dot, the misses outside the docked window", async () => {
+  const file = join(work, "sweep.html");
+  execFileSync(sim, ["--sweep", "--quiet", "--report", file, "--set", "sweep.brake_scale=[0.9,1.0]",
+                     "--set", "sweep.seed=[1,2]", scenario]);
+  const swept = await browser.newPage();
+  await swept.goto("file://" + file);
+  await swept.waitForFunction(() => window.speedPlot !== undefined);
+  assert.equal(await swept.isVisible("#sweep"), true);
+  assert.equal(await page.isVisible("#sweep"), false);
+  const dots = await swept.$$eval("#sweepdots circle.dot", cs => cs.map(c => c.getAttribute("fill")));
+  assert.equal(dots.length, 4 * 4, "four runs at four stations");
+  const summary = execFileSync(sim, ["--sweep", "--set", "sweep.brake_scale=[0.9,1.0]", "--set", "sweep.seed=[1,2]",
+                                     scenario], { encoding: "utf8" });
+  const docked = [...summary.matchAll(/^\S.*?\s+4\s+(\d+)\s/gm)].reduce((n, m) => n + Number(m[1]), 0);
+  assert.equal(dots.filter(f => f === "#06c").length, docked);
+  assert.match(await swept.textContent("#sweepnote"), /^4 runs; the run below is the worst: brake_scale/);
+  await swept.close();
+});
+
 test("the page makes no network request", () => {
   assert.deepEqual(requests.filter(u => !u.startsWith("file://")), []);
 });
