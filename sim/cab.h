@@ -50,6 +50,7 @@ constexpr int32_t kModeDown = 2;  // one mode toward automatic
 
 // Brake notches the plug-in writes as they are, for a train of 8 service notches.
 namespace notch {
+constexpr int32_t kOverspeed = 4;  // automatic driving's brake on an overspeed
 constexpr int32_t kHolding = 7;
 constexpr int32_t kFullService = 8;  // also the driver's mode interlock
 constexpr int32_t kEmergency = 9;

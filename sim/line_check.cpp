@@ -5,7 +5,7 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
-#include <map>
+#include <set>
 #include <utility>
 #include <vector>
 
@@ -17,15 +17,15 @@
 
 namespace {
 
-constexpr int kOverspeedNotch = 4;
-constexpr int kServiceNotch = 8;
-constexpr double kGravity = 9.80665;
 // m: a stop expected this close docks. Less than the docked window: the
 // figures are a model's, and the stops near the window's edge fall either way.
 constexpr double kStopErrorAllowed = 0.45;
 constexpr double kFinalBrakingBand = 3;  // km/h below the stopping curve the final braking acts
 // The lightest notch of each final-braking style's table (0: no final braking).
 constexpr std::array<int, 4> kLightestNotch = {0, 4, 5, 3};
+constexpr double kFlatTolerance = 0.5;   // km/h: a beacon limit equal to the line's
+constexpr double kSlowestApproach = 10;  // km/h: slower is no help worth giving
+constexpr double kOverTarget = 1;  // km/h automatic driving runs above its target before braking
 
 // The final braking's notch by style for e km/h below the stopping curve:
 // the host's own reading of the plug-in's tables.
@@ -37,9 +37,6 @@ int FinalBrakingNotch(int style, double e) {
     default: return 0;  // no final braking before the first location code
   }
 }
-constexpr double kFlatTolerance = 0.5;   // km/h: a beacon limit equal to the line's
-constexpr double kSlowestApproach = 10;  // km/h: slower is no help worth giving
-constexpr double kOverTarget = 1;  // km/h automatic driving runs above its target before braking
 
 double Ms(double kmh) { return kmh / 3.6; }
 double KmhPerS(double ms2) { return ms2 * 3.6; }
@@ -51,7 +48,7 @@ class LineCheck {
 
   std::vector<std::string> Run() {
     Limits();
-    for (size_t i = 0; i < envelope_.Pieces().size(); ++i) CurveTooSteep(envelope_.Pieces()[i]);
+    for (const EnvelopePiece& piece : envelope_.Pieces()) CurveTooSteep(piece);
     Falls();
     for (const Station& st : s_.stations) StopOnTheGrade(st);
     Timetable();
@@ -72,7 +69,7 @@ class LineCheck {
     for (const EnvelopePiece& p : envelope_.Pieces()) at.push_back(p.from);
     for (const LineLimit& l : s_.limits) at.push_back(l.from);
     std::sort(at.begin(), at.end());
-    std::map<std::pair<const EnvelopePiece*, const LineLimit*>, bool> told;
+    std::set<std::pair<const EnvelopePiece*, const LineLimit*>> told;
     for (double x : at) {
       if (x < s_.startLocation || x > s_.endLocation) continue;
       const LineLimit* limit = LowestOver(s_.limits, x - Length(), x);
@@ -81,8 +78,9 @@ class LineCheck {
       const double allowed =
           limit == nullptr ? INFINITY
                            : limit->kmh + (piece.flat() ? kFlatTolerance : s_.overspeedMarginKmh);
-      if (speed <= allowed || piece.from == -INFINITY || told[{&piece, limit}]) continue;
-      told[{&piece, limit}] = true;
+      if (speed <= allowed || piece.from == -INFINITY || !told.insert({&piece, limit}).second) {
+        continue;
+      }
       AboveLimit(piece, *limit, x, speed);
     }
   }
@@ -148,7 +146,7 @@ class LineCheck {
 
   // A fall steeper than the overspeed brake can hold a speed on.
   void Falls() {
-    const double notch4 = s_.dynamics.decelByNotch[kOverspeedNotch];
+    const double notch4 = s_.dynamics.decelByNotch[notch::kOverspeed];
     for (const Gradient& g : s_.gradients) {
       const double pull = KmhPerS(-g.permille / 1000 * kGravity);
       if (pull < notch4) continue;
@@ -180,7 +178,7 @@ class LineCheck {
         "‰ on average) is expected to stop the train about {:.1f} m {}",
         st.name, style, v, d + Length(), permille < 0 ? "a fall" : "a rise", std::fabs(permille),
         std::fabs(error), error < 0 ? "short" : "beyond");
-    const int notch = error < 0 ? kLightestNotch[static_cast<size_t>(style)] : kServiceNotch;
+    const int notch = error < 0 ? kLightestNotch[static_cast<size_t>(style)] : notch::kFullService;
     const std::string why =
         fmt::format("notch {}{} {} {:.2f} km/h/s, the stopping curve {:.2f}", notch,
                     error < 0 ? ", its lightest," : "", error < 0 ? "slows it" : "leaves",

@@ -9,12 +9,11 @@
 #include <optional>
 
 #include "beacon_codes.h"
+#include "cab.h"
 #include "clock_text.h"
 #include "line_check.h"
 
 namespace {
-
-constexpr int kOverspeedNotch = 4;  // what automatic driving brakes an overspeed with
 
 double MetresPerSecond(double kmh) { return kmh / 3.6; }
 
@@ -240,7 +239,7 @@ class RouteWalk {
     const double stop = StopAhead(b.location);
     double end = stop - StoppingCurve(limit);
     if (const RouteBeacon* curve = NextOf(i, kBeaconBraking, end)) end = curve->location;
-    const double notch4 = s_.dynamics.decelByNotch[kOverspeedNotch] / 3.6;
+    const double notch4 = s_.dynamics.decelByNotch[notch::kOverspeed] / 3.6;
     const double needed = BrakingDistance(from, limit, notch4);
     if (!std::isfinite(end) || b.location + needed <= end) return;
     Warn(b,

@@ -4,12 +4,9 @@
 #include <cmath>
 
 #include "beacon_codes.h"
+#include "cab.h"
 
 namespace {
-
-constexpr int kOverspeedNotch = 4;  // automatic driving's brake on an overspeed
-constexpr int kServiceNotch = 8;    // its strongest service brake
-constexpr double kGravity = 9.80665;
 
 double Ms(double kmh) { return kmh / 3.6; }
 
@@ -66,7 +63,7 @@ double SpeedEnvelope::Resistance(double kmh) const {
 void SpeedEnvelope::Limit(size_t i, double kmh) {
   const double x = s_.beacons[i].location, u = SpeedAt(x);
   const double length = s_.dynamics.lengthMetres;
-  const double shed = std::max(0.0, Decel(kOverspeedNotch, x - length, x + length));
+  const double shed = std::max(0.0, Decel(notch::kOverspeed, x - length, x + length));
   pieces_.push_back({x, std::max(u, kmh), kmh, u > kmh ? shed : 0.0, i});
 }
 
@@ -77,6 +74,6 @@ void SpeedEnvelope::Curve(size_t i) {
   const beacon::Braking c = beacon::BrakingOf(s_.beacons[i].data.optional);
   if (c.end <= x) return;
   const double asked = (std::pow(Ms(u), 2) - std::pow(Ms(c.finalSpeed), 2)) / (2 * (c.end - x));
-  const double can = std::max(0.0, Decel(kServiceNotch, x - s_.dynamics.lengthMetres, c.end));
+  const double can = std::max(0.0, Decel(notch::kFullService, x - s_.dynamics.lengthMetres, c.end));
   pieces_.push_back({x, u, static_cast<double>(c.finalSpeed), std::min(asked, can), i});
 }
