@@ -19,7 +19,7 @@ namespace {
 
 // m: a stop expected this close docks. Less than the docked window: the
 // figures are a model's, and the stops near the window's edge fall either way.
-constexpr double kStopErrorAllowed = 0.45;
+constexpr double kStopErrorAllowed = 0.35;
 constexpr double kFinalBrakingBand = 3;  // km/h below the stopping curve the final braking acts
 // The lightest notch of each final-braking style's table (0: no final braking).
 constexpr std::array<int, 4> kLightestNotch = {0, 4, 5, 3};
