@@ -11,6 +11,7 @@
 #include "beacon_codes.h"
 #include "call_log.h"
 #include "channels.h"
+#include "layout.h"
 #include "outputs.h"
 #include "plugin_loader.h"
 #include "report.h"
@@ -34,7 +35,8 @@ struct Options {
   std::string scenario, plugin = CORVANE_DEFAULT_PLUGIN, csv, record, report, check;
   std::vector<std::string> overrides;
   bool quiet = false, beacons = false, lint = false, keepGoing = false, sweep = false;
-  int jobs = 0;  // workers of a sweep; 0: one a core
+  int jobs = 0;        // workers of a sweep; 0: one a core
+  std::string layout;  // --layout: the file to write
   double runLimit = 600;
 };
 
@@ -127,6 +129,13 @@ bool FlushStdout() {
   return false;
 }
 
+// The workers of a sweep or a layout.
+SweepOptions WorkerOptions(const Options& o) {
+  return {o.plugin,   o.jobs > 0 ? o.jobs : static_cast<int>(sysconf(_SC_NPROCESSORS_ONLN)),
+          o.runLimit, o.keepGoing,
+          &gSignal,   nullptr};
+}
+
 // Every combination of the scenario's [sweep], in worker processes.
 int Sweep(const Options& o, const Scenario& scenario) {
   if (!o.record.empty()) {
@@ -140,10 +149,7 @@ int Sweep(const Options& o, const Scenario& scenario) {
   }
   Outputs out;
   if (!out.Open(o)) return kExitCannotWrite;
-  SweepOptions options{
-      o.plugin,   o.jobs > 0 ? o.jobs : static_cast<int>(sysconf(_SC_NPROCESSORS_ONLN)),
-      o.runLimit, o.keepGoing,
-      &gSignal,   nullptr};
+  SweepOptions options = WorkerOptions(o);
   if (isatty(STDERR_FILENO)) {
     options.progress = [](size_t done, size_t total) {
       fmt::print(stderr, "\r{} of {} runs\r", done, total);
@@ -161,6 +167,44 @@ int Sweep(const Options& o, const Scenario& scenario) {
   if (gSignal != 0) return FlushStdout() ? 128 + gSignal : kExitCannotWrite;
   if (!out.Commit() || !FlushStdout()) return kExitCannotWrite;
   return !o.check.empty() && SweepFailed(runs) ? kExitCheckFailed : 0;
+}
+
+// The line's beacons chosen by running the train, written to o.layout.
+int LayOutLine(const Options& o, const Scenario& scenario) {
+  if (std::string error; !LoadPlugin(o.plugin, *std::make_unique<PluginApi>(), error)) {
+    fmt::print(stderr, "corvane-sim: {}\n", error);
+    return kExitBadInput;
+  }
+  const Layout layout = LayOut(scenario, WorkerOptions(o));
+  std::string error;
+  std::optional<OutputFile> file = OutputFile::Open(o.layout, error);
+  if (!file) {
+    fmt::print(stderr, "corvane-sim: {}\n", error);
+    return kExitCannotWrite;
+  }
+  file->Write(LayoutFile(o.scenario, layout));
+  if (!file->Commit(error)) {
+    fmt::print(stderr, "corvane-sim: {}\n", error);
+    return kExitCannotWrite;
+  }
+  fmt::print("{:<16} {:>4} {:>5} {:>8} {:>9} {:>8} {:>8} {:>5}\n", "station", "code", "style",
+             "in km/h", "stop. pt", "worst cm", "median", "runs");
+  bool docks = true;
+  for (const StationLayout& st : layout.stations) {
+    fmt::print("{:<16} {:>4} {:>5} {:>8} {:>9.0f} {:>8} {:>8} {:>5}\n", st.station->name, st.code,
+               beacon::FinalBrakingStyle(st.code),
+               st.runs > 0 ? fmt::format("{:.0f}", st.approach) : "-", st.stoppingPoint,
+               st.runs > 0 ? fmt::format("{:+}", st.worstCm) : "-",
+               st.runs > 0 ? fmt::format("{:+}", st.medianCm) : "-", st.runs);
+    docks &= st.docks;
+  }
+  for (const StationLayout& st : layout.stations) {
+    if (!st.docks) fmt::print("{}\n", st.why);
+  }
+  for (const std::string& warning : CheckRoute(LoadScenario(o.layout))) {
+    fmt::print(stderr, "{}\n", warning);
+  }
+  return !FlushStdout() ? kExitCannotWrite : docks ? 0 : kExitCheckFailed;
 }
 
 int Run(const Options& o, const Scenario& scenario) {
@@ -235,6 +279,9 @@ int main(int argc, char** argv) {
   app.add_flag("--sweep", o.sweep,
                "Run every combination of the scenario's [sweep] in worker processes and sum up "
                "each station");
+  app.add_option("--layout", o.layout,
+                 "Lay out the line's beacons by running the train and write the scenario to this "
+                 "file");
   app.add_option("-j,--jobs", o.jobs, "Worker processes of a sweep (default: one a core)")
       ->check(CLI::Range(1, 256));
   app.add_option("--run-limit", o.runLimit,
@@ -268,10 +315,14 @@ int main(int argc, char** argv) {
       PrintBeacons(stdout, scenario);
       return FlushStdout() ? 0 : kExitCannotWrite;
     }
+    if (!o.layout.empty()) return LayOutLine(o, scenario);  // its beacons are not the line's
     const std::vector<std::string> warnings = CheckRoute(scenario);
     for (const std::string& warning : warnings) fmt::print(stderr, "{}\n", warning);
     if (o.lint) return warnings.empty() ? 0 : kExitWarnings;
     return o.sweep ? Sweep(o, scenario) : Run(o, scenario);
+  } catch (const ScenarioError& e) {  // a line --layout cannot lay out
+    fmt::print(stderr, "corvane-sim: {}\n", e.what());
+    return kExitBadInput;
   } catch (const std::system_error& e) {  // fmt's print to a stream that fails
     fmt::print(stderr, "corvane-sim: cannot write the standard output: {}\n", e.what());
     return kExitCannotWrite;

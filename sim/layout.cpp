@@ -1,0 +1,391 @@
+#include "layout.h"
+
+#include <fmt/format.h>
+#include <toml++/toml.h>
+
+#include <algorithm>
+#include <cmath>
+#include <optional>
+#include <sstream>
+#include <tuple>
+
+#include "beacon_codes.h"
+#include "cab.h"
+#include "plugin_loader.h"
+#include "simulator.h"
+#include "worker_pool.h"
+
+namespace {
+
+constexpr double kCurveDecel = 0.6;     // m/s²: the braking curves laid out, well inside notch 8
+constexpr double kGroupMargin = 60;     // m between a station group and its stopping curve
+constexpr double kLowestApproach = 30;  // km/h
+constexpr double kApproachStep = 10;    // km/h
+constexpr int32_t kUnreached = 100000;  // cm: a run that never stood at the stop
+constexpr int32_t kSegmentDeparture = 8 * 3600 + 30;  // s of the day: the segment's start
+
+double Ms(double kmh) { return kmh / 3.6; }
+
+// Metres from v to w km/h at a m/s².
+double Shed(double v, double w, double a) {
+  return std::max(0.0, (Ms(v) * Ms(v) - Ms(w) * Ms(w)) / (2 * a));
+}
+
+bool Laid(int32_t type) { return type >= kBeaconStation && type <= kBeaconBraking; }
+
+// A beacon with its named form as the written file gives it.
+struct Placed {
+  RouteBeacon beacon;
+  std::string text;
+};
+
+Placed Make(double location, int32_t type, int64_t optional, std::string text) {
+  return {{std::round(location), {type, 0, 0, static_cast<int32_t>(optional)}, 0}, std::move(text)};
+}
+
+// The run of a braking curve: no stopping-point or speed-limit beacon within.
+struct Span {
+  double from, to;
+};
+
+class Planner {
+ public:
+  Planner(const Scenario& s, const SweepOptions& o)
+      : s_(s), o_(o), conditions_(LayoutConditions(s)), length_(s.dynamics.lengthMetres) {}
+
+  Layout Run() {
+    LineLimits();
+    std::vector<std::vector<Placed>> groups;
+    Layout out;
+    for (size_t k = 0; k < s_.stations.size(); ++k) {
+      if (s_.stations[k].stop > s_.endLocation) break;
+      StationLayout chosen{&s_.stations[k], 0, 0, s_.stations[k].stop};
+      groups.push_back(s_.stations[k].stop <= s_.startLocation ? StartGroup(k, chosen)
+                                                               : Choose(k, chosen));
+      out.stations.push_back(chosen);
+    }
+    std::vector<std::pair<Placed, std::string>> all;
+    for (const Placed& p : limits_) all.push_back({p, ""});
+    for (size_t k = 0; k < groups.size(); ++k) {
+      for (size_t i = 0; i < groups[k].size(); ++i) {
+        all.push_back({groups[k][i], i == 0 ? out.stations[k].why : ""});
+      }
+    }
+    for (const RouteBeacon& b : s_.beacons) {
+      if (!Laid(b.data.type)) all.push_back({{b, ""}, ""});
+    }
+    std::stable_sort(all.begin(), all.end(), [](const auto& a, const auto& b) {
+      return a.first.beacon.location < b.first.beacon.location;
+    });
+    for (auto& [placed, comment] : all) {
+      out.beacons.push_back(placed.beacon);
+      out.texts.push_back(placed.text.empty() ? Raw(placed.beacon) : placed.text);
+      out.comments.push_back(comment);
+    }
+    return out;
+  }
+
+ private:
+  static std::string Raw(const RouteBeacon& b) {
+    if (b.data.type == kBeaconRain) return fmt::format("rain = {}", b.data.optional);
+    return fmt::format("type = {}, optional = {}", b.data.type, b.data.optional);
+  }
+
+  double LimitAt(double x) const {
+    const LineLimit* l = ::LimitAt(s_.limits, x);
+    if (l == nullptr) {
+      throw ScenarioError(
+          fmt::format("{}: no [[limit]] holds at {} m: --layout needs the line's "
+                      "limits from the start",
+                      s_.path, x));
+    }
+    return l->kmh;
+  }
+
+  // A limit falls by a braking curve ending where it starts; it rises once
+  // the rear of the train has cleared the lower one.
+  void LineLimits() {
+    double previous = 0;
+    for (const LineLimit& l : s_.limits) {
+      const double at = std::max(l.from, s_.startLocation);
+      if (previous == 0 || l.kmh > previous) {
+        const double raise = previous == 0 ? at : l.from + length_;
+        limits_.push_back(Make(raise, kBeaconSpeedLimit, static_cast<int64_t>(l.kmh),
+                               fmt::format("speed_limit = {:.0f}", l.kmh)));
+      } else if (l.kmh < previous) {
+        const double start = l.from - Shed(previous, l.kmh, kCurveDecel) - 10;
+        const beacon::Braking curve{0, static_cast<int32_t>(l.kmh), static_cast<int32_t>(l.from)};
+        limits_.push_back(
+            Make(start, kBeaconBraking, beacon::Pack(curve),
+                 fmt::format("braking = {{ final_speed = {:.0f}, end = {:.0f} }}", l.kmh, l.from)));
+        spans_.push_back({start, l.from});
+      }
+      previous = l.kmh;
+    }
+  }
+
+  static int32_t CodeFor(int32_t side, int style) {
+    if (side < 0) return style == 2 ? 11 : 12;
+    return style == 3 ? 17 : 14;
+  }
+
+  // The codes to try: the door side's styles first, then the other side's.
+  std::vector<std::pair<int32_t, bool>> Codes(int32_t side) const {
+    if (side < 0) return {{12, true}, {11, true}};
+    if (side > 0) return {{17, true}, {14, true}};
+    return {{12, false}, {17, false}};  // no code opens no doors: the nearest
+  }
+
+  double Stop(size_t k) const { return s_.stations[k].stop; }
+  double Previous(size_t k) const { return k > 0 ? Stop(k - 1) : s_.startLocation; }
+
+  Placed StoppingPoint(size_t k, double at) const {
+    const int32_t next = static_cast<int32_t>(k + 1 < s_.stations.size() ? Stop(k + 1) : Stop(k));
+    CheckStep(k);
+    const beacon::StoppingPoints p{static_cast<int32_t>(Stop(k)), next};
+    return Make(at, kBeaconStoppingPoint, beacon::Pack(p),
+                fmt::format("stopping_point = \"{}\"", s_.stations[k].name));
+  }
+
+  void CheckStep(size_t k) const {
+    const double stop = Stop(k);
+    if (std::fmod(stop, beacon::kStoppingPointStep) != 0 || stop < 0 ||
+        stop >= beacon::kStoppingPointLimit) {
+      throw ScenarioError(
+          fmt::format("{}:{}: station {} stops at {} m: a stopping-point beacon "
+                      "gives only multiples of 25 m below 250 km",
+                      s_.path, s_.stations[k].line, s_.stations[k].name, stop));
+    }
+    if (!s_.stations[k].departureMs) {
+      throw ScenarioError(fmt::format("{}:{}: station {} has no departure for its station beacon",
+                                      s_.path, s_.stations[k].line, s_.stations[k].name));
+    }
+  }
+
+  Placed StationBeacon(size_t k, double at, double limit) const {
+    const int32_t departure = s_.stations[k].departureMs.value_or(0) / 1000;
+    return Make(
+        at, kBeaconStation, beacon::Pack(beacon::Station{static_cast<int32_t>(limit), departure}),
+        fmt::format("station = {{ name = \"{}\", limit = {:.0f} }}", s_.stations[k].name, limit));
+  }
+
+  Placed Code(double at, int32_t code) const {
+    return Make(at, kBeaconLocation, code, fmt::format("location_code = {}", code));
+  }
+
+  // The train starts here: the group at the stop itself.
+  std::vector<Placed> StartGroup(size_t k, StationLayout& chosen) const {
+    chosen.code = CodeFor(s_.stations[k].doorSide, 1);
+    chosen.docks = true;
+    chosen.why = fmt::format("{}: the run starts here", s_.stations[k].name);
+    const double stop = Stop(k);
+    return {Code(stop, chosen.code), StoppingPoint(k, stop), StationBeacon(k, stop, LimitAt(stop))};
+  }
+
+  // The station group for an approach at v km/h: a braking curve down to v
+  // where v is below the line's limit, then the stopping-point, location and
+  // station beacons, clear of every braking curve; none where it cannot fit.
+  std::optional<std::vector<Placed>> Group(size_t k, int32_t code, double v) const {
+    const double stop = Stop(k), line = LimitAt(stop - 1);
+    const beacon::StoppingCurve curve = beacon::StoppingCurveOf(beacon::FinalBrakingStyle(code));
+    const double reach = Shed(std::min(v, line), 0, curve.decel) + kGroupMargin;
+    std::vector<Placed> group;
+    double at = stop - reach;
+    if (v < line) {
+      const double end = at - 5;
+      const double start = end - Shed(line, v, kCurveDecel) - 10;
+      const beacon::Braking c{0, static_cast<int32_t>(v), static_cast<int32_t>(end)};
+      group.push_back(
+          Make(start, kBeaconBraking, beacon::Pack(c),
+               fmt::format("braking = {{ final_speed = {:.0f}, end = {:.0f} }}", v, end)));
+      if (start <= Previous(k) + 20 || Inside(start)) return std::nullopt;
+    }
+    for (const Span& span : spans_) {
+      if (at + 20 >= span.from && at < span.to) at = span.from - 30;
+    }
+    if (at <= Previous(k) + 10 || (v < line && at < group[0].beacon.location)) return std::nullopt;
+    group.push_back(StoppingPoint(k, at));
+    group.push_back(Code(at + 10, code));
+    group.push_back(StationBeacon(k, at + 20, std::min(v, LimitAt(at + 20))));
+    return group;
+  }
+
+  bool Inside(double x) const {
+    return std::any_of(spans_.begin(), spans_.end(),
+                       [&](const Span& s) { return x >= s.from && x < s.to; });
+  }
+
+  // The line from the previous stop to this one, with a candidate group.
+  Scenario Segment(size_t k, const std::vector<Placed>& group) const {
+    Scenario seg = s_;
+    const double from = Previous(k), stop = Stop(k);
+    seg.startLocation = from;
+    seg.startTimeMs = (kSegmentDeparture - 30) * 1000;
+    seg.startSpeed = 0;
+    seg.endLocation = stop + 150;
+    seg.maxSeconds = 3600;
+    seg.timeline.clear();
+    seg.pauses.clear();
+    seg.stations = {{"from", from, -1, kSegmentDeparture * 1000, 0}, s_.stations[k]};
+    seg.stations[1].departureMs.reset();
+    seg.beacons.clear();
+    const beacon::StoppingPoints p{static_cast<int32_t>(from), static_cast<int32_t>(stop)};
+    const double startLimit = LimitAt(from);
+    for (const Placed& b : std::vector<Placed>{
+             Code(from, 12), Make(from, kBeaconStoppingPoint, beacon::Pack(p), ""),
+             Make(
+                 from, kBeaconStation,
+                 beacon::Pack(beacon::Station{static_cast<int32_t>(startLimit), kSegmentDeparture}),
+                 "")}) {
+      seg.beacons.push_back(b.beacon);
+    }
+    for (const Placed& b : limits_) {
+      if (b.beacon.location > from && b.beacon.location < seg.endLocation)
+        seg.beacons.push_back(b.beacon);
+    }
+    for (const Placed& b : group) seg.beacons.push_back(b.beacon);
+    for (const RouteBeacon& b : s_.beacons) {
+      if (!Laid(b.data.type) && b.location > from && b.location < seg.endLocation)
+        seg.beacons.push_back(b);
+    }
+    std::stable_sort(
+        seg.beacons.begin(), seg.beacons.end(),
+        [](const RouteBeacon& a, const RouteBeacon& b) { return a.location < b.location; });
+    seg.sweep = conditions_;
+    return seg;
+  }
+
+  struct Candidate {
+    int32_t code;
+    bool sideMatches;
+    double approach;
+    std::vector<Placed> group;
+    std::vector<long> errors;  // cm, one a condition
+  };
+
+  std::vector<Placed> Choose(size_t k, StationLayout& chosen) const {
+    std::vector<Candidate> candidates;
+    const double line = LimitAt(Stop(k) - 1);
+    for (double v = line; v >= kLowestApproach - 1e-9; v -= kApproachStep) {
+      for (const auto& [code, matches] : Codes(s_.stations[k].doorSide)) {
+        if (auto group = Group(k, code, v)) candidates.push_back({code, matches, v, *group, {}});
+      }
+    }
+    if (candidates.empty()) {
+      throw ScenarioError(
+          fmt::format("{}:{}: station {}: no room for its beacons between the stop "
+                      "before it and its stopping curve",
+                      s_.path, s_.stations[k].line, s_.stations[k].name));
+    }
+    RunCandidates(k, candidates);
+    const Candidate& best = Best(candidates);
+    Describe(k, best, candidates, chosen);
+    return best.group;
+  }
+
+  void RunCandidates(size_t k, std::vector<Candidate>& candidates) const {
+    std::vector<Scenario> segments;
+    for (const Candidate& c : candidates) segments.push_back(Segment(k, c.group));
+    const std::vector<SweepPoint> points = Combinations(conditions_);
+    const WorkerPool pool{o_.workers, o_.secondsLimit, o_.interrupted};
+    const auto work = [&](size_t job) {
+      std::string error;
+      PluginApi api{};
+      if (!LoadPlugin(o_.plugin, api, error)) return std::string("-");
+      const Scenario run =
+          Apply(segments[job / points.size()], conditions_, points[job % points.size()]);
+      const RunResult result = RunScenario(run, api, {});
+      const auto cm = result.stops.size() > 1 ? ErrorCm(result.stops[1]) : std::nullopt;
+      return cm ? std::to_string(*cm) : std::string("-");
+    };
+    pool.Run(candidates.size() * points.size(), work, [&](const JobOutcome& outcome) {
+      const bool stood = outcome.failure.empty() && outcome.text != "-";
+      candidates[outcome.job / points.size()].errors.push_back(stood ? std::stol(outcome.text)
+                                                                     : kUnreached);
+    });
+  }
+
+  static long Worst(const Candidate& c) {
+    long worst = 0;
+    for (long e : c.errors) worst = std::max(worst, std::labs(e));
+    return worst;
+  }
+  static long Spread(const Candidate& c) {
+    const auto [lo, hi] = std::minmax_element(c.errors.begin(), c.errors.end());
+    return *hi - *lo;
+  }
+
+  // Docked in the worst case first, then the door side's own code, then the
+  // smallest spread, then the worst case nearest, then the faster approach.
+  static const Candidate& Best(const std::vector<Candidate>& candidates) {
+    const long window = std::lround(kDockedWindow * 100);
+    const auto rank = [&](const Candidate& c) {
+      return std::make_tuple(Worst(c) > window, !c.sideMatches,
+                             Worst(c) > window ? Worst(c) : Spread(c), Worst(c), -c.approach);
+    };
+    return *std::min_element(
+        candidates.begin(), candidates.end(),
+        [&](const Candidate& a, const Candidate& b) { return rank(a) < rank(b); });
+  }
+
+  void Describe(size_t k, const Candidate& best, const std::vector<Candidate>& all,
+                StationLayout& chosen) const {
+    std::vector<long> sorted = best.errors;
+    std::sort(sorted.begin(), sorted.end());
+    chosen.code = best.code;
+    chosen.approach = best.approach;
+    chosen.stoppingPoint = best.group[best.group.size() - 3].beacon.location;
+    chosen.worstCm = Worst(best);
+    chosen.medianCm = sorted[sorted.size() / 2];
+    chosen.runs = 0;
+    for (const Candidate& c : all) chosen.runs += static_cast<int>(c.errors.size());
+    chosen.docks = Worst(best) <= std::lround(kDockedWindow * 100);
+    const int style = beacon::FinalBrakingStyle(best.code);
+    chosen.why = fmt::format(
+        "{}: code {} (style {}{}), in at {:.0f} km/h: over {} runs stops {} to {} cm{}",
+        s_.stations[k].name, best.code, style,
+        best.sideMatches ? "" : ", doors on the wrong side: no code opens none", best.approach,
+        best.errors.size(), sorted.front() == kUnreached ? "never" : std::to_string(sorted.front()),
+        sorted.back() == kUnreached ? "never" : std::to_string(sorted.back()),
+        chosen.docks ? "" : "; it does NOT dock: no style and approach the train can follow here");
+  }
+
+  const Scenario& s_;
+  const SweepOptions& o_;
+  std::vector<SweepAxis> conditions_;
+  double length_;
+  std::vector<Placed> limits_;
+  std::vector<Span> spans_;
+};
+
+}  // namespace
+
+std::vector<SweepAxis> LayoutConditions(const Scenario& s) {
+  if (!s.sweep.empty()) return s.sweep;
+  std::vector<SweepAxis> axes = {{"brake_scale", {0.95, 1.0, 1.05}, 0},
+                                 {"time_step", {1.0 / 30, 1.0 / 60, 1.0 / 120}, 0},
+                                 {"time_step_jitter", {0.2}, 0},
+                                 {"seed", {1, 2}, 0}};
+  if (s.dynamics.loadMass > 0) axes.push_back({"load", {0, 1}, 0});
+  return axes;
+}
+
+Layout LayOut(const Scenario& s, const SweepOptions& o) { return Planner(s, o).Run(); }
+
+std::string LayoutFile(const std::string& inputPath, const Layout& layout) {
+  toml::table root = toml::parse_file(inputPath);
+  root.erase("beacon");
+  std::string out = fmt::format(
+      "# Beacons laid out by corvane-sim --layout from {}; each station's group\n"
+      "# under a comment that says what was chosen and how its runs went.\n"
+      "beacon = [\n",
+      inputPath);
+  for (size_t i = 0; i < layout.beacons.size(); ++i) {
+    if (!layout.comments[i].empty()) out += fmt::format("  # {}\n", layout.comments[i]);
+    out +=
+        fmt::format("  {{ location = {:g}, {} }},\n", layout.beacons[i].location, layout.texts[i]);
+  }
+  std::ostringstream rest;
+  rest << root;
+  return out + "]\n\n" + rest.str() + "\n";
+}

@@ -1,0 +1,114 @@
+// --layout on small lines: the style that docks is the one chosen, a limit
+// rises only behind the train's rear, a stop no layout docks is said so, and
+// the file written reads back, lints clean and docks when run.
+#include "layout.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+
+#include "fresh_library.h"
+#include "route_check.h"
+#include "simulator.h"
+
+namespace {
+
+// Two brake scales keep the tests quick; the tool's default has 36 runs.
+constexpr const char* kLine = R"(
+run = { start_location = 500, start_time = "08:00:00", end_location = 3300 }
+station = [
+  { name = "Ashby", stop = 500, door_side = -1, departure = "08:00:30" },
+  { name = "Brook", stop = 1600, door_side = -1, departure = "08:03:00" },
+  { name = "Cove", stop = 3100, door_side = 1, departure = "08:06:00" },
+]
+limit = [ { from = 0, speed = 60 }, { from = 2200, speed = 30 }, { from = 2300, speed = 60 } ]
+beacon = [ { location = 2000, rain = 200 }, { location = 2100, speed_limit = 99 } ]
+sweep = { brake_scale = [0.95, 1.05] }
+)";
+
+struct LaidOut {
+  Scenario input;
+  Layout layout;
+  std::string path;
+};
+
+LaidOut LayOutText(const std::string& text, const std::string& name) {
+  const std::string path = (std::filesystem::temp_directory_path() / name).string();
+  std::ofstream(path) << text;
+  Scenario s = LoadScenario(path);
+  const SweepOptions o{CORVANE_PLUGIN_PATH, 2, 60, false, nullptr, nullptr};
+  Layout layout = LayOut(s, o);
+  return {std::move(s), std::move(layout), path};
+}
+
+TEST(Layout, ChoosesADockingStyleAndRaisesALimitBehindTheRear) {
+  const LaidOut out = LayOutText(kLine, "layout_line.toml");
+  const std::vector<StationLayout>& st = out.layout.stations;
+  ASSERT_EQ(st.size(), 3u);
+  for (const StationLayout& s : st) EXPECT_TRUE(s.docks) << s.why;
+  // Level, doors left: style 2 ends some 0.8 m short, so style 1.
+  EXPECT_EQ(st[1].code, 12) << st[1].why;
+  EXPECT_EQ(st[2].code, 17) << st[2].why;  // doors right: style 3 docks too
+  EXPECT_EQ(st[1].runs, 2 * 2 * 4);        // two codes, four approaches, two runs each
+  // The curve's limit returns once the 120 m train has cleared it; the
+  // author's own limit beacon is dropped, the rain kept.
+  bool raised = false, rain = false;
+  for (size_t i = 0; i < out.layout.beacons.size(); ++i) {
+    const RouteBeacon& b = out.layout.beacons[i];
+    if (b.data.type == kBeaconSpeedLimit && b.location > 2000) raised = b.location == 2300 + 120;
+    EXPECT_FALSE(b.data.type == kBeaconSpeedLimit && b.data.optional == 99);
+    rain |= b.data.type == kBeaconRain && b.location == 2000;
+    if (i > 0) EXPECT_LE(out.layout.beacons[i - 1].location, b.location);
+  }
+  EXPECT_TRUE(raised);
+  EXPECT_TRUE(rain);
+}
+
+TEST(Layout, TheFileWrittenLintsCleanAndDocksEveryStop) {
+  const LaidOut out = LayOutText(kLine, "layout_line.toml");
+  const std::string written = out.path + ".out.toml";
+  std::ofstream(written) << LayoutFile(out.path, out.layout);
+  const Scenario back = LoadScenario(written);
+  EXPECT_EQ(CheckRoute(back), std::vector<std::string>{});
+  FreshLibrary();
+  const RunResult run = RunScenario(back, LinkedApi());
+  ASSERT_EQ(run.stops.size(), 3u);
+  for (const StopRecord& r : run.stops) EXPECT_TRUE(StopMade(r)) << r.station->name;
+  EXPECT_TRUE(run.overspeeds.empty());
+  std::ifstream in(written);
+  const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  EXPECT_NE(text.find("# Brook: code 12 (style 1), in at "), std::string::npos) << text;
+  EXPECT_NE(text.find("stopping_point = \"Cove\""), std::string::npos);
+}
+
+TEST(Layout, AStopNoLayoutDocksIsSaidSo) {
+  std::string steep = kLine;
+  steep.replace(steep.find("beacon = ["), 0,
+                "gradient = [ { from = 600, permille = -60 }, { from = 1600, permille = 0 } ]\n");
+  const LaidOut out = LayOutText(steep, "layout_steep.toml");
+  const StationLayout& brook = out.layout.stations[1];
+  EXPECT_FALSE(brook.docks);
+  EXPECT_GT(brook.worstCm, 50);
+  EXPECT_NE(brook.why.find("does NOT dock"), std::string::npos) << brook.why;
+  EXPECT_TRUE(out.layout.stations[2].docks);
+}
+
+TEST(Layout, AStopOffTheStoppingPointGridIsRefused) {
+  std::string off = kLine;
+  off.replace(off.find("stop = 1600"), 11, "stop = 1610");
+  const std::string path = (std::filesystem::temp_directory_path() / "layout_off.toml").string();
+  std::ofstream(path) << off;
+  const Scenario s = LoadScenario(path);
+  const SweepOptions o{CORVANE_PLUGIN_PATH, 1, 60, false, nullptr, nullptr};
+  try {
+    LayOut(s, o);
+    ADD_FAILURE() << "laid out";
+  } catch (const ScenarioError& e) {
+    EXPECT_NE(std::string(e.what()).find("stops at 1610 m: a stopping-point beacon gives only"),
+              std::string::npos)
+        << e.what();
+  }
+}
+
+}  // namespace
