@@ -10,6 +10,9 @@
                                 about stops heeded: of the stops missed, how
                                 many lint warned of; of the lines lint calls
                                 clean, how many dock every stop
+  measure_lines.py SIM layout N  N such lines as their authors know them (no
+                                beacons) laid out by --layout, each result
+                                linted and run over the default sweep
   measure_lines.py SIM line PATH N   one such line of N stations, written to PATH
 
 Lines are drawn from a seeded generator, so the figures repeat.
@@ -98,7 +101,7 @@ def styles(binary):
                 print(f"| {style} ({code}) | {v} | " + " | ".join(cells) + " |")
 
 
-def varied_line(rng, path, slips=True, changes=None, stations=None):
+def varied_line(rng, path, slips=True, changes=None, stations=None, level=False):
     """A line of 6 to 11 stations, for the metro train or the demo's, as a
     careful author lays it out, with a
     slip now and then (unless slips is false): a stopping point in a braking
@@ -130,7 +133,7 @@ def varied_line(rng, path, slips=True, changes=None, stations=None):
         # The approach: a grade from the middle of the section to the platform.
         grade = rng.choice((0, 0, rng.randint(-40, 40)))
         grades.append((prev + (stop - prev) // 2, grade, k))
-        grades.append((stop - rng.choice((0, 0, 50, 150)), 0, k))
+        grades.append((stop - (200 if level else rng.choice((0, 0, 50, 150))), 0, k))
         style = "2" if grade < -10 and side == "left" else "3" if side == "right" and grade > 0 else "1"
         code, approach = changes.get(k, (CODES[f"{style} {side}"], None))
         sp = stop - 600
@@ -198,6 +201,53 @@ def follow_warnings(binary, seed, path):
 CODES_BY_SIDE = {"left": (12, 11), "right": (17, 14)}
 
 
+DEFAULT_SWEEP = ("sweep = { brake_scale = [0.95, 1.0, 1.05], time_step = [0.0333, 0.0167, 0.0083], "
+                 "time_step_jitter = [0.2], seed = [1, 2], load = [0, 1] }")
+
+
+def description(rng, path):
+    """A varied line as its author knows it: the stations, limits and grades
+    of varied_line with platforms level for their last 200 m, without its
+    beacons, with the layout's default sweep."""
+    line = varied_line(rng, path, False, level=True)
+    text = path.read_text()
+    keep = text[:text.index("[[beacon]]")] if "[[beacon]]" in text else text
+    path.write_text(keep.replace("run = {", DEFAULT_SWEEP + "\nrun = {", 1))
+    return line
+
+
+def layout(binary, count):
+    import time
+    stops = docked = within = runs = broken = warned = failed = undocked = 0
+    seconds = []
+    with tempfile.TemporaryDirectory() as work:
+        for i in range(count):
+            path, out = Path(work) / f"line{i}.toml", Path(work) / f"laid{i}.toml"
+            description(random.Random(1000 + i), path)
+            started = time.monotonic()
+            status, table, _ = sim(binary, path, "--layout", str(out))
+            undocked += table.count("does NOT dock")
+            seconds.append(time.monotonic() - started)
+            if not out.exists():
+                failed += 1
+                continue
+            warned += sim(binary, out, "--lint")[0] != 0
+            _, text, _ = sim(binary, out, "--sweep", "--keep-going", "--csv", str(Path(work) / "runs.csv"))
+            broken += text.count("through the")
+            for row in (Path(work) / "runs.csv").read_text().splitlines()[1:]:
+                cells = row.split(",")
+                error, ok = cells[-3], cells[-2] == "yes"
+                runs += 1
+                docked += ok
+                within += error != "" and abs(int(error)) <= 30
+            stops += sum(1 for _ in re.finditer(r"^\S.*\s+\d+\s+\d+\s", text, re.M))
+    print(f"{count} lines: {failed} not laid out, {undocked} stations said not to dock, "
+          f"{warned} files with lint warnings; {runs} stops run over "
+          f"the sweep: {docked} docked ({100 * docked / max(runs, 1):.1f} %), {within} within "
+          f"±0.3 m ({100 * within / max(runs, 1):.1f} %); {broken} limits broken; "
+          f"{max(seconds):.1f} s the longest layout, {sum(seconds) / len(seconds):.1f} s on average")
+
+
 def lint(binary, count):
     with tempfile.TemporaryDirectory() as work:
         for population in ("slips", "careful", "heeded"):
@@ -227,10 +277,12 @@ def lint(binary, count):
 
 
 if __name__ == "__main__":
-    if len(sys.argv) < 3 or sys.argv[2] not in ("styles", "lint", "line"):
+    if len(sys.argv) < 3 or sys.argv[2] not in ("styles", "lint", "line", "layout"):
         sys.exit(__doc__)
     if sys.argv[2] == "styles":
         styles(sys.argv[1])
+    elif sys.argv[2] == "layout":
+        layout(sys.argv[1], int(sys.argv[3]) if len(sys.argv) > 3 else 10)
     elif sys.argv[2] == "line":
         varied_line(random.Random(1), Path(sys.argv[3]), False, stations=int(sys.argv[4]))
     else:
