@@ -4,7 +4,6 @@
 
 #include <algorithm>
 #include <cstdlib>
-#include <map>
 #include <nlohmann/json.hpp>
 #include <tuple>
 
