@@ -108,7 +108,7 @@ class Planner {
     double previous = 0;
     for (const LineLimit& l : s_.limits) {
       const double at = std::max(l.from, s_.startLocation);
-      if (previous == 0 || l.kmh > previous) {
+      if (l.kmh > previous) {  // the first limit too: previous is 0
         const double raise = previous == 0 ? at : Postponed(l.from + length_, l.kmh);
         limits_.push_back(Make(raise, kBeaconSpeedLimit, static_cast<int64_t>(l.kmh),
                                fmt::format("speed_limit = {:.0f}", l.kmh)));

@@ -94,6 +94,16 @@ TEST(Layout, AStopNoLayoutDocksIsSaidSo) {
   EXPECT_TRUE(out.layout.stations[2].docks);
 }
 
+TEST(Layout, ConditionsAreTheFilesSweepOrTheDefaultWithLoadsOnlyForALoadedTrain) {
+  Scenario s;
+  EXPECT_EQ(Combinations(LayoutConditions(s)).size(),
+            3u * 3 * 2 * 2);  // brakes, frames, seeds, loads
+  s.dynamics.loadMass = 0;
+  EXPECT_EQ(Combinations(LayoutConditions(s)).size(), 3u * 3 * 2);
+  s.sweep = {{"seed", {1, 2, 3, 4}, 1}};
+  EXPECT_EQ(Combinations(LayoutConditions(s)).size(), 4u);
+}
+
 TEST(Layout, AStopOffTheStoppingPointGridIsRefused) {
   std::string off = kLine;
   off.replace(off.find("stop = 1600"), 11, "stop = 1610");
