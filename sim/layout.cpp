@@ -5,8 +5,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <fstream>
 #include <optional>
-#include <sstream>
 #include <tuple>
 
 #include "beacon_codes.h"
@@ -386,10 +386,11 @@ class Planner {
     chosen.docks = Worst(best) <= std::lround(kDockedWindow * 100);
     const int style = beacon::FinalBrakingStyle(best.code);
     chosen.why = fmt::format(
-        "{}: code {} (style {}{}), in at {:.0f} km/h: over {} runs stops {} to {} cm{}",
+        "{}: code {} (style {}{}), in at {:.0f} km/h: over {} run{} stops {} to {} cm{}",
         s_.stations[k].name, best.code, style,
         best.sideMatches ? "" : ", doors on the wrong side: no code opens none", best.approach,
-        best.errors.size(), sorted.front() == kUnreached ? "never" : std::to_string(sorted.front()),
+        best.errors.size(), best.errors.size() == 1 ? "" : "s",
+        sorted.front() == kUnreached ? "never" : std::to_string(sorted.front()),
         sorted.back() == kUnreached ? "never" : std::to_string(sorted.back()),
         chosen.docks ? "" : "; it does NOT dock: no style and approach the train can follow here");
   }
@@ -416,9 +417,35 @@ std::vector<SweepAxis> LayoutConditions(const Scenario& s) {
 
 Layout LayOut(const Scenario& s, const SweepOptions& o) { return Planner(s, o).Run(); }
 
+// The input's lines without its beacons: each [[beacon]] table up to the
+// next header, or the lines of a `beacon = [ … ]` array.
+std::string WithoutBeacons(const std::string& inputPath) {
+  std::ifstream in(inputPath, std::ios::binary);
+  std::vector<std::string> lines;
+  for (std::string line; std::getline(in, line);) lines.push_back(line);
+  std::vector<bool> drop(lines.size(), false);
+  bool inTable = false;
+  for (size_t i = 0; i < lines.size(); ++i) {
+    const size_t first = lines[i].find_first_not_of(" \t");
+    const bool header = first != std::string::npos && lines[i][first] == '[';
+    if (header) inTable = lines[i].compare(first, 10, "[[beacon]]") == 0;
+    drop[i] = inTable;
+  }
+  const bool tables = std::find(drop.begin(), drop.end(), true) != drop.end();
+  const toml::table root = toml::parse_file(inputPath);
+  if (const toml::node* array = root.get("beacon"); array != nullptr && !tables) {
+    const toml::source_region& where = array->source();
+    for (auto l = where.begin.line; l <= where.end.line && l <= lines.size(); ++l)
+      drop[l - 1] = true;
+  }
+  std::string out;
+  for (size_t i = 0; i < lines.size(); ++i) {
+    if (!drop[i]) out += lines[i] + "\n";
+  }
+  return out;
+}
+
 std::string LayoutFile(const std::string& inputPath, const Layout& layout) {
-  toml::table root = toml::parse_file(inputPath);
-  root.erase("beacon");
   std::string out = fmt::format(
       "# Beacons laid out by corvane-sim --layout from {}; each station's group\n"
       "# under a comment that says what was chosen and how its runs went.\n"
@@ -429,7 +456,5 @@ std::string LayoutFile(const std::string& inputPath, const Layout& layout) {
     out +=
         fmt::format("  {{ location = {:g}, {} }},\n", layout.beacons[i].location, layout.texts[i]);
   }
-  std::ostringstream rest;
-  rest << root;
-  return out + "]\n\n" + rest.str() + "\n";
+  return out + "]\n\n" + WithoutBeacons(inputPath);
 }
