@@ -129,6 +129,32 @@ bool FlushStdout() {
   return false;
 }
 
+// The plug-in loaded, or why not said.
+bool Loaded(const std::string& plugin, PluginApi& api) {
+  std::string error;
+  if (LoadPlugin(plugin, api, error)) return true;
+  fmt::print(stderr, "corvane-sim: {}\n", error);
+  return false;
+}
+
+// No output over the scenario or the plug-in, or why not said.
+bool Apart(const Options& o, const std::vector<NamedPath>& outputs) {
+  const std::string clash =
+      OutputClash({{"the scenario", o.scenario}, {"the plug-in", o.plugin}}, outputs);
+  if (!clash.empty()) fmt::print(stderr, "corvane-sim: {}\n", clash);
+  return clash.empty();
+}
+
+// Before a run or a sweep: no output over an input, the plug-in loaded, the
+// output files opened. 0, or the exit status.
+int Prepare(const Options& o, PluginApi& api, Outputs& out) {
+  if (!Apart(o, {{"--csv", o.csv}, {"--record", o.record}, {"--report", o.report}})) {
+    return kExitBadInput;
+  }
+  if (!Loaded(o.plugin, api)) return kExitBadInput;
+  return out.Open(o) ? 0 : kExitCannotWrite;
+}
+
 // The workers of a sweep or a layout.
 SweepOptions WorkerOptions(const Options& o) {
   return {o.plugin,   o.jobs > 0 ? o.jobs : static_cast<int>(sysconf(_SC_NPROCESSORS_ONLN)),
@@ -143,12 +169,8 @@ int Sweep(const Options& o, const Scenario& scenario) {
     return kExitBadInput;
   }
   PluginApi api{};
-  if (std::string error; !LoadPlugin(o.plugin, api, error)) {
-    fmt::print(stderr, "corvane-sim: {}\n", error);
-    return kExitBadInput;
-  }
   Outputs out;
-  if (!out.Open(o)) return kExitCannotWrite;
+  if (const int status = Prepare(o, api, out); status != 0) return status;
   SweepOptions options = WorkerOptions(o);
   if (isatty(STDERR_FILENO)) {
     options.progress = [](size_t done, size_t total) {
@@ -171,10 +193,8 @@ int Sweep(const Options& o, const Scenario& scenario) {
 
 // The line's beacons chosen by running the train, written to o.layout.
 int LayOutLine(const Options& o, const Scenario& scenario) {
-  if (std::string error; !LoadPlugin(o.plugin, *std::make_unique<PluginApi>(), error)) {
-    fmt::print(stderr, "corvane-sim: {}\n", error);
-    return kExitBadInput;
-  }
+  if (!Apart(o, {{"--layout", o.layout}})) return kExitBadInput;
+  if (PluginApi api{}; !Loaded(o.plugin, api)) return kExitBadInput;
   const Layout layout = LayOut(scenario, WorkerOptions(o));
   std::string error;
   std::optional<OutputFile> file = OutputFile::Open(o.layout, error);
@@ -208,20 +228,9 @@ int LayOutLine(const Options& o, const Scenario& scenario) {
 }
 
 int Run(const Options& o, const Scenario& scenario) {
-  const std::string clash =
-      OutputClash({{"the scenario", o.scenario}, {"the plug-in", o.plugin}},
-                  {{"--csv", o.csv}, {"--record", o.record}, {"--report", o.report}});
-  if (!clash.empty()) {
-    fmt::print(stderr, "corvane-sim: {}\n", clash);
-    return kExitBadInput;
-  }
   PluginApi api{};
-  if (std::string error; !LoadPlugin(o.plugin, api, error)) {
-    fmt::print(stderr, "corvane-sim: {}\n", error);
-    return kExitBadInput;
-  }
   Outputs out;
-  if (!out.Open(o)) return kExitCannotWrite;
+  if (const int status = Prepare(o, api, out); status != 0) return status;
 
   ReportRecorder reportFrames(scenario);
   RunHooks hooks;
