@@ -28,7 +28,9 @@ void ATS_API Initialize(int32_t m) { Log("Initialize " + std::to_string(m)); }
 ATS_HANDLES ATS_API Elapse(ATS_VEHICLESTATE s, int32_t*, int32_t* sound) {
   Log("Elapse " + std::to_string(s.time));
   soundSeen = sound[sound::kChime];
-  sound[sound::kChime] = 1;  // a sound request in every frame
+  for (int32_t i : {sound::kStartKeyDown, sound::kChime, sound::kKey7DoorsOpen}) {
+    sound[i] = 1;  // sound requests in every frame, the first channel among them
+  }
   return ATS_HANDLES{0, 1, 1, 0};
 }
 void ATS_API SetPower(int32_t n) { Log("SetPower " + std::to_string(n)); }
@@ -78,9 +80,11 @@ TEST(HostLoop, CallsFollowTheHostsLifecycleAndFrameOrder) {
   EXPECT_EQ(fake::calls, expected);
   EXPECT_EQ(run.frames, 4);
   EXPECT_EQ(fake::soundSeen, kSoundStarted);  // the 1 was taken as a request and answered
-  int chimes = 0;
-  for (const RunEvent& e : run.events) chimes += e.text == "sound: chime";
-  EXPECT_EQ(chimes, 4);
+  for (const char* sound : {"sound: start key down", "sound: chime", "sound: key 7, doors open"}) {
+    int heard = 0;
+    for (const RunEvent& e : run.events) heard += e.text == sound;
+    EXPECT_EQ(heard, 4) << sound;
+  }
   int handleChanges = 0;  // the fake answers the same handles every frame
   for (const RunEvent& e : run.events) handleChanges += e.text == "brake 0 power 1";
   EXPECT_EQ(handleChanges, 1);
