@@ -1,11 +1,14 @@
 #include "layout.h"
 
 #include <fmt/format.h>
+#include <fmt/ranges.h>
 #include <toml++/toml.h>
 
 #include <algorithm>
 #include <cmath>
 #include <fstream>
+#include <iterator>
+#include <map>
 #include <optional>
 #include <tuple>
 
@@ -13,6 +16,7 @@
 #include "cab.h"
 #include "plugin_loader.h"
 #include "simulator.h"
+#include "speed_envelope.h"
 #include "worker_pool.h"
 
 namespace {
@@ -21,7 +25,9 @@ constexpr double kCurveDecel = 0.6;     // m/s²: the braking curves laid out, w
 constexpr double kGroupMargin = 60;     // m between a station group and its stopping curve
 constexpr double kLowestApproach = 30;  // km/h
 constexpr double kApproachStep = 10;    // km/h
-constexpr int32_t kUnreached = 100000;  // cm: a run that never stood at the stop
+constexpr double kFinalMetres = 150;    // m: the final braking's grade is judged over them
+// cm: a run that ran through the stop, or never reached it
+constexpr long kRanThrough = 100000, kNeverReached = -kRanThrough;
 constexpr int32_t kSegmentDeparture = 8 * 3600 + 30;  // s of the day: the segment's start
 
 double Ms(double kmh) { return kmh / 3.6; }
@@ -154,12 +160,14 @@ class Planner {
     return style == 3 ? 17 : 14;
   }
 
-  // The codes to try: the door side's styles first, then the other side's.
-  std::vector<std::pair<int32_t, bool>> Codes(int32_t side) const {
-    if (side < 0) return {{12, true}, {11, true}};
-    if (side > 0) return {{17, true}, {14, true}};
-    return {{12, false}, {17, false}};  // no code opens no doors: the nearest
+  // A door side's codes, style 1 first; with no side, style 1 of each.
+  static std::vector<int32_t> Codes(int32_t side) {
+    if (side == 0) return {12, 17};
+    return side < 0 ? std::vector<int32_t>{12, 11} : std::vector<int32_t>{17, 14};
   }
+
+  // The style only the other door side has: style 1 both sides have.
+  static std::vector<int32_t> OtherSidesStyle(int32_t side) { return {side < 0 ? 17 : 11}; }
 
   double Stop(size_t k) const { return s_.stations[k].stop; }
   double Previous(size_t k) const { return k > 0 ? Stop(k - 1) : s_.startLocation; }
@@ -304,16 +312,14 @@ class Planner {
     double approach;
     std::vector<Placed> group;
     std::vector<long> errors;  // cm, one a condition
+    int overspeeds = 0;        // runs above a limit of the line: stops missed
   };
 
+  // The door side's codes first; where none of them docks, the other side's
+  // style too, a door-side mismatch being better than a missed stop.
   std::vector<Placed> Choose(size_t k, StationLayout& chosen) const {
-    std::vector<Candidate> candidates;
-    const double line = BeaconLimit(Stop(k));
-    for (double v = line; v >= kLowestApproach - 1e-9; v -= kApproachStep) {
-      for (const auto& [code, matches] : Codes(s_.stations[k].doorSide)) {
-        if (auto group = Group(k, code, v)) candidates.push_back({code, matches, v, *group, {}});
-      }
-    }
+    const int32_t side = s_.stations[k].doorSide;
+    std::vector<Candidate> candidates = Candidates(k, Codes(side), side != 0);
     if (candidates.empty()) {
       throw ScenarioError(
           fmt::format("{}:{}: station {}: no room for its beacons between the stop "
@@ -321,9 +327,27 @@ class Planner {
                       s_.path, s_.stations[k].line, s_.stations[k].name));
     }
     RunCandidates(k, candidates);
+    if (!Docks(Best(candidates)) && side != 0) {
+      std::vector<Candidate> others = Candidates(k, OtherSidesStyle(side), false);
+      RunCandidates(k, others);
+      candidates.insert(candidates.end(), others.begin(), others.end());
+    }
     const Candidate& best = Best(candidates);
     Describe(k, best, candidates, chosen);
     return best.group;
+  }
+
+  // Every code with every approach speed from the line's limit down.
+  std::vector<Candidate> Candidates(size_t k, const std::vector<int32_t>& codes,
+                                    bool sideMatches) const {
+    std::vector<Candidate> out;
+    const double line = BeaconLimit(Stop(k));
+    for (double v = line; v >= kLowestApproach - 1e-9; v -= kApproachStep) {
+      for (const int32_t code : codes) {
+        if (auto group = Group(k, code, v)) out.push_back({code, sideMatches, v, *group, {}, 0});
+      }
+    }
+    return out;
   }
 
   void RunCandidates(size_t k, std::vector<Candidate>& candidates) const {
@@ -334,18 +358,20 @@ class Planner {
     const auto work = [&](size_t job) {
       std::string error;
       PluginApi api{};
-      if (!LoadPlugin(o_.plugin, api, error)) return std::string("-");
+      if (!LoadPlugin(o_.plugin, api, error)) return std::to_string(kNeverReached);
       const Scenario run =
           Apply(segments[job / points.size()], conditions_, points[job % points.size()]);
       const RunResult result = RunScenario(run, api, {});
-      const auto cm = result.stops.size() > 1 ? ErrorCm(result.stops[1]) : std::nullopt;
-      // A run above the line's limit counts as a stop missed.
-      return cm && result.overspeeds.empty() ? std::to_string(*cm) : std::string("-");
+      if (result.stops.size() < 2) return std::to_string(kNeverReached);
+      const StopRecord& stop = result.stops[1];
+      const std::optional<long> cm = ErrorCm(stop);
+      if (!cm) return std::to_string(stop.crossedAtKmh ? kRanThrough : kNeverReached);
+      return std::to_string(*cm) + (result.overspeeds.empty() ? "" : " over");
     };
     pool.Run(candidates.size() * points.size(), work, [&](const JobOutcome& outcome) {
-      const bool stood = outcome.failure.empty() && outcome.text != "-";
-      candidates[outcome.job / points.size()].errors.push_back(stood ? std::stol(outcome.text)
-                                                                     : kUnreached);
+      Candidate& c = candidates[outcome.job / points.size()];
+      c.errors.push_back(outcome.failure.empty() ? std::stol(outcome.text) : kNeverReached);
+      c.overspeeds += outcome.text.find(" over") != std::string::npos;
     });
   }
 
@@ -362,14 +388,43 @@ class Planner {
   // Docked in the worst case first, then the door side's own code, then the
   // smallest spread, then the worst case nearest, then the faster approach.
   static const Candidate& Best(const std::vector<Candidate>& candidates) {
-    const long window = std::lround(kDockedWindow * 100);
     const auto rank = [&](const Candidate& c) {
-      return std::make_tuple(Worst(c) > window, !c.sideMatches,
-                             Worst(c) > window ? Worst(c) : Spread(c), Worst(c), -c.approach);
+      return std::make_tuple(!Docks(c), !c.sideMatches, c.overspeeds,
+                             Docks(c) ? Spread(c) : Worst(c), Worst(c), -c.approach);
     };
     return *std::min_element(
         candidates.begin(), candidates.end(),
         [&](const Candidate& a, const Candidate& b) { return rank(a) < rank(b); });
+  }
+
+  static bool Docks(const Candidate& c) {
+    return Worst(c) <= std::lround(kDockedWindow * 100) && c.overspeeds == 0;
+  }
+
+  // "stops -12 to +30 cm", "runs through it", "never reaches it", or
+  // what share did which, and the runs above a limit of the line.
+  static std::string Range(const Candidate& c) {
+    std::vector<long> stood;
+    std::copy_if(c.errors.begin(), c.errors.end(), std::back_inserter(stood),
+                 [](long e) { return std::labs(e) < kRanThrough; });
+    std::sort(stood.begin(), stood.end());
+    std::vector<std::string> parts;
+    if (!stood.empty())
+      parts.push_back(fmt::format("stops {:+} to {:+} cm", stood.front(), stood.back()));
+    struct Fate {
+      long error;
+      const char *all, *some;
+    };
+    for (const Fate& f : {Fate{kRanThrough, "runs through it", "run through it"},
+                          Fate{kNeverReached, "never reaches it", "never reach it"}}) {
+      const auto n = static_cast<size_t>(std::count(c.errors.begin(), c.errors.end(), f.error));
+      if (n == c.errors.size())
+        parts.push_back(f.all);
+      else if (n > 0)
+        parts.push_back(fmt::format("{} of {} runs {}", n, c.errors.size(), f.some));
+    }
+    if (c.overspeeds > 0) parts.push_back(fmt::format("{} above the line's limit", c.overspeeds));
+    return fmt::format("{}", fmt::join(parts, ", "));
   }
 
   void Describe(size_t k, const Candidate& best, const std::vector<Candidate>& all,
@@ -383,16 +438,62 @@ class Planner {
     chosen.medianCm = sorted[sorted.size() / 2];
     chosen.runs = 0;
     for (const Candidate& c : all) chosen.runs += static_cast<int>(c.errors.size());
-    chosen.docks = Worst(best) <= std::lround(kDockedWindow * 100);
-    const int style = beacon::FinalBrakingStyle(best.code);
-    chosen.why = fmt::format(
-        "{}: code {} (style {}{}), in at {:.0f} km/h: over {} run{} stops {} to {} cm{}",
-        s_.stations[k].name, best.code, style,
-        best.sideMatches ? "" : ", doors on the wrong side: no code opens none", best.approach,
-        best.errors.size(), best.errors.size() == 1 ? "" : "s",
-        sorted.front() == kUnreached ? "never" : std::to_string(sorted.front()),
-        sorted.back() == kUnreached ? "never" : std::to_string(sorted.back()),
-        chosen.docks ? "" : "; it does NOT dock: no style and approach the train can follow here");
+    chosen.docks = Docks(best);
+    const Station& st = s_.stations[k];
+    const std::string side =
+        best.sideMatches ? ""
+        : st.doorSide == 0
+            ? ", doors on one side: no code opens none"
+            : fmt::format(", doors {}: no {} code docks", st.doorSide < 0 ? "right" : "left",
+                          st.doorSide < 0 ? "left-door" : "right-door");
+    chosen.why = fmt::format("{}: code {} (style {}{}), in at {:.0f} km/h: over {} run{} it {}{}",
+                             st.name, best.code, beacon::FinalBrakingStyle(best.code), side,
+                             best.approach, best.errors.size(), best.errors.size() == 1 ? "" : "s",
+                             Range(best), chosen.docks ? "" : NoDock(k, all));
+  }
+
+  // Where nothing docks: each code's nearest runs, and what would move the stop.
+  std::string NoDock(size_t k, const std::vector<Candidate>& all) const {
+    std::map<int32_t, const Candidate*> nearest;
+    for (const Candidate& c : all) {
+      const Candidate*& n = nearest[c.code];
+      if (n == nullptr || Worst(c) < Worst(*n)) n = &c;
+    }
+    std::string out = "; it does NOT dock:";
+    bool past = true, shortOf = true;
+    for (const auto& [code, c] : nearest) {
+      const auto [lo, hi] = std::minmax_element(c->errors.begin(), c->errors.end());
+      past &= *lo > 0;
+      shortOf &= *hi < 0;
+      out += fmt::format(" style {} (code {}) in at {:.0f} km/h {};",
+                         beacon::FinalBrakingStyle(code), code, c->approach, Range(*c));
+    }
+    if (past)
+      return out + FullBrake(k) +
+             ": stronger brakes or a platform that rises into the stop would dock it";
+    if (shortOf) {
+      return out +
+             " the train stops short in every style: a platform that falls into the stop "
+             "would dock it";
+    }
+    return out + fmt::format(
+                     " no style brings the train within {:.0f} cm in every condition "
+                     "here: a more level approach or brakes that vary less would dock it",
+                     kDockedWindow * 100);
+  }
+
+  // The full service brake on the grade of the stopping curve's last 150 m,
+  // against the curve.
+  std::string FullBrake(size_t k) const {
+    const TrainModel grades(s_.dynamics, s_.gradients);
+    const SpeedEnvelope envelope(s_, grades);
+    const int notch = s_.vehicle.brakeNotchCount;
+    const double stop = Stop(k), from = stop - kFinalMetres;
+    return fmt::format(
+        " the train runs past in every style: on the last {:.0f} m ({:+.1f} ‰ on average) "
+        "notch {} slows it {:.2f} m/s², the stopping curve asks {:.2f} to {:.2f}",
+        kFinalMetres, grades.MeanPermille(from, stop), notch, envelope.Decel(notch, from, stop),
+        beacon::StoppingCurveOf(3).decel, beacon::StoppingCurveOf(1).decel);
   }
 
   const Scenario& s_;

@@ -82,6 +82,30 @@ TEST(Layout, TheFileWrittenLintsCleanAndDocksEveryStop) {
   EXPECT_NE(text.find("stopping_point = \"Cove\""), std::string::npos);
 }
 
+// The metro train on the level, doors left: style 1 stops it short, style 2
+// runs past; style 3, which only the right-door codes give, docks it.
+TEST(Layout, WhereNoCodeOfTheDoorSideDocksTheOtherSidesStyleIsTakenAndSaid) {
+  std::ifstream metro(std::string(CORVANE_EXAMPLES_DIR) + "/metro_train.toml");
+  std::string train((std::istreambuf_iterator<char>(metro)), std::istreambuf_iterator<char>());
+  train = train.substr(train.find("[vehicle]"), train.find("[run]") - train.find("[vehicle]"));
+  const LaidOut out = LayOutText(R"(
+run = { start_location = 500, start_time = "08:00:00", end_location = 1800 }
+station = [
+  { name = "Ashby", stop = 500, door_side = -1, departure = "08:00:30" },
+  { name = "Brook", stop = 1600, door_side = -1, departure = "08:03:00" },
+]
+limit = [ { from = 0, speed = 60 } ]
+sweep = { brake_scale = [0.88, 0.95] }
+)" + train,
+                                 "layout_metro.toml");
+  const StationLayout& brook = out.layout.stations[1];
+  EXPECT_TRUE(brook.docks) << brook.why;
+  EXPECT_EQ(brook.code, 17) << brook.why;
+  EXPECT_NE(brook.why.find("style 3, doors right: no left-door code docks"), std::string::npos)
+      << brook.why;
+  EXPECT_EQ(brook.runs, (2 + 1) * 4 * 2);  // the side's two codes, then style 3, at four speeds
+}
+
 TEST(Layout, AStopNoLayoutDocksIsSaidSo) {
   std::string steep = kLine;
   steep.replace(steep.find("beacon = ["), 0,
@@ -90,7 +114,11 @@ TEST(Layout, AStopNoLayoutDocksIsSaidSo) {
   const StationLayout& brook = out.layout.stations[1];
   EXPECT_FALSE(brook.docks);
   EXPECT_GT(brook.worstCm, 50);
-  EXPECT_NE(brook.why.find("does NOT dock"), std::string::npos) << brook.why;
+  for (const char* said : {"does NOT dock", "style 3 (code 17) in at 60 km/h runs through it",
+                           "(-60.0 ‰ on average) notch 8 slows it 0.47 m/s², the stopping curve "
+                           "asks 0.70 to 0.75: stronger brakes"}) {
+    EXPECT_NE(brook.why.find(said), std::string::npos) << brook.why;
+  }
   EXPECT_TRUE(out.layout.stations[2].docks);
 }
 
