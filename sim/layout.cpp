@@ -155,15 +155,10 @@ class Planner {
     return limit;
   }
 
-  static int32_t CodeFor(int32_t side, int style) {
-    if (side < 0) return style == 2 ? 11 : 12;
-    return style == 3 ? 17 : 14;
-  }
-
   // A door side's codes, style 1 first; with no side, style 1 of each.
   static std::vector<int32_t> Codes(int32_t side) {
     if (side == 0) return {12, 17};
-    return side < 0 ? std::vector<int32_t>{12, 11} : std::vector<int32_t>{17, 14};
+    return side < 0 ? std::vector<int32_t>{12, 11} : std::vector<int32_t>{14, 17};
   }
 
   // The style only the other door side has: style 1 both sides have.
@@ -208,7 +203,7 @@ class Planner {
 
   // The train starts here: the group at the stop itself.
   std::vector<Placed> StartGroup(size_t k, StationLayout& chosen) const {
-    chosen.code = CodeFor(s_.stations[k].doorSide, 1);
+    chosen.code = Codes(s_.stations[k].doorSide).front();  // style 1
     chosen.docks = true;
     chosen.why = fmt::format("{}: the run starts here", s_.stations[k].name);
     const double stop = Stop(k);

@@ -14,6 +14,7 @@
 #include "clock_text.h"
 #include "route_check.h"
 #include "speed_envelope.h"
+#include "toml_reader.h"
 
 namespace {
 
@@ -95,8 +96,8 @@ class LineCheck {
 
   void AboveLimit(const EnvelopePiece& piece, const LineLimit& limit, double x, double speed) {
     const RouteBeacon& b = s_.beacons[piece.beacon];
-    const std::string line = fmt::format("the line's {:.0f} km/h limit from {:.0f} m (line {})",
-                                         limit.kmh, limit.from, limit.line);
+    const std::string line = fmt::format("the line's {:.0f} km/h limit from {:.0f} m ({})",
+                                         limit.kmh, limit.from, LineName(limit.line));
     if (piece.flat()) {
       const LineLimit* front = LimitAt(s_.limits, x);
       const std::string fix =

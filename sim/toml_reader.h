@@ -25,6 +25,11 @@ inline int LineOf(const toml::node& node) {
   return static_cast<int>(node.source().begin.line);
 }
 
+// "line 12", or "--set" for a value set on the command line.
+inline std::string LineName(int line) {
+  return line > 0 ? "line " + std::to_string(line) : std::string(kOverrideSource);
+}
+
 class Reader {
  public:
   // The sections: top-level keys, named when one is found inside a table.
