@@ -429,7 +429,8 @@ class Planner {
     chosen.code = best.code;
     chosen.approach = best.approach;
     chosen.stoppingPoint = best.group[best.group.size() - 3].beacon.location;
-    chosen.worstCm = Worst(best);
+    chosen.worstCm = *std::max_element(best.errors.begin(), best.errors.end(),
+                                       [](long a, long b) { return std::labs(a) < std::labs(b); });
     chosen.medianCm = sorted[sorted.size() / 2];
     chosen.runs = 0;
     for (const Candidate& c : all) chosen.runs += static_cast<int>(c.errors.size());
@@ -500,6 +501,11 @@ class Planner {
 };
 
 }  // namespace
+
+std::string StopErrorText(long cm) {
+  if (cm == kRanThrough) return "through";
+  return cm == kNeverReached ? "never" : fmt::format("{:+}", cm);
+}
 
 std::vector<SweepAxis> LayoutConditions(const Scenario& s) {
   if (!s.sweep.empty()) return s.sweep;

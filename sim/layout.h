@@ -16,7 +16,7 @@ struct StationLayout {
   int32_t code = 0;      // location code
   double approach = 0;   // km/h into the stop
   double stoppingPoint;  // m, where its stopping-point beacon stands
-  long worstCm = 0, medianCm = 0;
+  long worstCm = 0, medianCm = 0;  // the worst is the error farthest from the stop
   int runs = 0;        // runs tried, every candidate
   bool docks = false;  // the worst case within the docked window
   std::string why;     // the choice in words, for the file's comment
@@ -28,6 +28,10 @@ struct Layout {
   std::vector<std::string> comments;  // by beacon: a station group's comment on its first
   std::vector<StationLayout> stations;
 };
+
+// A stop error in cm as the layout's table shows it: "+12", or "through"
+// and "never" for a run that ran through the stop or never reached it.
+std::string StopErrorText(long cm);
 
 // The conditions each candidate is run over: the file's [sweep], or brakes
 // ×0.95 to ×1.05, 30, 60 and 120 frames a second with jitter 0.2, two seeds,
