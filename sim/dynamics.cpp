@@ -2,12 +2,6 @@
 
 #include <algorithm>
 
-namespace {
-
-constexpr double kGravityKmhPerSecond = 9.80665 * 3.6;  // g in km/h per second
-
-}  // namespace
-
 TrainModel::TrainModel(const Dynamics& d, std::vector<Gradient> gradients)
     : d_(d), gradients_(std::move(gradients)) {
   double rise = 0;
@@ -41,7 +35,7 @@ double TrainModel::MeanPermille(double from, double to) const {
 }
 
 double TrainModel::Grip() const {
-  return (raining_ ? d_.wetAdhesion : d_.adhesion) * kGravityKmhPerSecond;
+  return (raining_ ? d_.wetAdhesion : d_.adhesion) * kGravity * 3.6;
 }
 
 // What the notches ask for: brake deceleration (negative), or traction.

@@ -48,8 +48,9 @@ struct TrainMotion {
   double speed = 0;     // km/h, negative backwards
 };
 
-// 9.80665 m/s² per unit of grade, in km/h per second per per-mille.
-constexpr double kGradeKmhPerSecondPerPermille = 9.80665 * 3.6 / 1000;
+constexpr double kGravity = 9.80665;  // m/s²
+// g per unit of grade, in km/h per second per per-mille.
+constexpr double kGradeKmhPerSecondPerPermille = kGravity * 3.6 / 1000;
 
 class TrainModel {
  public:

@@ -25,6 +25,7 @@ constexpr double kCurveDecel = 0.6;     // m/s²: the braking curves laid out, w
 constexpr double kGroupMargin = 60;     // m between a station group and its stopping curve
 constexpr double kLowestApproach = 30;  // km/h
 constexpr double kApproachStep = 10;    // km/h
+constexpr long kTightCm = 30;           // cm: the band a stop is best within
 constexpr double kFinalMetres = 150;    // m: the final braking's grade is judged over them
 // cm: a run that ran through the stop, or never reached it
 constexpr long kRanThrough = 100000, kNeverReached = -kRanThrough;
@@ -380,11 +381,12 @@ class Planner {
     return *hi - *lo;
   }
 
-  // Docked in the worst case first, then the door side's own code, then the
-  // smallest spread, then the worst case nearest, then the faster approach.
+  // Docked in the worst case first, then the door side's own code, then
+  // every stop within the tight band, then the smallest spread, then the
+  // worst case nearest, then the faster approach.
   static const Candidate& Best(const std::vector<Candidate>& candidates) {
     const auto rank = [&](const Candidate& c) {
-      return std::make_tuple(!Docks(c), !c.sideMatches, c.overspeeds,
+      return std::make_tuple(!Docks(c), !c.sideMatches, c.overspeeds, Worst(c) > kTightCm,
                              Docks(c) ? Spread(c) : Worst(c), Worst(c), -c.approach);
     };
     return *std::min_element(

@@ -28,17 +28,6 @@ constexpr double kFlatTolerance = 0.5;   // km/h: a beacon limit equal to the li
 constexpr double kSlowestApproach = 10;  // km/h: slower is no help worth giving
 constexpr double kOverTarget = 1;  // km/h automatic driving runs above its target before braking
 
-// The final braking's notch by style for e km/h below the stopping curve:
-// the host's own reading of the plug-in's tables.
-int FinalBrakingNotch(int style, double e) {
-  switch (style) {
-    case 1: return e <= -0.1 ? 8 : e <= 0 ? 7 : e <= 1 ? 6 : e <= 2 ? 5 : 4;
-    case 2: return e <= 0 ? 8 : e <= 1 ? 7 : e <= 2 ? 6 : 5;
-    case 3: return e <= -0.4 ? 8 : e <= -0.2 ? 7 : e <= 0 ? 6 : e <= 1 ? 5 : e <= 2 ? 4 : 3;
-    default: return 0;  // no final braking before the first location code
-  }
-}
-
 double Ms(double kmh) { return kmh / 3.6; }
 double KmhPerS(double ms2) { return ms2 * 3.6; }
 
@@ -287,3 +276,12 @@ int StyleOfStop(const Scenario& s, double stop) {
 }
 
 std::vector<std::string> CheckAgainstLine(const Scenario& s) { return LineCheck(s).Run(); }
+
+int FinalBrakingNotch(int style, double e) {
+  switch (style) {
+    case 1: return e <= -0.1 ? 8 : e <= 0 ? 7 : e <= 1 ? 6 : e <= 2 ? 5 : 4;
+    case 2: return e <= 0 ? 8 : e <= 1 ? 7 : e <= 2 ? 6 : 5;
+    case 3: return e <= -0.4 ? 8 : e <= -0.2 ? 7 : e <= 0 ? 6 : e <= 1 ? 5 : e <= 2 ? 4 : 3;
+    default: return 0;  // no final braking before the first location code
+  }
+}

@@ -14,3 +14,7 @@ std::vector<std::string> CheckAgainstLine(const Scenario& scenario);
 // The final-braking style of a stop: the location code last passed before
 // the station beacon that announces it.
 int StyleOfStop(const Scenario& s, double stop);
+
+// The final braking's notch by style for e km/h below the stopping curve:
+// the host's own reading of the plug-in's tables.
+int FinalBrakingNotch(int style, double e);

@@ -9,8 +9,6 @@
 #include "dynamics.h"
 #include "scenario.h"
 
-constexpr double kGravity = 9.80665;  // m/s²
-
 // From a location on until the next piece: v0 at the start, falling at
 // decel down to the floor (flat when decel is 0).
 struct EnvelopePiece {

@@ -5,9 +5,12 @@
 
 #include <cmath>
 #include <functional>
+#include <set>
 
+#include "beacon_codes.h"
 #include "cab.h"
 #include "fixture.h"
+#include "line_check.h"
 #include "test_line.h"
 
 namespace {
@@ -83,6 +86,27 @@ TEST_F(Thresholds, StartKeyTargetIsWhereTheStartKeyIsTaken) {
         host.PressKey(key::kStart);
         return atc.startkey;
       });
+}
+
+// Lint's model of the final braking: the notch each style takes at e km/h
+// below the stopping curve, the curve being the host's own reading too.
+TEST_F(Thresholds, FinalBrakingNotchIsThePluginsForEveryStyle) {
+  constexpr double kToStop = 100;
+  for (const auto& [style, code] : {std::pair{1, 12}, {2, 11}, {3, 17}}) {
+    SCOPED_TRACE(style);
+    const double curve = beacon::StoppingCurveOf(style).SpeedAt(kToStop);
+    std::set<int32_t> notches;
+    for (double e = -1.025; e < 2.95; e += 0.05) {  // clear of each band's edge
+      FreshLibrary();
+      host.moving = false;
+      ReadyAtStart(host, kModeAutomatic, 80, kStop, code);
+      host.Place(kStop - kToStop, curve - e, kEightAm + 1000);
+      host.Frame();
+      EXPECT_EQ(host.handles.brake, FinalBrakingNotch(style, e)) << "e " << e;
+      notches.insert(host.handles.brake);
+    }
+    EXPECT_GE(notches.size(), 4u);  // the scan crossed the style's bands
+  }
 }
 
 }  // namespace
