@@ -21,12 +21,15 @@
 
 namespace {
 
-constexpr double kCurveDecel = 0.6;     // m/s²: the braking curves laid out, well inside notch 8
-constexpr double kGroupMargin = 60;     // m between a station group and its stopping curve
-constexpr double kLowestApproach = 30;  // km/h
-constexpr double kApproachStep = 10;    // km/h
-constexpr long kTightCm = 30;           // cm: the band a stop is best within
-constexpr double kFinalMetres = 150;    // m: the final braking's grade is judged over them
+constexpr double kCurveDecel = 0.6;  // m/s²: the braking curves laid out, well inside notch 8
+constexpr double kGroupMargin = 60;  // m between a station group and its stopping curve
+// m: a train creeping in below 30 km/h settles at its speed over them first
+constexpr double kCreepMargin = 100;
+constexpr double kLowestApproach = 30;   // km/h: the slowest tried first
+constexpr double kSlowestApproach = 10;  // km/h: the slowest tried where nothing faster docks
+constexpr double kApproachStep = 10;     // km/h
+constexpr long kTightCm = 30;            // cm: the band a stop is best within
+constexpr double kFinalMetres = 150;     // m: the final braking's grade is judged over them
 // cm: a run that ran through the stop, or never reached it
 constexpr long kRanThrough = 100000, kNeverReached = -kRanThrough;
 constexpr int32_t kSegmentDeparture = 8 * 3600 + 30;  // s of the day: the segment's start
@@ -217,7 +220,8 @@ class Planner {
   std::optional<std::vector<Placed>> Group(size_t k, int32_t code, double v) const {
     const double stop = Stop(k), line = BeaconLimit(stop);
     const beacon::StoppingCurve curve = beacon::StoppingCurveOf(beacon::FinalBrakingStyle(code));
-    const double reach = Shed(std::min(v, line), 0, curve.decel) + kGroupMargin;
+    const double margin = v < kLowestApproach ? kCreepMargin : kGroupMargin;
+    const double reach = Shed(std::min(v, line), 0, curve.decel) + margin;
     std::vector<Placed> group;
     double at = stop - reach;
     if (v < line) {
@@ -311,11 +315,14 @@ class Planner {
     int overspeeds = 0;        // runs above a limit of the line: stops missed
   };
 
-  // The door side's codes first; where none of them docks, the other side's
-  // style too, a door-side mismatch being better than a missed stop.
+  // The door side's codes at approaches down to 30 km/h first. Where none
+  // docks, the style only the other side has, and every style creeping in
+  // down to 10 km/h: a door-side mismatch or a slow approach is better than
+  // a missed stop.
   std::vector<Placed> Choose(size_t k, StationLayout& chosen) const {
     const int32_t side = s_.stations[k].doorSide;
-    std::vector<Candidate> candidates = Candidates(k, Codes(side), side != 0);
+    const double line = BeaconLimit(Stop(k)), first = std::min(line, kLowestApproach);
+    std::vector<Candidate> candidates = Candidates(k, Codes(side), side != 0, Speeds(line, first));
     if (candidates.empty()) {
       throw ScenarioError(
           fmt::format("{}:{}: station {}: no room for its beacons between the stop "
@@ -323,22 +330,34 @@ class Planner {
                       s_.path, s_.stations[k].line, s_.stations[k].name));
     }
     RunCandidates(k, candidates);
-    if (!Docks(Best(candidates)) && side != 0) {
-      std::vector<Candidate> others = Candidates(k, OtherSidesStyle(side), false);
-      RunCandidates(k, others);
-      candidates.insert(candidates.end(), others.begin(), others.end());
+    if (!Docks(Best(candidates))) {
+      std::vector<Candidate> more =
+          Candidates(k, Codes(side), side != 0, Speeds(first - kApproachStep, kSlowestApproach));
+      if (side != 0) {
+        const std::vector<Candidate> other =
+            Candidates(k, OtherSidesStyle(side), false, Speeds(line, kSlowestApproach));
+        more.insert(more.end(), other.begin(), other.end());
+      }
+      RunCandidates(k, more);
+      candidates.insert(candidates.end(), more.begin(), more.end());
     }
     const Candidate& best = Best(candidates);
     Describe(k, best, candidates, chosen);
     return best.group;
   }
 
-  // Every code with every approach speed from the line's limit down.
-  std::vector<Candidate> Candidates(size_t k, const std::vector<int32_t>& codes,
-                                    bool sideMatches) const {
+  // From one speed down to another in steps of 10 km/h.
+  static std::vector<double> Speeds(double from, double to) {
+    std::vector<double> out;
+    for (double v = from; v >= to - 1e-9; v -= kApproachStep) out.push_back(v);
+    return out;
+  }
+
+  // Every code with every approach speed.
+  std::vector<Candidate> Candidates(size_t k, const std::vector<int32_t>& codes, bool sideMatches,
+                                    const std::vector<double>& speeds) const {
     std::vector<Candidate> out;
-    const double line = BeaconLimit(Stop(k));
-    for (double v = line; v >= kLowestApproach - 1e-9; v -= kApproachStep) {
+    for (const double v : speeds) {
       for (const int32_t code : codes) {
         if (auto group = Group(k, code, v)) out.push_back({code, sideMatches, v, *group, {}, 0});
       }

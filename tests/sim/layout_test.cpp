@@ -82,9 +82,10 @@ TEST(Layout, TheFileWrittenLintsCleanAndDocksEveryStop) {
   EXPECT_NE(text.find("stopping_point = \"Cove\""), std::string::npos);
 }
 
-// The metro train on the level, doors left: style 1 stops it short, style 2
-// runs past; style 3, which only the right-door codes give, docks it.
-TEST(Layout, WhereNoCodeOfTheDoorSideDocksTheOtherSidesStyleIsTakenAndSaid) {
+// The metro train on the level, doors left: from 30 km/h or more style 1
+// stops it short and style 2 runs past; creeping in at 10 km/h, style 2
+// docks it, its door side's own code before style 3's.
+TEST(Layout, WhereNothingFasterDocksTheTrainCreepsInWithItsDoorSidesCode) {
   std::ifstream metro(std::string(CORVANE_EXAMPLES_DIR) + "/metro_train.toml");
   std::string train((std::istreambuf_iterator<char>(metro)), std::istreambuf_iterator<char>());
   train = train.substr(train.find("[vehicle]"), train.find("[run]") - train.find("[vehicle]"));
@@ -100,10 +101,11 @@ sweep = { brake_scale = [0.88, 0.95] }
                                  "layout_metro.toml");
   const StationLayout& brook = out.layout.stations[1];
   EXPECT_TRUE(brook.docks) << brook.why;
-  EXPECT_EQ(brook.code, 17) << brook.why;
-  EXPECT_NE(brook.why.find("style 3, doors right: no left-door code docks"), std::string::npos)
-      << brook.why;
-  EXPECT_EQ(brook.runs, (2 + 1) * 4 * 2);  // the side's two codes, then style 3, at four speeds
+  EXPECT_EQ(brook.code, 11) << brook.why;
+  EXPECT_EQ(brook.approach, 10) << brook.why;
+  // The side's two codes at 60 to 30 km/h, then also at 20 and 10, and style
+  // 3 at 60 to 10: two runs each.
+  EXPECT_EQ(brook.runs, (2 * 4 + 2 * 2 + 6) * 2);
 }
 
 TEST(Layout, AStopNoLayoutDocksIsSaidSo) {
