@@ -3,7 +3,6 @@
 #include <fmt/format.h>
 
 #include <algorithm>
-#include <array>
 #include <cmath>
 #include <set>
 #include <utility>
@@ -22,8 +21,6 @@ namespace {
 // figures are a model's, and the stops near the window's edge fall either way.
 constexpr double kStopErrorAllowed = 0.35;
 constexpr double kFinalBrakingBand = 3;  // km/h below the stopping curve the final braking acts
-// The lightest notch of each final-braking style's table (0: no final braking).
-constexpr std::array<int, 4> kLightestNotch = {0, 4, 5, 3};
 constexpr double kFlatTolerance = 0.5;   // km/h: a beacon limit equal to the line's
 constexpr double kSlowestApproach = 10;  // km/h: slower is no help worth giving
 constexpr double kOverTarget = 1;  // km/h automatic driving runs above its target before braking
@@ -168,7 +165,8 @@ class LineCheck {
         "‰ on average) is expected to stop the train about {:.1f} m {}",
         st.name, style, v, d + Length(), permille < 0 ? "a fall" : "a rise", std::fabs(permille),
         std::fabs(error), error < 0 ? "short" : "beyond");
-    const int notch = error < 0 ? kLightestNotch[static_cast<size_t>(style)] : notch::kFullService;
+    // The style's lightest notch is the one it takes farthest below the curve.
+    const int notch = error < 0 ? FinalBrakingNotch(style, kFinalBrakingBand) : notch::kFullService;
     const std::string why =
         fmt::format("notch {}{} {} {:.2f} km/h/s, the stopping curve {:.2f}", notch,
                     error < 0 ? ", its lightest," : "", error < 0 ? "slows it" : "leaves",
