@@ -5,6 +5,7 @@
 #include <toml++/toml.h>
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <fstream>
 #include <iterator>
@@ -25,11 +26,13 @@ constexpr double kCurveDecel = 0.6;  // m/s²: the braking curves laid out, well
 constexpr double kGroupMargin = 60;  // m between a station group and its stopping curve
 // m: a train creeping in below 30 km/h settles at its speed over them first
 constexpr double kCreepMargin = 100;
-constexpr double kLowestApproach = 30;   // km/h: the slowest tried first
-constexpr double kSlowestApproach = 10;  // km/h: the slowest tried where nothing faster docks
-constexpr double kApproachStep = 10;     // km/h
-constexpr long kTightCm = 30;            // cm: the band a stop is best within
-constexpr double kFinalMetres = 150;     // m: the final braking's grade is judged over them
+constexpr double kLowestApproach = 30;  // km/h: the slowest tried first
+// km/h: creeping in, where nothing faster docks.
+constexpr std::array<double, 2> kCreepSpeeds = {20, 10};
+constexpr double kApproachStep = 10;    // km/h
+constexpr long kTightCm = 30;           // cm: the band a stop is best within
+constexpr double kRaiseBeforeStop = 3;  // m: well inside the final braking
+constexpr double kFinalMetres = 150;    // m: the final braking's grade is judged over them
 // cm: a run that ran through the stop, or never reached it
 constexpr long kRanThrough = 100000, kNeverReached = -kRanThrough;
 constexpr int32_t kSegmentDeparture = 8 * 3600 + 30;  // s of the day: the segment's start
@@ -242,6 +245,12 @@ class Planner {
     group.push_back(StoppingPoint(k, at));
     group.push_back(Code(at + 10, code));
     group.push_back(StationBeacon(k, at + 20, std::min(v, Lowest(at + 20))));
+    // The approach's limit would also be the departure's: the line's returns
+    // in the final braking, where the stopping curve is the lower.
+    if (const double away = Lowest(stop); v < away) {
+      group.push_back(Make(stop - kRaiseBeforeStop, kBeaconSpeedLimit, static_cast<int64_t>(away),
+                           fmt::format("speed_limit = {:.0f}", away)));
+    }
     return group;
   }
 
@@ -316,9 +325,9 @@ class Planner {
   };
 
   // The door side's codes at approaches down to 30 km/h first. Where none
-  // docks, the style only the other side has, and every style creeping in
-  // down to 10 km/h: a door-side mismatch or a slow approach is better than
-  // a missed stop.
+  // docks, the same creeping in at 20 and 10 km/h, and the style only the
+  // other side has at every speed: a door-side mismatch or a slow approach
+  // is better than a missed stop.
   std::vector<Placed> Choose(size_t k, StationLayout& chosen) const {
     const int32_t side = s_.stations[k].doorSide;
     const double line = BeaconLimit(Stop(k)), first = std::min(line, kLowestApproach);
@@ -331,11 +340,11 @@ class Planner {
     }
     RunCandidates(k, candidates);
     if (!Docks(Best(candidates))) {
-      std::vector<Candidate> more =
-          Candidates(k, Codes(side), side != 0, Speeds(first - kApproachStep, kSlowestApproach));
+      std::vector<Candidate> more = Candidates(k, Codes(side), side != 0, Creeping(first));
       if (side != 0) {
-        const std::vector<Candidate> other =
-            Candidates(k, OtherSidesStyle(side), false, Speeds(line, kSlowestApproach));
+        std::vector<double> every = Speeds(line, first);
+        for (const double v : Creeping(first)) every.push_back(v);
+        const std::vector<Candidate> other = Candidates(k, OtherSidesStyle(side), false, every);
         more.insert(more.end(), other.begin(), other.end());
       }
       RunCandidates(k, more);
@@ -350,6 +359,14 @@ class Planner {
   static std::vector<double> Speeds(double from, double to) {
     std::vector<double> out;
     for (double v = from; v >= to - 1e-9; v -= kApproachStep) out.push_back(v);
+    return out;
+  }
+
+  // The creeping speeds below the slowest tried first.
+  static std::vector<double> Creeping(double first) {
+    std::vector<double> out;
+    std::copy_if(kCreepSpeeds.begin(), kCreepSpeeds.end(), std::back_inserter(out),
+                 [&](double v) { return v < first; });
     return out;
   }
 
@@ -449,7 +466,9 @@ class Planner {
     std::sort(sorted.begin(), sorted.end());
     chosen.code = best.code;
     chosen.approach = best.approach;
-    chosen.stoppingPoint = best.group[best.group.size() - 3].beacon.location;
+    chosen.stoppingPoint = std::find_if(best.group.begin(), best.group.end(), [](const Placed& p) {
+                             return p.beacon.data.type == kBeaconStoppingPoint;
+                           })->beacon.location;
     chosen.worstCm = *std::max_element(best.errors.begin(), best.errors.end(),
                                        [](long a, long b) { return std::labs(a) < std::labs(b); });
     chosen.medianCm = sorted[sorted.size() / 2];

@@ -23,6 +23,10 @@ constexpr double kStopErrorAllowed = 0.35;
 constexpr double kFinalBrakingBand = 3;  // km/h below the stopping curve the final braking acts
 constexpr double kFlatTolerance = 0.5;   // km/h: a beacon limit equal to the line's
 constexpr double kSlowestApproach = 10;  // km/h: slower is no help worth giving
+// km/h: creeping in below it, automatic driving holds the train 1 to 2 km/h
+// under its target, the phase of its powering deciding how much: the model
+// of the final braking, which takes the train at its target, does not hold.
+constexpr double kCreeping = 15;
 constexpr double kOverTarget = 1;  // km/h automatic driving runs above its target before braking
 
 double Ms(double kmh) { return kmh / 3.6; }
@@ -155,6 +159,7 @@ class LineCheck {
     double d = 0;  // where the stopping curve meets the envelope
     while (d < 5000 && curve.SpeedAt(d) < envelope_.SpeedAt(st.stop - d)) d += 1;
     const double limit = std::min(curve.SpeedAt(d), envelope_.SpeedAt(st.stop - d));
+    if (limit < kCreeping) return;
     const double v = limit + kOverTarget;
     const double error = StopError(st.stop, style, limit, v);
     if (std::fabs(error) <= kStopErrorAllowed) return;
