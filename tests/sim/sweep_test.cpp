@@ -65,6 +65,18 @@ TEST(Sweep, AWorkersReportReadsBackWhole) {
   EXPECT_FALSE(SweepFailed({Parse(Serialise({{}, {{0, true, ""}}, {}, "", ""}))}));
 }
 
+// With no beacons nothing moves the train: each run's stall comes back.
+TEST(Sweep, ARunsStallComesBackFromItsWorker) {
+  Scenario s;
+  s.endLocation = 1000;
+  s.stallAfterSeconds = 2;
+  s.sweep = {{"seed", {1, 2}, 0}};
+  const std::vector<SweptRun> runs =
+      RunSweep(s, {CORVANE_PLUGIN_PATH, 2, 60, false, nullptr, nullptr});
+  ASSERT_EQ(runs.size(), 2u);
+  for (const SweptRun& r : runs) EXPECT_EQ(r.stall.rfind("stalled at 0.0 m: ", 0), 0u) << r.stall;
+}
+
 TEST(Sweep, AWorkerThatCrashesOrHangsIsReportedAndTheOthersStand) {
   const WorkerPool pool{2, 0.5, nullptr};
   std::map<size_t, JobOutcome> outcomes;
@@ -73,12 +85,13 @@ TEST(Sweep, AWorkerThatCrashesOrHangsIsReportedAndTheOthersStand) {
       [](size_t job) -> std::string {
         if (job == 1) std::abort();
         if (job == 2) sleep(5);
-        return "job " + std::to_string(job);
+        return job == 3 ? "x" : "job " + std::to_string(job);  // one byte down the pipe too
       },
       [&](const JobOutcome& o) { outcomes[o.job] = o; });
   ASSERT_EQ(outcomes.size(), 4u);
   EXPECT_EQ(outcomes[0].text, "job 0");
-  EXPECT_EQ(outcomes[3].text, "job 3");
+  EXPECT_EQ(outcomes[3].text, "x");
+  EXPECT_TRUE(outcomes[3].failure.empty());
   EXPECT_TRUE(outcomes[0].failure.empty());
   EXPECT_NE(outcomes[1].failure.find("killed by signal 6"), std::string::npos)
       << outcomes[1].failure;
