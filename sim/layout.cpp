@@ -15,6 +15,7 @@
 
 #include "beacon_codes.h"
 #include "cab.h"
+#include "line_check.h"
 #include "plugin_loader.h"
 #include "simulator.h"
 #include "speed_envelope.h"
@@ -322,6 +323,7 @@ class Planner {
     std::vector<Placed> group;
     std::vector<long> errors;  // cm, one a condition
     int overspeeds = 0;        // runs above a limit of the line: stops missed
+    bool warned = false;       // lint expects the stop missed
   };
 
   // The door side's codes at approaches down to 30 km/h first. Where none
@@ -376,7 +378,8 @@ class Planner {
     std::vector<Candidate> out;
     for (const double v : speeds) {
       for (const int32_t code : codes) {
-        if (auto group = Group(k, code, v)) out.push_back({code, sideMatches, v, *group, {}, 0});
+        if (auto group = Group(k, code, v))
+          out.push_back({code, sideMatches, v, *group, {}, 0, false});
       }
     }
     return out;
@@ -384,7 +387,10 @@ class Planner {
 
   void RunCandidates(size_t k, std::vector<Candidate>& candidates) const {
     std::vector<Scenario> segments;
-    for (const Candidate& c : candidates) segments.push_back(Segment(k, c.group));
+    for (Candidate& c : candidates) {
+      segments.push_back(Segment(k, c.group));
+      c.warned = StopWarned(segments.back(), segments.back().stations[1]);
+    }
     const std::vector<SweepPoint> points = Combinations(conditions_);
     const WorkerPool pool{o_.workers, o_.secondsLimit, o_.interrupted};
     const auto work = [&](size_t job) {
@@ -418,11 +424,12 @@ class Planner {
   }
 
   // Docked in the worst case first, then the door side's own code, then
-  // every stop within the tight band, then the smallest spread, then the
-  // worst case nearest, then the faster approach.
+  // one lint has no warning for, then every stop within the tight band,
+  // then the smallest spread, then the worst case nearest, then the faster
+  // approach.
   static const Candidate& Best(const std::vector<Candidate>& candidates) {
     const auto rank = [&](const Candidate& c) {
-      return std::make_tuple(!Docks(c), !c.sideMatches, c.overspeeds, Worst(c) > kTightCm,
+      return std::make_tuple(!Docks(c), !c.sideMatches, c.warned, c.overspeeds, Worst(c) > kTightCm,
                              Docks(c) ? Spread(c) : Worst(c), Worst(c), -c.approach);
     };
     return *std::min_element(

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <optional>
 #include <set>
 #include <utility>
 #include <vector>
@@ -32,6 +33,14 @@ constexpr double kOverTarget = 1;  // km/h automatic driving runs above its targ
 double Ms(double kmh) { return kmh / 3.6; }
 double KmhPerS(double ms2) { return ms2 * 3.6; }
 
+// The final braking into a station as lint sees it.
+struct StopForecast {
+  int style;
+  double d;      // m before the stop where the stopping curve governs
+  double limit;  // km/h there
+  double error;  // m the train is expected to stand beyond the stop
+};
+
 class LineCheck {
  public:
   explicit LineCheck(const Scenario& s)
@@ -44,6 +53,19 @@ class LineCheck {
     for (const Station& st : s_.stations) StopOnTheGrade(st);
     Timetable();
     return std::move(warnings_);
+  }
+
+  // Where the final braking is expected to stand the train at a station,
+  // unless the station lies off the run or the train creeps in.
+  std::optional<StopForecast> Forecast(const Station& st) const {
+    if (st.stop <= s_.startLocation || st.stop > s_.endLocation) return std::nullopt;
+    const int style = StyleOfStop(s_, st.stop);
+    const beacon::StoppingCurve curve = beacon::StoppingCurveOf(style);
+    double d = 0;  // where the stopping curve meets the envelope
+    while (d < 5000 && curve.SpeedAt(d) < envelope_.SpeedAt(st.stop - d)) d += 1;
+    const double limit = std::min(curve.SpeedAt(d), envelope_.SpeedAt(st.stop - d));
+    if (limit < kCreeping) return std::nullopt;
+    return StopForecast{style, d, limit, StopError(st.stop, style, limit, limit + kOverTarget)};
   }
 
  private:
@@ -153,16 +175,11 @@ class LineCheck {
   // short, where the style's lightest notch with the rise slows the train
   // faster than the curve.
   void StopOnTheGrade(const Station& st) {
-    if (st.stop <= s_.startLocation || st.stop > s_.endLocation) return;
-    const int style = StyleOfStop(s_, st.stop);
+    const std::optional<StopForecast> f = Forecast(st);
+    if (!f || std::fabs(f->error) <= kStopErrorAllowed) return;
+    const auto [style, d, limit, error] = *f;
     const beacon::StoppingCurve curve = beacon::StoppingCurveOf(style);
-    double d = 0;  // where the stopping curve meets the envelope
-    while (d < 5000 && curve.SpeedAt(d) < envelope_.SpeedAt(st.stop - d)) d += 1;
-    const double limit = std::min(curve.SpeedAt(d), envelope_.SpeedAt(st.stop - d));
-    if (limit < kCreeping) return;
     const double v = limit + kOverTarget;
-    const double error = StopError(st.stop, style, limit, v);
-    if (std::fabs(error) <= kStopErrorAllowed) return;
     const double from = st.stop - d - Length();
     const double permille = grades_.MeanPermille(from, st.stop);
     const std::string expect = fmt::format(
@@ -279,6 +296,11 @@ int StyleOfStop(const Scenario& s, double stop) {
 }
 
 std::vector<std::string> CheckAgainstLine(const Scenario& s) { return LineCheck(s).Run(); }
+
+bool StopWarned(const Scenario& s, const Station& st) {
+  const std::optional<StopForecast> f = LineCheck(s).Forecast(st);
+  return f && std::fabs(f->error) > kStopErrorAllowed;
+}
 
 int FinalBrakingNotch(int style, double e) {
   switch (style) {

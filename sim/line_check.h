@@ -11,6 +11,9 @@
 // "file:line: warning: ...", by the line's order of things.
 std::vector<std::string> CheckAgainstLine(const Scenario& scenario);
 
+// Whether lint warns that the final braking misses the station's stop.
+bool StopWarned(const Scenario& scenario, const Station& station);
+
 // The final-braking style of a stop: the location code last passed before
 // the station beacon that announces it.
 int StyleOfStop(const Scenario& s, double stop);
