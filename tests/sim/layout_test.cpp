@@ -84,14 +84,22 @@ void ExpectEveryStopMade(const RunResult& run, size_t stations) {
   EXPECT_TRUE(run.overspeeds.empty());
 }
 
+// The author's beacons given as tables this time, a blank line within one.
 TEST(Layout, TheFileWrittenLintsCleanAndDocksEveryStop) {
+  std::string tables = kLine;
+  const size_t array = tables.find("beacon = [");
+  tables.erase(array, tables.find('\n', array) + 1 - array);
+  tables +=
+      "[[beacon]]\nlocation = 2000\n\nrain = 200\n[[beacon]]\nlocation = 2100\nspeed_limit = 99\n";
   std::vector<std::string> warnings;
   std::string text;
-  const RunResult run = RunWritten(LayOutText(kLine, "layout_line.toml"), warnings, text);
+  const RunResult run = RunWritten(LayOutText(tables, "layout_tables.toml"), warnings, text);
   EXPECT_EQ(warnings, std::vector<std::string>{});
   ExpectEveryStopMade(run, 3);
   EXPECT_NE(text.find("# Brook: code 12 (style 1), in at "), std::string::npos) << text;
   EXPECT_NE(text.find("stopping_point = \"Cove\""), std::string::npos);
+  EXPECT_NE(text.find("{ location = 2000, rain = 200 }"), std::string::npos) << text;
+  EXPECT_EQ(text.find("[[beacon]]"), std::string::npos) << text;
 }
 
 // The metro train on the level, doors left: from 30 km/h or more style 1
