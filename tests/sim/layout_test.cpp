@@ -65,12 +65,13 @@ TEST(Layout, ChoosesADockingStyleAndRaisesALimitBehindTheRear) {
   EXPECT_TRUE(rain);
 }
 
-// The file written, read back: its lint warnings, and its run from a freshly
-// loaded plug-in.
-RunResult RunWritten(const LaidOut& out, std::vector<std::string>& warnings, std::string& text) {
+// The file written, read back into `back`: its lint warnings, and its run
+// from a freshly loaded plug-in (the run's stops point into `back`).
+RunResult RunWritten(const LaidOut& out, Scenario& back, std::vector<std::string>& warnings,
+                     std::string& text) {
   const std::string written = out.path + ".out.toml";
   std::ofstream(written) << LayoutFile(out.path, out.layout);
-  const Scenario back = LoadScenario(written);
+  back = LoadScenario(written);
   warnings = CheckRoute(back);
   std::ifstream in(written);
   text.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
@@ -91,9 +92,10 @@ TEST(Layout, TheFileWrittenLintsCleanAndDocksEveryStop) {
   tables.erase(array, tables.find('\n', array) + 1 - array);
   tables +=
       "[[beacon]]\nlocation = 2000\n\nrain = 200\n[[beacon]]\nlocation = 2100\nspeed_limit = 99\n";
+  Scenario back;
   std::vector<std::string> warnings;
   std::string text;
-  const RunResult run = RunWritten(LayOutText(tables, "layout_tables.toml"), warnings, text);
+  const RunResult run = RunWritten(LayOutText(tables, "layout_tables.toml"), back, warnings, text);
   EXPECT_EQ(warnings, std::vector<std::string>{});
   ExpectEveryStopMade(run, 3);
   EXPECT_NE(text.find("# Brook: code 12 (style 1), in at "), std::string::npos) << text;
@@ -128,9 +130,10 @@ sweep = { brake_scale = [0.88, 0.95] }
   // The side's two codes at 60 to 30 km/h, then also at 20 and 10, and style
   // 3 at 60 to 10: two runs each.
   EXPECT_EQ(brook.runs, (2 * 4 + 2 * 2 + 6) * 2);
+  Scenario back;
   std::vector<std::string> warnings;
   std::string text;
-  const RunResult run = RunWritten(out, warnings, text);
+  const RunResult run = RunWritten(out, back, warnings, text);
   EXPECT_EQ(warnings, std::vector<std::string>{});
   ExpectEveryStopMade(run, 3);
   EXPECT_NE(text.find("{ location = 1597, speed_limit = 60 }"), std::string::npos) << text;
