@@ -49,6 +49,8 @@ struct TrainMotion {
 };
 
 constexpr double kGravity = 9.80665;  // m/s²
+// km/h in m/s.
+constexpr double Ms(double kmh) { return kmh / 3.6; }
 // g per unit of grade, in km/h per second per per-mille.
 constexpr double kGradeKmhPerSecondPerPermille = kGravity * 3.6 / 1000;
 

@@ -38,8 +38,6 @@ constexpr double kFinalMetres = 150;    // m: the final braking's grade is judge
 constexpr long kRanThrough = 100000, kNeverReached = -kRanThrough;
 constexpr int32_t kSegmentDeparture = 8 * 3600 + 30;  // s of the day: the segment's start
 
-double Ms(double kmh) { return kmh / 3.6; }
-
 // Metres from v to w km/h at a m/s².
 double Shed(double v, double w, double a) {
   return std::max(0.0, (Ms(v) * Ms(v) - Ms(w) * Ms(w)) / (2 * a));

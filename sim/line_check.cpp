@@ -30,7 +30,6 @@ constexpr double kSlowestApproach = 10;  // km/h: slower is no help worth giving
 constexpr double kCreeping = 15;
 constexpr double kOverTarget = 1;  // km/h automatic driving runs above its target before braking
 
-double Ms(double kmh) { return kmh / 3.6; }
 double KmhPerS(double ms2) { return ms2 * 3.6; }
 
 // The final braking into a station as lint sees it.

@@ -6,12 +6,6 @@
 #include "beacon_codes.h"
 #include "cab.h"
 
-namespace {
-
-double Ms(double kmh) { return kmh / 3.6; }
-
-}  // namespace
-
 SpeedEnvelope::SpeedEnvelope(const Scenario& s, const TrainModel& grades) : s_(s), grades_(grades) {
   pieces_.push_back({-INFINITY, 0, 0, 0, 0});
   double beforeCurve = 0, curveEnd = -INFINITY;
