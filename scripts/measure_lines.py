@@ -201,6 +201,27 @@ def follow_warnings(binary, seed, path):
 CODES_BY_SIDE = {"left": (12, 11), "right": (17, 14)}
 
 
+# Between and beside the default sweep's values: what a player's machine and
+# train may be, to see whether a layout that docks over the sweep is robust.
+DENSE_SWEEP = ["--set", "sweep.brake_scale=[0.95,0.975,1.0,1.025,1.05]",
+               "--set", "sweep.load=[0,0.25,0.5,0.75,1]",
+               "--set", "sweep.time_step=[0.0333,0.0222,0.0167,0.0111,0.0083]",
+               "--set", "sweep.time_step_jitter=[0,0.2]", "--set", "sweep.seed=[1]"]
+
+
+def docked_share(binary, path, csv, *args):
+    """The stops of a sweep with --keep-going: how many, docked, within ±0.3 m."""
+    sim(binary, path, "--sweep", "--keep-going", "--csv", str(csv), *args)
+    runs = docked = within = 0
+    for row in csv.read_text().splitlines()[1:]:
+        cells = row.split(",")
+        error, ok = cells[-3], cells[-2] == "yes"
+        runs += 1
+        docked += ok
+        within += error != "" and abs(int(error)) <= 30
+    return runs, docked, within
+
+
 DEFAULT_SWEEP = ("sweep = { brake_scale = [0.95, 1.0, 1.05], time_step = [0.0333, 0.0167, 0.0083], "
                  "time_step_jitter = [0.2], seed = [1, 2], load = [0, 1] }")
 
@@ -218,7 +239,8 @@ def description(rng, path):
 
 def layout(binary, count):
     import time
-    stops = docked = within = runs = broken = warned = failed = undocked = 0
+    counted = docked = within = runs = broken = warned = failed = undocked = 0
+    dense, nominal = [0, 0, 0], [0, 0]
     seconds = []
     with tempfile.TemporaryDirectory() as work:
         for i in range(count):
@@ -232,19 +254,22 @@ def layout(binary, count):
                 failed += 1
                 continue
             warned += sim(binary, out, "--lint")[0] != 0
-            _, text, _ = sim(binary, out, "--sweep", "--keep-going", "--csv", str(Path(work) / "runs.csv"))
+            _, text, _ = sim(binary, out, "--sweep", "--keep-going")
             broken += text.count("through the")
-            for row in (Path(work) / "runs.csv").read_text().splitlines()[1:]:
-                cells = row.split(",")
-                error, ok = cells[-3], cells[-2] == "yes"
-                runs += 1
-                docked += ok
-                within += error != "" and abs(int(error)) <= 30
-            stops += sum(1 for _ in re.finditer(r"^\S.*\s+\d+\s+\d+\s", text, re.M))
+            counts = docked_share(binary, out, Path(work) / "runs.csv")
+            runs, docked, within = (a + b for a, b in zip((runs, docked, within), counts))
+            counts = docked_share(binary, out, Path(work) / "dense.csv", *DENSE_SWEEP)
+            dense = [a + b for a, b in zip(dense, counts)]
+            rows = stops(sim(binary, out, "-q", "--keep-going")[1])[1:]
+            nominal = [nominal[0] + len(rows), nominal[1] + sum(ok for _, _, ok in rows)]
+            counted += sum(1 for _ in re.finditer(r"^\S.*\s+\d+\s+\d+\s", text, re.M))
     print(f"{count} lines: {failed} not laid out, {undocked} stations said not to dock, "
           f"{warned} files with lint warnings; {runs} stops run over "
           f"the sweep: {docked} docked ({100 * docked / max(runs, 1):.1f} %), {within} within "
           f"±0.3 m ({100 * within / max(runs, 1):.1f} %); {broken} limits broken; "
+          f"as the files have it {nominal[1]} of {nominal[0]} docked; "
+          f"over the dense sweep {dense[1]} of {dense[0]} docked ({100 * dense[1] / max(dense[0], 1):.1f} %), "
+          f"{100 * dense[2] / max(dense[0], 1):.1f} % within ±0.3 m; "
           f"{max(seconds):.1f} s the longest layout, {sum(seconds) / len(seconds):.1f} s on average")
 
 

@@ -34,6 +34,10 @@ constexpr double kApproachStep = 10;    // km/h
 constexpr long kTightCm = 30;           // cm: the band a stop is best within
 constexpr double kRaiseBeforeStop = 3;  // m: well inside the final braking
 constexpr double kFinalMetres = 150;    // m: the final braking's grade is judged over them
+// A platform grade tried where nothing docks: over this run into the stop,
+// these steepnesses (‰), gentlest first.
+constexpr double kPlatformMetres = 400;
+constexpr std::array<double, 6> kPlatformPermille = {2.5, 5, 7.5, 10, 15, 20};
 // cm: a run that ran through the stop, or never reached it
 constexpr long kRanThrough = 100000, kNeverReached = -kRanThrough;
 constexpr int32_t kSegmentDeparture = 8 * 3600 + 30;  // s of the day: the segment's start
@@ -63,7 +67,15 @@ struct Span {
 class Planner {
  public:
   Planner(const Scenario& s, const SweepOptions& o)
-      : s_(s), o_(o), conditions_(LayoutConditions(s)), length_(s.dynamics.lengthMetres) {}
+      : s_(s),
+        o_(o),
+        conditions_(LayoutConditions(s)),
+        between_(Between(conditions_)),
+        length_(s.dynamics.lengthMetres) {
+    for (const SweepPoint& p : Combinations(conditions_)) trials_.push_back({&conditions_, p});
+    trials_.push_back({&asTheFileHasIt_, {}});
+    for (const SweepPoint& p : Combinations(between_)) trials_.push_back({&between_, p});
+  }
 
   Layout Run() {
     LineLimits();
@@ -322,6 +334,7 @@ class Planner {
     std::vector<long> errors;  // cm, one a condition
     int overspeeds = 0;        // runs above a limit of the line: stops missed
     bool warned = false;       // lint expects the stop missed
+    std::optional<double> platform = std::nullopt;  // ‰ into the stop, where one is tried
   };
 
   // The door side's codes at approaches down to 30 km/h first. Where none
@@ -387,25 +400,26 @@ class Planner {
     std::vector<Scenario> segments;
     for (Candidate& c : candidates) {
       segments.push_back(Segment(k, c.group));
+      if (c.platform) segments.back().gradients = WithPlatform(k, *c.platform);
       c.warned = StopWarned(segments.back(), segments.back().stations[1]);
     }
-    const std::vector<SweepPoint> points = Combinations(conditions_);
+    const size_t n = trials_.size();
     const WorkerPool pool{o_.workers, o_.secondsLimit, o_.interrupted};
     const auto work = [&](size_t job) {
       std::string error;
       PluginApi api{};
       if (!LoadPlugin(o_.plugin, api, error)) return std::to_string(kNeverReached);
-      const Scenario run =
-          Apply(segments[job / points.size()], conditions_, points[job % points.size()]);
-      const RunResult result = RunScenario(run, api, {});
+      const Trial& trial = trials_[job % n];
+      const RunResult result =
+          RunScenario(Apply(segments[job / n], *trial.axes, trial.point), api, {});
       if (result.stops.size() < 2) return std::to_string(kNeverReached);
       const StopRecord& stop = result.stops[1];
       const std::optional<long> cm = ErrorCm(stop);
       if (!cm) return std::to_string(stop.crossedAtKmh ? kRanThrough : kNeverReached);
       return std::to_string(*cm) + (result.overspeeds.empty() ? "" : " over");
     };
-    pool.Run(candidates.size() * points.size(), work, [&](const JobOutcome& outcome) {
-      Candidate& c = candidates[outcome.job / points.size()];
+    pool.Run(candidates.size() * n, work, [&](const JobOutcome& outcome) {
+      Candidate& c = candidates[outcome.job / n];
       c.errors.push_back(outcome.failure.empty() ? std::stol(outcome.text) : kNeverReached);
       c.overspeeds += outcome.text.find(" over") != std::string::npos;
     });
@@ -424,11 +438,13 @@ class Planner {
   // Docked in the worst case first, then the door side's own code, then
   // one lint has no warning for, then every stop within the tight band,
   // then the smallest spread, then the worst case nearest, then the faster
-  // approach.
+  // approach. Where none docks, the nearest.
   static const Candidate& Best(const std::vector<Candidate>& candidates) {
     const auto rank = [&](const Candidate& c) {
-      return std::make_tuple(!Docks(c), !c.sideMatches, c.warned, c.overspeeds, Worst(c) > kTightCm,
-                             Docks(c) ? Spread(c) : Worst(c), Worst(c), -c.approach);
+      const bool docks = Docks(c);
+      return std::make_tuple(!docks, docks && !c.sideMatches, docks && c.warned, c.overspeeds,
+                             Worst(c) > kTightCm, docks ? Spread(c) : Worst(c), Worst(c),
+                             -c.approach);
     };
     return *std::min_element(
         candidates.begin(), candidates.end(),
@@ -512,6 +528,7 @@ class Planner {
     if (past)
       return out + FullBrake(k) +
              ": stronger brakes or a platform that rises into the stop would dock it";
+    if (const std::optional<std::string> graded = PlatformThatDocks(k, all)) return out + *graded;
     if (shortOf) {
       return out +
              " the train stops short in every style: a platform that falls into the stop "
@@ -521,6 +538,50 @@ class Planner {
                      " no style brings the train within {:.0f} cm in every condition "
                      "here: a more level approach or brakes that vary less would dock it",
                      kDockedWindow * 100);
+  }
+
+  // The gentlest platform grade that docks the steadiest choice, where its
+  // stops all fall short or all beyond and spread no wider than the window.
+  std::optional<std::string> PlatformThatDocks(size_t k, const std::vector<Candidate>& all) const {
+    const Candidate* steady = nullptr;
+    for (const Candidate& c : all) {
+      if (Worst(c) < kRanThrough && (steady == nullptr || Spread(c) < Spread(*steady))) steady = &c;
+    }
+    if (steady == nullptr || Spread(*steady) > 2 * std::lround(kDockedWindow * 100)) return {};
+    const auto [lo, hi] = std::minmax_element(steady->errors.begin(), steady->errors.end());
+    if (*lo < 0 && *hi > 0) return {};
+    const double sign = *hi < 0 ? -1 : 1;  // short: a fall brings it on
+    for (const double permille : kPlatformPermille) {
+      std::vector<Candidate> graded = {*steady};
+      graded[0].errors.clear();
+      graded[0].overspeeds = 0;
+      graded[0].platform = sign * permille;
+      RunCandidates(k, graded);
+      if (!Docks(graded[0])) continue;
+      return fmt::format(
+          " a {} of {:g} ‰ over the last {:.0f} m into the stop would dock style {} in at "
+          "{:.0f} km/h: it {} in the same runs",
+          sign < 0 ? "fall" : "rise", permille, kPlatformMetres,
+          beacon::FinalBrakingStyle(steady->code), steady->approach, Range(graded[0]));
+    }
+    return {};
+  }
+
+  // The line's grades with the last metres into stop k at the given grade.
+  std::vector<Gradient> WithPlatform(size_t k, double permille) const {
+    const double stop = Stop(k), from = stop - kPlatformMetres;
+    std::vector<Gradient> out;
+    double beyond = 0;  // the grade the line has at the stop, kept past it
+    for (const Gradient& g : s_.gradients) {
+      if (g.from <= stop) beyond = g.permille;
+      if (g.from < from) out.push_back(g);
+    }
+    out.push_back({from, permille, 0});
+    out.push_back({stop, beyond, 0});
+    for (const Gradient& g : s_.gradients) {
+      if (g.from > stop) out.push_back(g);
+    }
+    return out;
   }
 
   // The full service brake on the grade of the stopping curve's last 150 m,
@@ -537,9 +598,17 @@ class Planner {
         beacon::StoppingCurveOf(3).decel, beacon::StoppingCurveOf(1).decel);
   }
 
+  // A run each candidate is judged by: a combination of the sweep, the
+  // file's own settings, or one between the sweep's.
+  struct Trial {
+    const std::vector<SweepAxis>* axes;
+    SweepPoint point;
+  };
+
   const Scenario& s_;
   const SweepOptions& o_;
-  std::vector<SweepAxis> conditions_;
+  std::vector<SweepAxis> conditions_, between_, asTheFileHasIt_;
+  std::vector<Trial> trials_;
   double length_;
   std::vector<Placed> limits_;
   std::vector<Span> spans_;
@@ -550,6 +619,23 @@ class Planner {
 std::string StopErrorText(long cm) {
   if (cm == kRanThrough) return "through";
   return cm == kNeverReached ? "never" : fmt::format("{:+}", cm);
+}
+
+std::vector<SweepAxis> Between(const std::vector<SweepAxis>& axes) {
+  std::vector<SweepAxis> out;
+  for (const SweepAxis& axis : axes) {
+    std::vector<double> v = axis.values;
+    std::sort(v.begin(), v.end());
+    const bool one = v.size() < 2 || axis.name == "seed" || axis.name == "time_step_jitter";
+    if (one) {
+      out.push_back({axis.name, {axis.values.front()}, axis.line});
+      continue;
+    }
+    std::vector<double> mids = {(v[0] + v[1]) / 2};
+    if (v.size() > 2) mids.push_back((v[v.size() - 2] + v.back()) / 2);
+    out.push_back({axis.name, mids, axis.line});
+  }
+  return out;
 }
 
 std::vector<SweepAxis> LayoutConditions(const Scenario& s) {

@@ -1,7 +1,8 @@
 // Beacons laid out for a line as its author knows it: the stations, the
 // line's limits and grades and the train. Each station's location code and
 // approach speed are chosen by running the train into it over the sweep's
-// conditions, in worker processes.
+// conditions, the file's own and some between the sweep's, in worker
+// processes.
 #pragma once
 
 #include <string>
@@ -37,6 +38,11 @@ std::string StopErrorText(long cm);
 // ×0.95 to ×1.05, 30, 60 and 120 frames a second with jitter 0.2, two seeds,
 // and empty and full when the train carries a load.
 std::vector<SweepAxis> LayoutConditions(const Scenario& s);
+
+// Settings between the sweep's: on each axis of numbers the midpoints next
+// to its first and last values; one seed and one jitter. A choice that docks
+// over the sweep only by the luck of its values misses some of these.
+std::vector<SweepAxis> Between(const std::vector<SweepAxis>& axes);
 
 // Fails with ScenarioError where the line cannot be laid out (a stop that is
 // no multiple of 25 m, a station with no limit to approach under).

@@ -50,7 +50,9 @@ TEST(Layout, ChoosesADockingStyleAndRaisesALimitBehindTheRear) {
   // Level, doors left: style 2 ends some 0.8 m short, so style 1.
   EXPECT_EQ(st[1].code, 12) << st[1].why;
   EXPECT_EQ(st[2].code, 17) << st[2].why;  // doors right: style 3 docks too
-  EXPECT_EQ(st[1].runs, 2 * 2 * 4);        // two codes, four approaches, two runs each
+  // Two codes, four approaches; for each the two of the sweep, the file's
+  // own settings and the brakes between.
+  EXPECT_EQ(st[1].runs, 2 * 4 * 4);
   // The curve's limit returns once the 120 m train has cleared it; the
   // author's own limit beacon is dropped, the rain kept.
   bool raised = false, rain = false;
@@ -125,11 +127,11 @@ sweep = { brake_scale = [0.88, 0.95] }
                                  "layout_metro.toml");
   const StationLayout& brook = out.layout.stations[1];
   EXPECT_TRUE(brook.docks) << brook.why;
-  EXPECT_EQ(brook.code, 11) << brook.why;
+  EXPECT_EQ(brook.code, 12) << brook.why;
   EXPECT_EQ(brook.approach, 10) << brook.why;
   // The side's two codes at 60 to 30 km/h, then also at 20 and 10, and style
-  // 3 at 60 to 10: two runs each.
-  EXPECT_EQ(brook.runs, (2 * 4 + 2 * 2 + 6) * 2);
+  // 3 at 60 to 10: the sweep's two runs each, the file's own and one between.
+  EXPECT_EQ(brook.runs, (2 * 4 + 2 * 2 + 6) * 4);
   Scenario back;
   std::vector<std::string> warnings;
   std::string text;
@@ -163,6 +165,28 @@ TEST(Layout, ConditionsAreTheFilesSweepOrTheDefaultWithLoadsOnlyForALoadedTrain)
   EXPECT_EQ(Combinations(LayoutConditions(s)).size(), 3u * 3 * 2);
   s.sweep = {{"seed", {1, 2, 3, 4}, 1}};
   EXPECT_EQ(Combinations(LayoutConditions(s)).size(), 4u);
+}
+
+TEST(Layout, BetweenTheSweepsValuesAreTheMidpointsNextToEachEnd) {
+  const struct {
+    SweepAxis axis;
+    std::vector<double> between;
+  } cases[] = {
+      {{"brake_scale", {0.95, 1.0, 1.05}, 1}, {0.975, 1.025}},
+      {{"brake_scale", {1.05, 0.95}, 1}, {1.0}},  // in order of size
+      {{"load", {0, 0.25, 0.5, 1}, 1}, {0.125, 0.75}},
+      {{"time_step", {0.02}, 1}, {0.02}},
+      {{"seed", {1, 2}, 1}, {1}},
+      {{"time_step_jitter", {0.2, 0.1}, 1}, {0.2}},
+  };
+  for (const auto& c : cases) {
+    const std::vector<SweepAxis> between = Between({c.axis});
+    ASSERT_EQ(between.size(), 1u);
+    EXPECT_EQ(between[0].name, c.axis.name);
+    ASSERT_EQ(between[0].values.size(), c.between.size()) << c.axis.name;
+    for (size_t i = 0; i < c.between.size(); ++i)
+      EXPECT_DOUBLE_EQ(between[0].values[i], c.between[i]) << c.axis.name;
+  }
 }
 
 TEST(Layout, AStopOffTheStoppingPointGridIsRefused) {
