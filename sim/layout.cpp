@@ -70,9 +70,14 @@ class Planner {
       : s_(s),
         o_(o),
         conditions_(LayoutConditions(s)),
+        corners_(Corners(conditions_)),
         between_(Between(conditions_)),
         length_(s.dynamics.lengthMetres) {
-    for (const SweepPoint& p : Combinations(conditions_)) trials_.push_back({&conditions_, p});
+    for (const SweepPoint& p : Combinations(corners_)) trials_.push_back({&corners_, p});
+    screen_ = trials_.size();
+    for (const SweepPoint& p : Combinations(conditions_)) {
+      if (!AtACorner(p)) trials_.push_back({&conditions_, p});
+    }
     trials_.push_back({&asTheFileHasIt_, {}});
     for (const SweepPoint& p : Combinations(between_)) trials_.push_back({&between_, p});
   }
@@ -351,8 +356,8 @@ class Planner {
                       "before it and its stopping curve",
                       s_.path, s_.stations[k].line, s_.stations[k].name));
     }
-    RunCandidates(k, candidates);
-    if (!Docks(Best(candidates))) {
+    Judge(k, candidates);
+    if (!Docks(candidates[Best(candidates)])) {
       std::vector<Candidate> more = Candidates(k, Codes(side), side != 0, Creeping(first));
       if (side != 0) {
         std::vector<double> every = Speeds(line, first);
@@ -360,12 +365,15 @@ class Planner {
         const std::vector<Candidate> other = Candidates(k, OtherSidesStyle(side), false, every);
         more.insert(more.end(), other.begin(), other.end());
       }
-      RunCandidates(k, more);
+      Judge(k, more);
       candidates.insert(candidates.end(), more.begin(), more.end());
     }
-    const Candidate& best = Best(candidates);
-    Describe(k, best, candidates, chosen);
-    return best.group;
+    // A candidate's rank only falls as it runs more, so the best of the
+    // ranks is the best once it has run every trial.
+    size_t best = Best(candidates);
+    while (Finish(k, candidates[best])) best = Best(candidates);
+    Describe(k, candidates[best], candidates, chosen);
+    return candidates[best].group;
   }
 
   // From one speed down to another in steps of 10 km/h.
@@ -396,20 +404,49 @@ class Planner {
     return out;
   }
 
-  void RunCandidates(size_t k, std::vector<Candidate>& candidates) const {
-    std::vector<Scenario> segments;
-    for (Candidate& c : candidates) {
-      segments.push_back(Segment(k, c.group));
-      if (c.platform) segments.back().gradients = WithPlatform(k, *c.platform);
-      c.warned = StopWarned(segments.back(), segments.back().stations[1]);
+  bool AtACorner(const SweepPoint& p) const {
+    for (size_t i = 0; i < p.size(); ++i) {
+      const std::vector<double>& ends = corners_[i].values;
+      if (std::find(ends.begin(), ends.end(), conditions_[i].values[p[i]]) == ends.end())
+        return false;
     }
-    const size_t n = trials_.size();
+    return true;
+  }
+
+  // Each candidate at the sweep's corners, where the stops spread widest,
+  // and over the other trials only where it docks there.
+  void Judge(size_t k, std::vector<Candidate>& candidates) const {
+    std::vector<Candidate*> all, docked;
+    for (Candidate& c : candidates) all.push_back(&c);
+    Run(k, all, 0, screen_);
+    std::copy_if(all.begin(), all.end(), std::back_inserter(docked),
+                 [](const Candidate* c) { return Docks(*c); });
+    Run(k, docked, screen_, trials_.size());
+  }
+
+  // The trials a candidate has not run yet; false when there were none.
+  bool Finish(size_t k, Candidate& c) const {
+    if (c.errors.size() == trials_.size()) return false;
+    Run(k, {&c}, c.errors.size(), trials_.size());
+    return true;
+  }
+
+  // Trials `from` to `to` of every candidate, in worker processes.
+  void Run(size_t k, const std::vector<Candidate*>& candidates, size_t from, size_t to) const {
+    if (candidates.empty() || from >= to) return;
+    std::vector<Scenario> segments;
+    for (Candidate* c : candidates) {
+      segments.push_back(Segment(k, c->group));
+      if (c->platform) segments.back().gradients = WithPlatform(k, *c->platform);
+      if (from == 0) c->warned = StopWarned(segments.back(), segments.back().stations[1]);
+    }
+    const size_t n = to - from;
     const WorkerPool pool{o_.workers, o_.secondsLimit, o_.interrupted};
     const auto work = [&](size_t job) {
       std::string error;
       PluginApi api{};
       if (!LoadPlugin(o_.plugin, api, error)) return std::to_string(kNeverReached);
-      const Trial& trial = trials_[job % n];
+      const Trial& trial = trials_[from + job % n];
       const RunResult result =
           RunScenario(Apply(segments[job / n], *trial.axes, trial.point), api, {});
       if (result.stops.size() < 2) return std::to_string(kNeverReached);
@@ -419,7 +456,7 @@ class Planner {
       return std::to_string(*cm) + (result.overspeeds.empty() ? "" : " over");
     };
     pool.Run(candidates.size() * n, work, [&](const JobOutcome& outcome) {
-      Candidate& c = candidates[outcome.job / n];
+      Candidate& c = *candidates[outcome.job / n];
       c.errors.push_back(outcome.failure.empty() ? std::stol(outcome.text) : kNeverReached);
       c.overspeeds += outcome.text.find(" over") != std::string::npos;
     });
@@ -439,16 +476,17 @@ class Planner {
   // one lint has no warning for, then every stop within the tight band,
   // then the smallest spread, then the worst case nearest, then the faster
   // approach. Where none docks, the nearest.
-  static const Candidate& Best(const std::vector<Candidate>& candidates) {
+  static size_t Best(const std::vector<Candidate>& candidates) {
     const auto rank = [&](const Candidate& c) {
       const bool docks = Docks(c);
       return std::make_tuple(!docks, docks && !c.sideMatches, docks && c.warned, c.overspeeds,
                              Worst(c) > kTightCm, docks ? Spread(c) : Worst(c), Worst(c),
                              -c.approach);
     };
-    return *std::min_element(
-        candidates.begin(), candidates.end(),
-        [&](const Candidate& a, const Candidate& b) { return rank(a) < rank(b); });
+    return std::min_element(
+               candidates.begin(), candidates.end(),
+               [&](const Candidate& a, const Candidate& b) { return rank(a) < rank(b); }) -
+           candidates.begin();
   }
 
   static bool Docks(const Candidate& c) {
@@ -506,11 +544,11 @@ class Planner {
     chosen.why = fmt::format("{}: code {} (style {}{}), in at {:.0f} km/h: over {} run{} it {}{}",
                              st.name, best.code, beacon::FinalBrakingStyle(best.code), side,
                              best.approach, best.errors.size(), best.errors.size() == 1 ? "" : "s",
-                             Range(best), chosen.docks ? "" : NoDock(k, all));
+                             Range(best), chosen.docks ? "" : NoDock(k, best, all));
   }
 
   // Where nothing docks: each code's nearest runs, and what would move the stop.
-  std::string NoDock(size_t k, const std::vector<Candidate>& all) const {
+  std::string NoDock(size_t k, const Candidate& best, const std::vector<Candidate>& all) const {
     std::map<int32_t, const Candidate*> nearest;
     for (const Candidate& c : all) {
       const Candidate*& n = nearest[c.code];
@@ -528,7 +566,7 @@ class Planner {
     if (past)
       return out + FullBrake(k) +
              ": stronger brakes or a platform that rises into the stop would dock it";
-    if (const std::optional<std::string> graded = PlatformThatDocks(k, all)) return out + *graded;
+    if (const std::optional<std::string> graded = PlatformThatDocks(k, best)) return out + *graded;
     if (shortOf) {
       return out +
              " the train stops short in every style: a platform that falls into the stop "
@@ -540,29 +578,26 @@ class Planner {
                      kDockedWindow * 100);
   }
 
-  // The gentlest platform grade that docks the steadiest choice, where its
+  // The gentlest platform grade that docks the choice written, where its
   // stops all fall short or all beyond and spread no wider than the window.
-  std::optional<std::string> PlatformThatDocks(size_t k, const std::vector<Candidate>& all) const {
-    const Candidate* steady = nullptr;
-    for (const Candidate& c : all) {
-      if (Worst(c) < kRanThrough && (steady == nullptr || Spread(c) < Spread(*steady))) steady = &c;
-    }
-    if (steady == nullptr || Spread(*steady) > 2 * std::lround(kDockedWindow * 100)) return {};
-    const auto [lo, hi] = std::minmax_element(steady->errors.begin(), steady->errors.end());
+  std::optional<std::string> PlatformThatDocks(size_t k, const Candidate& best) const {
+    if (Worst(best) >= kRanThrough || Spread(best) > 2 * std::lround(kDockedWindow * 100))
+      return {};
+    const auto [lo, hi] = std::minmax_element(best.errors.begin(), best.errors.end());
     if (*lo < 0 && *hi > 0) return {};
     const double sign = *hi < 0 ? -1 : 1;  // short: a fall brings it on
     for (const double permille : kPlatformPermille) {
-      std::vector<Candidate> graded = {*steady};
+      std::vector<Candidate> graded = {best};
       graded[0].errors.clear();
       graded[0].overspeeds = 0;
       graded[0].platform = sign * permille;
-      RunCandidates(k, graded);
+      Judge(k, graded);
       if (!Docks(graded[0])) continue;
       return fmt::format(
           " a {} of {:g} ‰ over the last {:.0f} m into the stop would dock style {} in at "
           "{:.0f} km/h: it {} in the same runs",
           sign < 0 ? "fall" : "rise", permille, kPlatformMetres,
-          beacon::FinalBrakingStyle(steady->code), steady->approach, Range(graded[0]));
+          beacon::FinalBrakingStyle(best.code), best.approach, Range(graded[0]));
     }
     return {};
   }
@@ -607,8 +642,9 @@ class Planner {
 
   const Scenario& s_;
   const SweepOptions& o_;
-  std::vector<SweepAxis> conditions_, between_, asTheFileHasIt_;
-  std::vector<Trial> trials_;
+  std::vector<SweepAxis> conditions_, corners_, between_, asTheFileHasIt_;
+  std::vector<Trial> trials_;  // the corners first
+  size_t screen_;              // trials at the corners
   double length_;
   std::vector<Placed> limits_;
   std::vector<Span> spans_;
@@ -621,21 +657,36 @@ std::string StopErrorText(long cm) {
   return cm == kNeverReached ? "never" : fmt::format("{:+}", cm);
 }
 
-std::vector<SweepAxis> Between(const std::vector<SweepAxis>& axes) {
+namespace {
+
+// Each axis of numbers as `pick` takes it from its sorted values; one seed
+// and one jitter, the first given.
+std::vector<SweepAxis> Reduced(const std::vector<SweepAxis>& axes,
+                               std::vector<double> (*pick)(const std::vector<double>&)) {
   std::vector<SweepAxis> out;
   for (const SweepAxis& axis : axes) {
     std::vector<double> v = axis.values;
     std::sort(v.begin(), v.end());
     const bool one = v.size() < 2 || axis.name == "seed" || axis.name == "time_step_jitter";
-    if (one) {
-      out.push_back({axis.name, {axis.values.front()}, axis.line});
-      continue;
-    }
-    std::vector<double> mids = {(v[0] + v[1]) / 2};
-    if (v.size() > 2) mids.push_back((v[v.size() - 2] + v.back()) / 2);
-    out.push_back({axis.name, mids, axis.line});
+    out.push_back({axis.name, one ? std::vector<double>{axis.values.front()} : pick(v), axis.line});
   }
   return out;
+}
+
+std::vector<double> Ends(const std::vector<double>& v) { return {v.front(), v.back()}; }
+
+std::vector<double> MidpointsNextToTheEnds(const std::vector<double>& v) {
+  std::vector<double> mids = {(v[0] + v[1]) / 2};
+  if (v.size() > 2) mids.push_back((v[v.size() - 2] + v.back()) / 2);
+  return mids;
+}
+
+}  // namespace
+
+std::vector<SweepAxis> Corners(const std::vector<SweepAxis>& axes) { return Reduced(axes, Ends); }
+
+std::vector<SweepAxis> Between(const std::vector<SweepAxis>& axes) {
+  return Reduced(axes, MidpointsNextToTheEnds);
 }
 
 std::vector<SweepAxis> LayoutConditions(const Scenario& s) {

@@ -43,6 +43,10 @@ std::vector<SweepAxis> LayoutConditions(const Scenario& s);
 // to its first and last values; one seed and one jitter. A choice that docks
 // over the sweep only by the luck of its values misses some of these.
 std::vector<SweepAxis> Between(const std::vector<SweepAxis>& axes);
+// The sweep's corners: each axis of numbers at its least and greatest value,
+// one seed and one jitter. A choice is run there first: the stops spread
+// widest there, and one that misses a corner is not run further.
+std::vector<SweepAxis> Corners(const std::vector<SweepAxis>& axes);
 
 // Fails with ScenarioError where the line cannot be laid out (a stop that is
 // no multiple of 25 m, a station with no limit to approach under).

@@ -57,9 +57,9 @@ TEST(Layout, ChoosesADockingStyleAndRaisesALimitBehindTheRear) {
   // Level, doors left: style 2 ends some 0.8 m short, so style 1.
   EXPECT_EQ(st[1].code, 12) << st[1].why;
   EXPECT_EQ(st[2].code, 17) << st[2].why;  // doors right: style 3 docks too
-  // Two codes, four approaches; for each the two of the sweep, the file's
-  // own settings and the brakes between.
-  EXPECT_EQ(st[1].runs, 2 * 4 * 4);
+  // Two codes, four approaches, each at the sweep's two corners; the four
+  // that dock there also as the file has it and with the brakes between.
+  EXPECT_EQ(st[1].runs, 2 * 4 * 2 + 4 * 2);
   // The curve's limit returns once the 120 m train has cleared it; the
   // author's own limit beacon is dropped, the rain kept.
   bool raised = false, rain = false;
@@ -134,8 +134,9 @@ sweep = { brake_scale = [0.88, 0.95] }
   EXPECT_EQ(brook.code, 12) << brook.why;
   EXPECT_EQ(brook.approach, 10) << brook.why;
   // The side's two codes at 60 to 30 km/h, then also at 20 and 10, and style
-  // 3 at 60 to 10: the sweep's two runs each, the file's own and one between.
-  EXPECT_EQ(brook.runs, (2 * 4 + 2 * 2 + 6) * 4);
+  // 3 at 60 to 10, each at the sweep's two corners; the seven that dock
+  // there also as the file has it and with the brakes between.
+  EXPECT_EQ(brook.runs, (2 * 4 + 2 * 2 + 6) * 2 + 7 * 2);
   Scenario back;
   std::vector<std::string> warnings;
   std::string text;
@@ -193,25 +194,27 @@ TEST(Layout, ConditionsAreTheFilesSweepOrTheDefaultWithLoadsOnlyForALoadedTrain)
   EXPECT_EQ(Combinations(LayoutConditions(s)).size(), 4u);
 }
 
-TEST(Layout, BetweenTheSweepsValuesAreTheMidpointsNextToEachEnd) {
+TEST(Layout, CornersAreEachAxisEndsAndBetweenTheMidpointsNextToThem) {
   const struct {
     SweepAxis axis;
-    std::vector<double> between;
+    std::vector<double> corners, between;
   } cases[] = {
-      {{"brake_scale", {0.95, 1.0, 1.05}, 1}, {0.975, 1.025}},
-      {{"brake_scale", {1.05, 0.95}, 1}, {1.0}},  // in order of size
-      {{"load", {0, 0.25, 0.5, 1}, 1}, {0.125, 0.75}},
-      {{"time_step", {0.02}, 1}, {0.02}},
-      {{"seed", {1, 2}, 1}, {1}},
-      {{"time_step_jitter", {0.2, 0.1}, 1}, {0.2}},
+      {{"brake_scale", {0.95, 1.0, 1.05}, 1}, {0.95, 1.05}, {0.975, 1.025}},
+      {{"brake_scale", {1.05, 0.95}, 1}, {0.95, 1.05}, {1.0}},  // in order of size
+      {{"load", {0, 0.25, 0.5, 1}, 1}, {0, 1}, {0.125, 0.75}},
+      {{"time_step", {0.02}, 1}, {0.02}, {0.02}},
+      {{"seed", {1, 2}, 1}, {1}, {1}},
+      {{"time_step_jitter", {0.2, 0.1}, 1}, {0.2}, {0.2}},
   };
   for (const auto& c : cases) {
-    const std::vector<SweepAxis> between = Between({c.axis});
-    ASSERT_EQ(between.size(), 1u);
-    EXPECT_EQ(between[0].name, c.axis.name);
-    ASSERT_EQ(between[0].values.size(), c.between.size()) << c.axis.name;
-    for (size_t i = 0; i < c.between.size(); ++i)
-      EXPECT_DOUBLE_EQ(between[0].values[i], c.between[i]) << c.axis.name;
+    for (const auto& [reduced, expected] : {std::pair{Corners({c.axis}), c.corners},
+                                            std::pair{Between({c.axis}), c.between}}) {
+      ASSERT_EQ(reduced.size(), 1u);
+      EXPECT_EQ(reduced[0].name, c.axis.name);
+      ASSERT_EQ(reduced[0].values.size(), expected.size()) << c.axis.name;
+      for (size_t i = 0; i < expected.size(); ++i)
+        EXPECT_DOUBLE_EQ(reduced[0].values[i], expected[i]) << c.axis.name;
+    }
   }
 }
 
