@@ -336,9 +336,9 @@ class Planner {
     bool sideMatches;
     double approach;
     std::vector<Placed> group;
-    std::vector<long> errors;  // cm, one a condition
-    int overspeeds = 0;        // runs above a limit of the line: stops missed
-    bool warned = false;       // lint expects the stop missed
+    std::vector<long> errors;                       // cm, one a condition
+    int overspeeds = 0;                             // runs above a limit of the line: stops missed
+    bool warned = false;                            // lint expects the stop missed
     std::optional<double> platform = std::nullopt;  // ‰ into the stop, where one is tried
   };
 

@@ -14,13 +14,13 @@
 // What was chosen for one station, and how its runs went.
 struct StationLayout {
   const Station* station;
-  int32_t code = 0;      // location code
-  double approach = 0;   // km/h into the stop
-  double stoppingPoint;  // m, where its stopping-point beacon stands
+  int32_t code = 0;                // location code
+  double approach = 0;             // km/h into the stop
+  double stoppingPoint;            // m, where its stopping-point beacon stands
   long worstCm = 0, medianCm = 0;  // the worst is the error farthest from the stop
-  int runs = 0;        // runs tried, every candidate
-  bool docks = false;  // the worst case within the docked window
-  std::string why;     // the choice in words, for the file's comment
+  int runs = 0;                    // runs tried, every candidate
+  bool docks = false;              // the worst case within the docked window
+  std::string why;                 // the choice in words, for the file's comment
 };
 
 struct Layout {

@@ -207,8 +207,8 @@ TEST(Layout, CornersAreEachAxisEndsAndBetweenTheMidpointsNextToThem) {
       {{"time_step_jitter", {0.2, 0.1}, 1}, {0.2}, {0.2}},
   };
   for (const auto& c : cases) {
-    for (const auto& [reduced, expected] : {std::pair{Corners({c.axis}), c.corners},
-                                            std::pair{Between({c.axis}), c.between}}) {
+    for (const auto& [reduced, expected] :
+         {std::pair{Corners({c.axis}), c.corners}, std::pair{Between({c.axis}), c.between}}) {
       ASSERT_EQ(reduced.size(), 1u);
       EXPECT_EQ(reduced[0].name, c.axis.name);
       ASSERT_EQ(reduced[0].values.size(), expected.size()) << c.axis.name;
