@@ -117,7 +117,7 @@ int CheckStatus(const std::string& check, const RunResult& run) {
   if (!run.stall.empty() || !run.overspeeds.empty()) return kExitCheckFailed;
   if (check == "clean" && !run.interventions.empty()) return kExitCheckFailed;
   for (const StopRecord& stop : run.stops) {
-    if (!StopMade(stop)) return kExitCheckFailed;
+    if (StopMissed(stop)) return kExitCheckFailed;
   }
   return 0;
 }

@@ -90,7 +90,7 @@ nlohmann::json StopTable(const RunResult& run) {
   for (const StopRecord& r : run.stops) {
     nlohmann::json row{{"name", r.station->name},
                        {"stop", r.station->stop},
-                       {"docked", StopMade(r) ? "yes" : "no"},
+                       {"docked", DockedText(r, "no")},
                        {"departed", Optional(r.departureMs)},
                        {"schedule", Optional(r.station->departureMs)}};
     if (r.stoppedAt) {

@@ -43,7 +43,7 @@ class Host {
         // What happens before the first frame happens at the start.
         now_{s.startTimeMs, 0, {s.startLocation, s.startSpeed}},
         timeline_(now_),
-        stops_(s.stations),
+        stops_(s.stations, s.startLocation, s.driver.mode == DriverMode::Reverse),
         crew_(s, api, stops_, now_, timeline_),
         cabLog_(timeline_),
         stall_(s.stallAfterSeconds),

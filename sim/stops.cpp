@@ -32,6 +32,13 @@ bool StopMade(const StopRecord& stop) {
          std::fabs(*stop.stoppedAt - stop.station->stop) <= kDockedWindow;
 }
 
+bool StopMissed(const StopRecord& stop) { return !stop.behindTheStart && !StopMade(stop); }
+
+std::string DockedText(const StopRecord& stop, const char* missed) {
+  if (stop.behindTheStart) return "behind";
+  return StopMade(stop) ? "yes" : missed;
+}
+
 std::optional<long> ErrorCm(const StopRecord& r) {
   if (!r.stoppedAt) return std::nullopt;
   return std::lround((*r.stoppedAt - r.station->stop) * 100);
@@ -80,8 +87,11 @@ std::string ClosedUp(const StopRecord& r) {
                      Offset(*r.firstStoppedAt - r.station->stop), Corrections(r.corrections));
 }
 
-StopBook::StopBook(const std::vector<Station>& stations) {
-  for (const Station& st : stations) records_.push_back({&st});
+StopBook::StopBook(const std::vector<Station>& stations, double start, bool reverse) {
+  for (const Station& st : stations) {
+    records_.push_back({&st});
+    records_.back().behindTheStart = (reverse ? st.stop - start : start - st.stop) > kDockedWindow;
+  }
 }
 
 StopRecord* StopBook::Here(double location) { return FirstNotLeft(records_, location); }

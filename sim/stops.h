@@ -28,11 +28,15 @@ struct StopRecord {
   double overTargetBy = 0;  // km/h at most
   // Where it stood when the host moved it to the stopping point (--keep-going).
   std::optional<double> mendedFrom;
+  bool behindTheStart = false;  // the run starts past it: neither made nor missed
 };
 
 // A stop is made when the train came to rest within the docked window by
-// itself.
+// itself; it is missed when it was not made and lies ahead of the run's start.
 bool StopMade(const StopRecord& stop);
+bool StopMissed(const StopRecord& stop);
+// "yes", "NO" (or "no"), or "behind" the run's start, as a table shows a stop.
+std::string DockedText(const StopRecord& stop, const char* missed);
 
 // Why a stop was missed, in words; empty for a stop made. `stall` is the
 // run's stall line, if it stalled; `endLocation` where the run ended.
@@ -49,7 +53,9 @@ std::string ClosedUp(const StopRecord& stop);
 
 class StopBook {
  public:
-  explicit StopBook(const std::vector<Station>& stations);
+  // `start` is where the run starts; a station farther back than the
+  // docked window, in the direction of travel, lies behind it.
+  StopBook(const std::vector<Station>& stations, double start, bool reverse);
 
   // The stop the train stands at or runs through: the first within the
   // search distance that it has not left.

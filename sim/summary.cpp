@@ -51,12 +51,12 @@ void PrintStopSummary(std::FILE* out, const RunResult& run) {
             ? fmt::format("{:.0f}s", (*r.doorsClosedMs - *r.doorsOpenMs) / 1000.0)
             : "-";
     fmt::print(out, "{:<16} {:>9.1f} {:>10} {:>9} {:>6} {:>5} {:>6} {:>9} {:>9} {:>7}\n",
-               r.station->name, r.station->stop, stopped, Signed(ErrorCm(r)),
-               StopMade(r) ? "yes" : "NO", r.corrections, dwell, Optional(r.departureMs),
-               Optional(r.station->departureMs), Signed(LateSeconds(r)));
+               r.station->name, r.station->stop, stopped, Signed(ErrorCm(r)), DockedText(r, "NO"),
+               r.corrections, dwell, Optional(r.departureMs), Optional(r.station->departureMs),
+               Signed(LateSeconds(r)));
   }
   for (const StopRecord& r : run.stops) {
-    if (!StopMade(r)) {
+    if (StopMissed(r)) {
       fmt::print(out, "missed {}: {}\n", r.station->name,
                  MissedBecause(r, run.stall, run.endLocation));
     } else if (const std::string closedUp = ClosedUp(r); !closedUp.empty()) {

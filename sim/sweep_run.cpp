@@ -24,7 +24,8 @@ std::string RunOne(const Scenario& s, const SweepOptions& o, const SweepPoint& p
   hooks.interrupted = o.interrupted;
   const RunResult run = RunScenario(swept, api, hooks);
   for (const StopRecord& r : run.stops) {
-    out.stops.push_back({ErrorCm(r), StopMade(r), MissedBecause(r, run.stall, run.endLocation)});
+    out.stops.push_back(
+        {ErrorCm(r), StopMade(r), MissedBecause(r, run.stall, run.endLocation), r.behindTheStart});
   }
   for (const Overspeed& over : run.overspeeds) out.overspeeds.push_back(Describe(over));
   out.stall = run.stall;
@@ -60,7 +61,10 @@ std::string Serialise(const SweptRun& run) {
   std::string text;
   for (const SweptStop& stop : run.stops) {
     text += fmt::format("stop\t{}\t{}\t{}\n", stop.errorCm ? std::to_string(*stop.errorCm) : "-",
-                        stop.made ? 1 : 0, stop.why);
+                        stop.behind ? 2
+                        : stop.made ? 1
+                                    : 0,
+                        stop.why);
   }
   for (const std::string& o : run.overspeeds) text += fmt::format("over\t{}\n", o);
   if (!run.stall.empty()) text += fmt::format("stall\t{}\n", run.stall);
@@ -80,6 +84,7 @@ SweptRun Parse(const std::string& text) {
       SweptStop stop;
       if (rest.substr(0, a) != "-") stop.errorCm = std::stol(rest.substr(0, a));
       stop.made = rest.substr(a + 1, b - a - 1) == "1";
+      stop.behind = rest.substr(a + 1, b - a - 1) == "2";
       stop.why = rest.substr(b + 1);
       run.stops.push_back(stop);
     } else if (kind == "over") {

@@ -13,7 +13,8 @@
 struct SweptStop {
   std::optional<long> errorCm;  // where the train came to rest, if it did
   bool made = false;
-  std::string why;  // why it was missed
+  std::string why;      // why it was missed
+  bool behind = false;  // behind the run's start: neither made nor missed
 };
 
 struct SweptRun {

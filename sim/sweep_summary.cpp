@@ -15,11 +15,16 @@ constexpr size_t kMostListed = 10;  // lines of each kind before "and N more"
 
 bool Clean(const SweptRun& r) {
   return r.failure.empty() && r.stall.empty() && r.overspeeds.empty() &&
-         std::all_of(r.stops.begin(), r.stops.end(), [](const SweptStop& s) { return s.made; });
+         std::all_of(r.stops.begin(), r.stops.end(),
+                     [](const SweptStop& s) { return s.made || s.behind; });
 }
 
-// How bad a stop was: one never made at rest is worse than any error.
-long Badness(const SweptStop& s) { return s.errorCm ? std::labs(*s.errorCm) : 1L << 40; }
+// How bad a stop was: one never made at rest is worse than any error, and
+// one behind the run's start is nothing.
+long Badness(const SweptStop& s) {
+  if (s.behind) return 0;
+  return s.errorCm ? std::labs(*s.errorCm) : 1L << 40;
+}
 
 std::string Signed(long cm) { return cm == 0 ? "0" : fmt::format("{:+}", cm); }
 
@@ -35,6 +40,7 @@ void StationRow(std::FILE* out, const Scenario& s, const std::vector<SweptRun>& 
   for (const SweptRun& r : runs) {
     if (k >= r.stops.size()) continue;
     const SweptStop& stop = r.stops[k];
+    if (stop.behind) continue;
     ++ran;
     made += stop.made;
     if (stop.errorCm) errors.push_back(*stop.errorCm);
@@ -57,7 +63,7 @@ void PrintSweepSummary(std::FILE* out, const Scenario& s, const std::vector<Swep
   for (const SweptRun& r : runs) {
     const std::string where = Describe(s.sweep, r.point);
     for (size_t k = 0; k < r.stops.size() && k < s.stations.size(); ++k) {
-      if (!r.stops[k].made) {
+      if (!r.stops[k].made && !r.stops[k].behind) {
         missed.push_back(
             fmt::format("missed {}: {} ({})", s.stations[k].name, r.stops[k].why, where));
       }
@@ -118,7 +124,11 @@ std::string SweepCsv(const Scenario& s, const std::vector<SweptRun>& runs) {
       const SweptStop* stop = k < r.stops.size() ? &r.stops[k] : nullptr;
       csv += fmt::format("{},\"{}\",{},{},\"{}\"\n", head, s.stations[k].name,
                          stop && stop->errorCm ? std::to_string(*stop->errorCm) : "",
-                         stop && stop->made ? "yes" : "no", r.failure);
+                         !stop          ? "no"
+                         : stop->behind ? "behind"
+                         : stop->made   ? "yes"
+                                        : "no",
+                         r.failure);
     }
   }
   return csv;

@@ -46,16 +46,19 @@ TEST(Sweep, EachSettingReachesTheTrainOrTheHost) {
 
 TEST(Sweep, AWorkersReportReadsBackWhole) {
   const SweptRun run{{},
-                     {{12, true, ""}, {std::nullopt, false, "not reached: the run ended"}},
+                     {{12, true, ""},
+                      {std::nullopt, false, "not reached: the run ended"},
+                      {std::nullopt, false, "", true}},
                      {"ran 71 km/h through the 30 km/h limit from 1500 to 1820 m (+41 km/h)"},
                      "stalled at 3011.9 m: stopped 11.89 m beyond B",
                      ""};
   const SweptRun back = Parse(Serialise(run));
-  ASSERT_EQ(back.stops.size(), 2u);
+  ASSERT_EQ(back.stops.size(), 3u);
   EXPECT_EQ(back.stops[0].errorCm, 12);
   EXPECT_TRUE(back.stops[0].made);
   EXPECT_FALSE(back.stops[1].errorCm);
   EXPECT_EQ(back.stops[1].why, run.stops[1].why);
+  for (size_t k = 0; k < 3; ++k) EXPECT_EQ(back.stops[k].behind, k == 2) << k;
   EXPECT_EQ(back.overspeeds, run.overspeeds);
   EXPECT_EQ(back.stall, run.stall);
   EXPECT_TRUE(back.failure.empty());
