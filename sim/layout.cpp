@@ -447,8 +447,9 @@ class Planner {
       PluginApi api{};
       if (!LoadPlugin(o_.plugin, api, error)) return std::to_string(kNeverReached);
       const Trial& trial = trials_[from + job % n];
-      const RunResult result =
-          RunScenario(Apply(segments[job / n], *trial.axes, trial.point), api, {});
+      // The stop records point into the scenario: it outlives the run's result.
+      const Scenario run = Apply(segments[job / n], *trial.axes, trial.point);
+      const RunResult result = RunScenario(run, api, {});
       if (result.stops.size() < 2) return std::to_string(kNeverReached);
       const StopRecord& stop = result.stops[1];
       const std::optional<long> cm = ErrorCm(stop);
