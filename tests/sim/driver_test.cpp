@@ -8,7 +8,9 @@
 
 #include <algorithm>
 #include <array>
+#include <optional>
 
+#include "cab.h"
 #include "channels.h"
 
 namespace {
@@ -24,6 +26,26 @@ struct Cab {
     std::fill_n(panel + panel::kTargetDigitHundreds, 3, kTargetDigitBlank);
   }
 };
+
+// One mode key a frame, only at a stand, toward the mode wanted.
+TEST(DriverModel, StepsTheModeOnlyAtAStand) {
+  const struct {
+    DriverMode wanted;
+    int32_t shown;
+    double speed;
+    std::optional<int32_t> key;
+  } cases[] = {
+      {DriverMode::Automatic, kModeUnattended, 0, key::kModeDown},
+      {DriverMode::Reverse, kModeAutomatic, 0, key::kModeUp},
+      {DriverMode::Automatic, kModeUnattended, 0.1, std::nullopt},  // moving
+      {DriverMode::Automatic, kModeUnattended, -0.1, std::nullopt},
+      {DriverMode::Supervised, kModeSupervisedManual, 0, std::nullopt},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(ModeKeyToward(c.wanted, c.shown, c.speed), c.key)
+        << static_cast<int32_t>(c.wanted) << " from " << c.shown << " at " << c.speed;
+  }
+}
 
 TEST(DriverModel, DrivesByTheCabAlone) {
   Driver driver({DriverMode::Supervised, 0.5, 3}, kDecel, {});
