@@ -49,6 +49,22 @@ std::string MetroTrain() {
   return text.substr(text.find("[vehicle]"), text.find("[run]") - text.find("[vehicle]"));
 }
 
+// The metro train from Ashby by Brook to Cove at 60 km/h, Brook's doors on
+// the given side, with the lines given (a sweep, grades).
+std::string MetroLine(int brookSide, const std::string& more) {
+  return R"(
+run = { start_location = 500, start_time = "08:00:00", end_location = 2800 }
+station = [
+  { name = "Ashby", stop = 500, door_side = -1, departure = "08:00:30" },
+  { name = "Brook", stop = 1600, door_side = )" +
+         std::to_string(brookSide) + R"(, departure = "08:03:30" },
+  { name = "Cove", stop = 2600, door_side = -1, departure = "08:06:00" },
+]
+limit = [ { from = 0, speed = 60 } ]
+)" + more +
+         "\n" + MetroTrain();
+}
+
 TEST(Layout, ChoosesADockingStyleAndRaisesALimitBehindTheRear) {
   const LaidOut out = LayOutText(kLine, "layout_line.toml");
   const std::vector<StationLayout>& st = out.layout.stations;
@@ -118,17 +134,8 @@ TEST(Layout, TheFileWrittenLintsCleanAndDocksEveryStop) {
 // docks it, its door side's own code before style 3's. The line's limit
 // returns before the train stands, for the cab to offer the departure.
 TEST(Layout, WhereNothingFasterDocksTheTrainCreepsInWithItsDoorSidesCode) {
-  const LaidOut out = LayOutText(R"(
-run = { start_location = 500, start_time = "08:00:00", end_location = 2800 }
-station = [
-  { name = "Ashby", stop = 500, door_side = -1, departure = "08:00:30" },
-  { name = "Brook", stop = 1600, door_side = -1, departure = "08:03:30" },
-  { name = "Cove", stop = 2600, door_side = -1, departure = "08:06:00" },
-]
-limit = [ { from = 0, speed = 60 } ]
-sweep = { brake_scale = [0.88, 0.95] }
-)" + MetroTrain(),
-                                 "layout_metro.toml");
+  const LaidOut out =
+      LayOutText(MetroLine(-1, "sweep = { brake_scale = [0.88, 0.95] }"), "layout_metro.toml");
   const StationLayout& brook = out.layout.stations[1];
   EXPECT_TRUE(brook.docks) << brook.why;
   EXPECT_EQ(brook.code, 12) << brook.why;
@@ -150,17 +157,11 @@ sweep = { brake_scale = [0.88, 0.95] }
 // rise: style 3 stops 40 to 50 cm short, the others wider; a slight fall
 // into the stop brings style 3 in.
 TEST(Layout, AStopShortInEveryRunIsToldTheFallThatWouldDockIt) {
-  const LaidOut out = LayOutText(R"(
-run = { start_location = 500, start_time = "08:00:00", end_location = 2800 }
-station = [
-  { name = "Ashby", stop = 500, door_side = -1, departure = "08:00:30" },
-  { name = "Brook", stop = 1600, door_side = 1, departure = "08:03:30" },
-]
-limit = [ { from = 0, speed = 60 } ]
-gradient = [ { from = 1000, permille = 15 }, { from = 1400, permille = 0 } ]
-sweep = { brake_scale = [1.0, 1.05] }
-)" + MetroTrain(),
-                                 "layout_short.toml");
+  const LaidOut out = LayOutText(
+      MetroLine(1,
+                "gradient = [ { from = 1000, permille = 15 }, { from = 1400, permille = 0 } ]\n"
+                "sweep = { brake_scale = [1.0, 1.05] }"),
+      "layout_short.toml");
   const StationLayout& brook = out.layout.stations[1];
   EXPECT_FALSE(brook.docks);
   EXPECT_NE(brook.why.find("a fall of 2.5 ‰ over the last 400 m into the stop would dock style 3"),
