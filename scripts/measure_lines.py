@@ -210,8 +210,9 @@ DENSE_SWEEP = ["--set", "sweep.brake_scale=[0.95,0.975,1.0,1.025,1.05]",
 
 
 def docked_share(binary, path, csv, *args):
-    """The stops of a sweep with --keep-going: how many, docked, within ±0.3 m."""
-    sim(binary, path, "--sweep", "--keep-going", "--csv", str(csv), *args)
+    """The stops of a sweep with --keep-going: how many, docked, within ±0.3 m,
+    and the limits it broke."""
+    text = sim(binary, path, "--sweep", "--keep-going", "--csv", str(csv), *args)[1]
     runs = docked = within = 0
     for row in csv.read_text().splitlines()[1:]:
         cells = row.split(",")
@@ -219,7 +220,7 @@ def docked_share(binary, path, csv, *args):
         runs += 1
         docked += ok
         within += error != "" and abs(int(error)) <= 30
-    return runs, docked, within
+    return runs, docked, within, text.count("through the")
 
 
 DEFAULT_SWEEP = ("sweep = { brake_scale = [0.95, 1.0, 1.05], time_step = [0.0333, 0.0167, 0.0083], "
@@ -239,7 +240,7 @@ def description(rng, path):
 
 def layout(binary, count):
     import time
-    counted = docked = within = runs = broken = warned = failed = undocked = 0
+    docked = within = runs = broken = warned = failed = undocked = 0
     dense, nominal = [0, 0, 0], [0, 0]
     seconds = []
     with tempfile.TemporaryDirectory() as work:
@@ -254,15 +255,13 @@ def layout(binary, count):
                 failed += 1
                 continue
             warned += sim(binary, out, "--lint")[0] != 0
-            _, text, _ = sim(binary, out, "--sweep", "--keep-going")
-            broken += text.count("through the")
             counts = docked_share(binary, out, Path(work) / "runs.csv")
-            runs, docked, within = (a + b for a, b in zip((runs, docked, within), counts))
+            runs, docked, within, broken = (
+                a + b for a, b in zip((runs, docked, within, broken), counts))
             counts = docked_share(binary, out, Path(work) / "dense.csv", *DENSE_SWEEP)
-            dense = [a + b for a, b in zip(dense, counts)]
+            dense = [a + b for a, b in zip(dense, counts[:3])]
             rows = stops(sim(binary, out, "-q", "--keep-going")[1])[1:]
             nominal = [nominal[0] + len(rows), nominal[1] + sum(ok for _, _, ok in rows)]
-            counted += sum(1 for _ in re.finditer(r"^\S.*\s+\d+\s+\d+\s", text, re.M))
     print(f"{count} lines: {failed} not laid out, {undocked} stations said not to dock, "
           f"{warned} files with lint warnings; {runs} stops run over "
           f"the sweep: {docked} docked ({100 * docked / max(runs, 1):.1f} %), {within} within "
