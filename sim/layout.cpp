@@ -372,7 +372,9 @@ class Planner {
     // ranks is the best once it has run every trial.
     size_t best = Best(candidates);
     while (Finish(k, candidates[best])) best = Best(candidates);
-    Describe(k, candidates[best], candidates, chosen);
+    const std::optional<std::string> advice =
+        Docks(candidates[best]) ? std::nullopt : PlatformThatDocks(k, candidates[best]);
+    Describe(k, candidates[best], candidates, advice, chosen);
     return candidates[best].group;
   }
 
@@ -490,9 +492,10 @@ class Planner {
            candidates.begin();
   }
 
-  static bool Docks(const Candidate& c) {
-    return Worst(c) <= std::lround(kDockedWindow * 100) && c.overspeeds == 0;
-  }
+  // The docked window either side of the stop, in whole cm.
+  static long WindowCm() { return std::lround(kDockedWindow * 100); }
+
+  static bool Docks(const Candidate& c) { return Worst(c) <= WindowCm() && c.overspeeds == 0; }
 
   // "stops -12 to +30 cm", "runs through it", "never reaches it", or
   // what share did which, and the runs above a limit of the line.
@@ -521,7 +524,7 @@ class Planner {
   }
 
   void Describe(size_t k, const Candidate& best, const std::vector<Candidate>& all,
-                StationLayout& chosen) const {
+                const std::optional<std::string>& advice, StationLayout& chosen) const {
     std::vector<long> sorted = best.errors;
     std::sort(sorted.begin(), sorted.end());
     chosen.code = best.code;
@@ -545,11 +548,13 @@ class Planner {
     chosen.why = fmt::format("{}: code {} (style {}{}), in at {:.0f} km/h: over {} run{} it {}{}",
                              st.name, best.code, beacon::FinalBrakingStyle(best.code), side,
                              best.approach, best.errors.size(), best.errors.size() == 1 ? "" : "s",
-                             Range(best), chosen.docks ? "" : NoDock(k, best, all));
+                             Range(best), chosen.docks ? "" : NoDock(k, all, advice));
   }
 
-  // Where nothing docks: each code's nearest runs, and what would move the stop.
-  std::string NoDock(size_t k, const Candidate& best, const std::vector<Candidate>& all) const {
+  // Where nothing docks: each code's nearest runs, and what would move the
+  // stop (`advice`, a grade found to dock it, where one was).
+  std::string NoDock(size_t k, const std::vector<Candidate>& all,
+                     const std::optional<std::string>& advice) const {
     std::map<int32_t, const Candidate*> nearest;
     for (const Candidate& c : all) {
       const Candidate*& n = nearest[c.code];
@@ -567,7 +572,7 @@ class Planner {
     if (past)
       return out + FullBrake(k) +
              ": stronger brakes or a platform that rises into the stop would dock it";
-    if (const std::optional<std::string> graded = PlatformThatDocks(k, best)) return out + *graded;
+    if (advice) return out + *advice;
     if (shortOf) {
       return out +
              " the train stops short in every style: a platform that falls into the stop "
@@ -582,8 +587,7 @@ class Planner {
   // The gentlest platform grade that docks the choice written, where its
   // stops all fall short or all beyond and spread no wider than the window.
   std::optional<std::string> PlatformThatDocks(size_t k, const Candidate& best) const {
-    if (Worst(best) >= kRanThrough || Spread(best) > 2 * std::lround(kDockedWindow * 100))
-      return {};
+    if (Worst(best) >= kRanThrough || Spread(best) > 2 * WindowCm()) return {};
     const auto [lo, hi] = std::minmax_element(best.errors.begin(), best.errors.end());
     if (*lo < 0 && *hi > 0) return {};
     const double sign = *hi < 0 ? -1 : 1;  // short: a fall brings it on
