@@ -7,8 +7,8 @@
 #include <string>
 
 #include "fresh_library.h"
-#include "scenario.h"
-#include "simulator.h"
+#include "host/simulator.h"
+#include "scenario/reader.h"
 
 namespace {
 

@@ -4,10 +4,10 @@
 #include <fmt/os.h>
 
 #include "fresh_library.h"
+#include "host/simulator.h"
 #include "host_call.h"
 #include "host_calls.h"
-#include "scenario.h"
-#include "simulator.h"
+#include "scenario/reader.h"
 
 namespace {
 

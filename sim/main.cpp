@@ -8,19 +8,20 @@
 #include <csignal>
 #include <cstdio>
 
-#include "beacon_codes.h"
 #include "call_log.h"
 #include "channels.h"
-#include "layout.h"
-#include "outputs.h"
-#include "plugin_loader.h"
-#include "report.h"
-#include "route_check.h"
-#include "scenario.h"
-#include "simulator.h"
-#include "summary.h"
-#include "sweep_run.h"
-#include "sweep_summary.h"
+#include "host/plugin_loader.h"
+#include "host/simulator.h"
+#include "layout/layout.h"
+#include "lint/lint.h"
+#include "model/beacon_codes.h"
+#include "report/outputs.h"
+#include "report/report.h"
+#include "report/summary.h"
+#include "report/sweep_report.h"
+#include "report/sweep_summary.h"
+#include "scenario/reader.h"
+#include "sweep/sweep_run.h"
 
 namespace {
 
@@ -230,7 +231,7 @@ int LayOutLine(const Options& o, const Scenario& scenario) {
   }
   // What the layout could not mend, in the author's description (a
   // departure the train cannot keep), is said by the lint of the file.
-  const std::vector<std::string> warnings = CheckRoute(LoadScenario(o.layout));
+  const std::vector<std::string> warnings = Lint(LoadScenario(o.layout));
   for (const std::string& warning : warnings) fmt::print(stderr, "{}\n", warning);
   if (!FlushStdout()) return kExitCannotWrite;
   return docks && warnings.empty() ? 0 : kExitCheckFailed;
@@ -334,7 +335,7 @@ int main(int argc, char** argv) {
       return FlushStdout() ? 0 : kExitCannotWrite;
     }
     if (!o.layout.empty()) return LayOutLine(o, scenario);  // its beacons are not the line's
-    const std::vector<std::string> warnings = CheckRoute(scenario);
+    const std::vector<std::string> warnings = Lint(scenario);
     for (const std::string& warning : warnings) fmt::print(stderr, "{}\n", warning);
     if (o.lint) return warnings.empty() ? 0 : kExitWarnings;
     return o.sweep ? Sweep(o, scenario) : Run(o, scenario);

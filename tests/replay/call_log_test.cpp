@@ -9,8 +9,8 @@
 #include <sstream>
 
 #include "fresh_library.h"
-#include "scenario.h"
-#include "simulator.h"
+#include "host/simulator.h"
+#include "scenario/reader.h"
 
 namespace {
 

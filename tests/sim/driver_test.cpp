@@ -2,7 +2,7 @@
 // plug-in. On lines through the real plug-in it is tested by the files in
 // lines/: a careful driver runs clean, careless ones meet each rule of the
 // supervision.
-#include "driver.h"
+#include "model/driver.h"
 
 #include <gtest/gtest.h>
 
@@ -10,8 +10,8 @@
 #include <array>
 #include <optional>
 
-#include "cab.h"
 #include "channels.h"
+#include "model/cab.h"
 
 namespace {
 

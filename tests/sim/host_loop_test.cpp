@@ -7,10 +7,11 @@
 #include <vector>
 
 #include "channels.h"
-#include "dynamics.h"
 #include "fresh_library.h"
-#include "simulator.h"
-#include "summary.h"
+#include "host/simulator.h"
+#include "model/dynamics.h"
+#include "report/summary.h"
+#include "scenario/reader.h"
 
 namespace {
 

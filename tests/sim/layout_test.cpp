@@ -1,7 +1,7 @@
 // --layout on small lines: the style that docks is the one chosen, a limit
 // rises only behind the train's rear, a stop no layout docks is said so, and
 // the file written reads back, lints clean and docks when run.
-#include "layout.h"
+#include "layout/layout.h"
 
 #include <gtest/gtest.h>
 
@@ -9,8 +9,9 @@
 #include <fstream>
 
 #include "fresh_library.h"
-#include "route_check.h"
-#include "simulator.h"
+#include "host/simulator.h"
+#include "lint/lint.h"
+#include "scenario/reader.h"
 
 namespace {
 
@@ -97,7 +98,7 @@ RunResult RunWritten(const LaidOut& out, Scenario& back, std::vector<std::string
   const std::string written = out.path + ".out.toml";
   std::ofstream(written) << LayoutFile(out.path, out.layout);
   back = LoadScenario(written);
-  warnings = CheckRoute(back);
+  warnings = Lint(back);
   std::ifstream in(written);
   text.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
   FreshLibrary();

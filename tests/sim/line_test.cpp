@@ -10,7 +10,8 @@
 
 #include "call_log.h"
 #include "fresh_library.h"
-#include "simulator.h"
+#include "host/simulator.h"
+#include "scenario/reader.h"
 
 namespace {
 

@@ -1,12 +1,12 @@
 // Scenario files: what a good file gives, and the message each mistake gets.
 // Beacons by meaning and the route check are tested by files in lines/.
-#include "scenario.h"
-
 #include <gtest/gtest.h>
 
 #include <fstream>
 #include <regex>
 #include <string>
+
+#include "scenario/reader.h"
 
 namespace {
 

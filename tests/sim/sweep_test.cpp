@@ -6,10 +6,10 @@
 #include <csignal>
 #include <map>
 
-#include "scenario.h"
-#include "sweep_run.h"
-#include "sweep_summary.h"
-#include "worker_pool.h"
+#include "report/sweep_summary.h"
+#include "scenario/scenario.h"
+#include "sweep/sweep_run.h"
+#include "sweep/worker_pool.h"
 
 namespace {
 

@@ -7,10 +7,9 @@
 #include <functional>
 #include <set>
 
-#include "beacon_codes.h"
-#include "cab.h"
 #include "fixture.h"
-#include "line_check.h"
+#include "model/beacon_codes.h"
+#include "model/cab.h"
 #include "test_line.h"
 
 namespace {
@@ -102,7 +101,7 @@ TEST_F(Thresholds, FinalBrakingNotchIsThePluginsForEveryStyle) {
       ReadyAtStart(host, kModeAutomatic, 80, kStop, code);
       host.Place(kStop - kToStop, curve - e, kEightAm + 1000);
       host.Frame();
-      EXPECT_EQ(host.handles.brake, FinalBrakingNotch(style, e)) << "e " << e;
+      EXPECT_EQ(host.handles.brake, beacon::FinalBrakingNotch(style, e)) << "e " << e;
       notches.insert(host.handles.brake);
     }
     EXPECT_GE(notches.size(), 4u);  // the scan crossed the style's bands

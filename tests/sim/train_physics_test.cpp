@@ -5,7 +5,7 @@
 
 #include <cmath>
 
-#include "dynamics.h"
+#include "model/dynamics.h"
 
 namespace {
 

@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "dynamics.h"
+#include "model/dynamics.h"
 #include "plugin_api.h"
 
 struct TrackBeacon {

@@ -1,0 +1,293 @@
+#include "lint/line_check.h"
+
+#include <fmt/format.h>
+
+#include <algorithm>
+#include <cmath>
+#include <optional>
+#include <set>
+#include <utility>
+#include <vector>
+
+#include "lint/speed_envelope.h"
+#include "lint/warning.h"
+#include "model/beacon_codes.h"
+#include "model/cab.h"
+#include "model/clock_text.h"
+#include "scenario/stop_style.h"
+
+namespace {
+
+// m: a stop expected this close docks. Less than the docked window: the
+// figures are a model's, and the stops near the window's edge fall either way.
+constexpr double kStopErrorAllowed = 0.35;
+constexpr double kFinalBrakingBand = 3;  // km/h below the stopping curve the final braking acts
+constexpr double kFlatTolerance = 0.5;   // km/h: a beacon limit equal to the line's
+constexpr double kSlowestApproach = 10;  // km/h: slower is no help worth giving
+// km/h: creeping in below it, automatic driving holds the train 1 to 2 km/h
+// under its target, the phase of its powering deciding how much: the model
+// of the final braking, which takes the train at its target, does not hold.
+constexpr double kCreeping = 15;
+constexpr double kOverTarget = 1;  // km/h automatic driving runs above its target before braking
+
+double KmhPerS(double ms2) { return ms2 * 3.6; }
+
+// The final braking into a station as lint sees it.
+struct StopForecast {
+  int style;
+  double d;      // m before the stop where the stopping curve governs
+  double limit;  // km/h there
+  double error;  // m the train is expected to stand beyond the stop
+};
+
+class LineCheck {
+ public:
+  explicit LineCheck(const Scenario& s)
+      : s_(s), grades_(s.dynamics, s.gradients), envelope_(s, grades_) {}
+
+  std::vector<std::string> Run() {
+    Limits();
+    for (const EnvelopePiece& piece : envelope_.Pieces()) CurveTooSteep(piece);
+    Falls();
+    for (const Station& st : s_.stations) StopOnTheGrade(st);
+    Timetable();
+    return std::move(warnings_);
+  }
+
+  // Where the final braking is expected to stand the train at a station,
+  // unless the station lies off the run or the train creeps in.
+  std::optional<StopForecast> Forecast(const Station& st) const {
+    if (st.stop <= s_.startLocation || st.stop > s_.endLocation) return std::nullopt;
+    const int style = StyleOfStop(s_, st.stop);
+    const beacon::StoppingCurve curve = beacon::StoppingCurveOf(style);
+    double d = 0;  // where the stopping curve meets the envelope
+    while (d < 5000 && curve.SpeedAt(d) < envelope_.SpeedAt(st.stop - d)) d += 1;
+    const double limit = std::min(curve.SpeedAt(d), envelope_.SpeedAt(st.stop - d));
+    if (limit < kCreeping) return std::nullopt;
+    return StopForecast{style, d, limit, StopError(st.stop, style, limit, limit + kOverTarget)};
+  }
+
+ private:
+  void Warn(int line, const std::string& message) {
+    warnings_.push_back(Warning(s_, line, message));
+  }
+  double Length() const { return s_.dynamics.lengthMetres; }
+
+  // Where the beacons let the train run above the line's limit under any
+  // part of it: checked where a piece starts and where a limit falls.
+  void Limits() {
+    if (s_.limits.empty()) return;
+    std::vector<double> at;
+    for (const EnvelopePiece& p : envelope_.Pieces()) at.push_back(p.from);
+    for (const LineLimit& l : s_.limits) at.push_back(l.from);
+    std::sort(at.begin(), at.end());
+    std::set<std::pair<const EnvelopePiece*, const LineLimit*>> told;
+    for (double x : at) {
+      if (x < s_.startLocation || x > s_.endLocation) continue;
+      const LineLimit* limit = LowestOver(s_.limits, x - Length(), x);
+      const EnvelopePiece& piece = PieceAt(x);
+      const double speed = envelope_.SpeedAt(x);
+      const double allowed =
+          limit == nullptr ? INFINITY
+                           : limit->kmh + (piece.flat() ? kFlatTolerance : s_.overspeedMarginKmh);
+      if (speed <= allowed || piece.from == -INFINITY || !told.insert({&piece, limit}).second) {
+        continue;
+      }
+      AboveLimit(piece, *limit, x, speed);
+    }
+  }
+
+  const EnvelopePiece& PieceAt(double x) const {
+    const std::vector<EnvelopePiece>& pieces = envelope_.Pieces();
+    const auto after =
+        std::upper_bound(pieces.begin(), pieces.end(), x,
+                         [](double at, const EnvelopePiece& p) { return at < p.from; });
+    return *std::prev(after);
+  }
+
+  void AboveLimit(const EnvelopePiece& piece, const LineLimit& limit, double x, double speed) {
+    const RouteBeacon& b = s_.beacons[piece.beacon];
+    const std::string line = fmt::format("the line's {:.0f} km/h limit from {:.0f} m ({})",
+                                         limit.kmh, limit.from, LineName(limit.line));
+    if (piece.flat()) {
+      const LineLimit* front = LimitAt(s_.limits, x);
+      const std::string fix =
+          front != nullptr && front->kmh >= speed
+              ? fmt::format(
+                    "the rear of the train is within it until {:.0f} m: raise the limit "
+                    "there or later",
+                    NextLimitFrom(limit) + Length())
+              : fmt::format("lower it to {:.0f} km/h by {:.0f} m", limit.kmh, limit.from);
+      Warn(b.line, fmt::format("the beacons allow {:.0f} km/h from {:.0f} m, above {}: {}", speed,
+                               b.location, line, fix));
+      return;
+    }
+    const double shed = (std::pow(Ms(piece.v0), 2) - std::pow(Ms(limit.kmh), 2)) /
+                        (2 * std::max(piece.decel, 1e-9));
+    Warn(b.line, fmt::format("the train comes to {:.0f} m at about {:.0f} km/h, above {}: from "
+                             "{:.0f} km/h it needs {:.0f} m to slow down; lower the limit by "
+                             "{:.0f} m, or end a braking curve to {:.0f} km/h there",
+                             x, speed, line, piece.v0, shed, std::floor(limit.from - shed),
+                             limit.kmh, limit.from));
+  }
+
+  double NextLimitFrom(const LineLimit& l) const {
+    const auto next = std::upper_bound(s_.limits.begin(), s_.limits.end(), l.from,
+                                       [](double at, const LineLimit& x) { return at < x.from; });
+    return next == s_.limits.end() ? s_.endLocation : next->from;
+  }
+
+  // A braking curve the service brake cannot follow on the grade under it.
+  void CurveTooSteep(const EnvelopePiece& p) {
+    if (p.from == -INFINITY) return;
+    const RouteBeacon& b = s_.beacons[p.beacon];
+    if (b.data.type != kBeaconBraking) return;
+    const beacon::Braking c = beacon::BrakingOf(b.data.optional);
+    const double asked =
+        (std::pow(Ms(p.v0), 2) - std::pow(Ms(c.finalSpeed), 2)) / (2 * (c.end - b.location));
+    if (asked <= p.decel + 1e-9) return;
+    const double permille = grades_.MeanPermille(b.location - Length(), c.end);
+    const double start = c.end - (std::pow(Ms(p.v0), 2) - std::pow(Ms(c.finalSpeed), 2)) /
+                                     (2 * std::max(p.decel, 1e-9));
+    Warn(b.line, fmt::format("braking curve from {:.0f} to {} km/h by {} m on {:.1f} ‰: notch 8 "
+                             "leaves {:.2f} km/h/s, the curve needs {:.2f}: the train runs above "
+                             "it; start it at or before {:.0f} m",
+                             p.v0, c.finalSpeed, c.end, permille, KmhPerS(p.decel), KmhPerS(asked),
+                             std::floor(start)));
+  }
+
+  // A fall steeper than the overspeed brake can hold a speed on.
+  void Falls() {
+    const double notch4 = s_.dynamics.decelByNotch[notch::kOverspeed];
+    for (const Gradient& g : s_.gradients) {
+      const double pull = KmhPerS(-g.permille / 1000 * kGravity);
+      if (pull < notch4) continue;
+      Warn(g.line, fmt::format("the fall of {:.1f} ‰ from {:.0f} m pulls {:.2f} km/h/s, and the "
+                               "overspeed brake (notch 4) gives {:.2f}: the train runs away above "
+                               "its target there",
+                               -g.permille, g.from, pull, notch4));
+    }
+  }
+
+  // A stop the final braking cannot make on the grade of its approach:
+  // beyond, where notch 8 less the fall cannot follow the stopping curve;
+  // short, where the style's lightest notch with the rise slows the train
+  // faster than the curve.
+  void StopOnTheGrade(const Station& st) {
+    const std::optional<StopForecast> f = Forecast(st);
+    if (!f || std::fabs(f->error) <= kStopErrorAllowed) return;
+    const auto [style, d, limit, error] = *f;
+    const beacon::StoppingCurve curve = beacon::StoppingCurveOf(style);
+    const double v = limit + kOverTarget;
+    const double from = st.stop - d - Length();
+    const double permille = grades_.MeanPermille(from, st.stop);
+    const std::string expect = fmt::format(
+        "station {}: style {}'s final braking from {:.0f} km/h on the last {:.0f} m ({} of {:.1f} "
+        "‰ on average) is expected to stop the train about {:.1f} m {}",
+        st.name, style, v, d + Length(), permille < 0 ? "a fall" : "a rise", std::fabs(permille),
+        std::fabs(error), error < 0 ? "short" : "beyond");
+    // The style's lightest notch is the one it takes farthest below the curve.
+    const int notch =
+        error < 0 ? beacon::FinalBrakingNotch(style, kFinalBrakingBand) : notch::kFullService;
+    const std::string why =
+        fmt::format("notch {}{} {} {:.2f} km/h/s, the stopping curve {:.2f}", notch,
+                    error < 0 ? ", its lightest," : "", error < 0 ? "slows it" : "leaves",
+                    KmhPerS(envelope_.Decel(notch, from, st.stop)), KmhPerS(curve.decel));
+    Warn(st.line, fmt::format("{}: {}; {}", expect, why,
+                              error < 0 ? ShortFix(style) : OverrunFix(st.stop, style, limit)));
+  }
+
+  static std::string ShortFix(int style) {
+    return style == 3 ? "a more level approach"
+                      : "style 3 (codes 17 and 20, doors right), whose lightest notch is 3, or a "
+                        "more level approach";
+  }
+
+  std::string OverrunFix(double stop, int style, double limit) const {
+    double slower = limit;
+    while (slower > kSlowestApproach &&
+           StopError(stop, style, slower, slower + kOverTarget) > kStopErrorAllowed) {
+      slower -= 1;
+    }
+    if (slower <= kSlowestApproach) {
+      return "no approach speed helps: a gentler grade into the platform or stronger brakes";
+    }
+    return fmt::format("approach at {:.0f} km/h or less", slower);
+  }
+
+  // Metres past the stopping point (negative: short) where the train
+  // stands after an approach at v km/h under a limit: from where the
+  // stopping curve falls below the limit and governs, frame by frame, the final braking's notch by
+  // the style's table, acting after the brake's delay and through its lag, on the grade under the
+  // train. The train holds its speed before.
+  double StopError(double stop, int style, double limit, double v) const {
+    const beacon::StoppingCurve curve = beacon::StoppingCurveOf(style);
+    const double dt = s_.timeStep, delay = s_.dynamics.brakeDelaySeconds;
+    const double lag = std::max(s_.dynamics.lagSeconds, dt);
+    double x = stop, speed = Ms(v), decel = 0;
+    while (curve.SpeedAt(stop - x) < limit) x -= 0.1;
+    std::vector<int> asked;  // the notch asked in each frame, for the delay
+    int notch = 0;
+    for (double t = 0; speed > 0 && x < stop + 500; t += dt) {
+      const double e = curve.SpeedAt(stop - x) - 3.6 * speed;
+      if (e < kFinalBrakingBand) notch = beacon::FinalBrakingNotch(style, e);
+      asked.push_back(notch);
+      const size_t back = static_cast<size_t>(delay / dt);
+      const int acting = asked.size() > back ? asked[asked.size() - 1 - back] : 0;
+      const double asks =
+          envelope_.Decel(acting, x - Length(), x) + envelope_.Resistance(3.6 * speed);
+      decel += (asks - decel) * dt / lag;
+      speed -= decel * dt;
+      x += std::max(0.0, speed) * dt;
+    }
+    return x - stop;
+  }
+
+  // The earliest the train can be at each station: the envelope, its
+  // acceleration from the last stop and its stopping curve into the next.
+  void Timetable() {
+    const double accel = Ms(s_.dynamics.accelPerNotch * std::min(4, s_.vehicle.powerNotchCount));
+    double from = s_.startLocation, leaves = s_.startTimeMs / 1000.0;
+    for (const Station& st : s_.stations) {
+      if (st.stop < s_.startLocation || st.stop > s_.endLocation) continue;
+      const beacon::StoppingCurve curve = beacon::StoppingCurveOf(StyleOfStop(s_, st.stop));
+      double seconds = 0;
+      for (double x = from + 0.5; x < st.stop; x += 1) {  // the time for each metre
+        const double v = std::min({envelope_.SpeedAt(x), 3.6 * std::sqrt(2 * accel * (x - from)),
+                                   curve.SpeedAt(st.stop - x)});
+        if (v <= 0) return;  // nothing lets the train on: no time to give
+        seconds += 1 / Ms(v);
+      }
+      const double arrives = leaves + seconds;
+      const double dwell = s_.doors.automatic ? s_.doors.dwellSeconds : 0;
+      const double ready = s_.doors.startKey ? s_.doors.startDelaySeconds : 0;
+      const double earliest = arrives + dwell + ready;
+      if (st.departureMs && *st.departureMs / 1000.0 < earliest - 0.5) {
+        Warn(st.line,
+             fmt::format(
+                 "station {} departs at {}, but the train can leave at {} at the "
+                 "earliest (arriving at {}, the doors open {:.0f} s, the driver ready {:.0f} s "
+                 "later)",
+                 st.name, FormatClock(*st.departureMs),
+                 FormatClock(static_cast<int32_t>(std::ceil(earliest) * 1000)),
+                 FormatClock(static_cast<int32_t>(arrives * 1000)), dwell, ready));
+      }
+      from = st.stop;
+      leaves = std::max(earliest, st.departureMs.value_or(0) / 1000.0);
+    }
+  }
+
+  const Scenario& s_;
+  TrainModel grades_;
+  SpeedEnvelope envelope_;
+  std::vector<std::string> warnings_;
+};
+
+}  // namespace
+
+std::vector<std::string> CheckAgainstLine(const Scenario& s) { return LineCheck(s).Run(); }
+
+bool StopWarned(const Scenario& s, const Station& st) {
+  const std::optional<StopForecast> f = LineCheck(s).Forecast(st);
+  return f && std::fabs(f->error) > kStopErrorAllowed;
+}

@@ -1,0 +1,73 @@
+#include "lint/speed_envelope.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "model/beacon_codes.h"
+#include "model/cab.h"
+
+SpeedEnvelope::SpeedEnvelope(const Scenario& s, const TrainModel& grades) : s_(s), grades_(grades) {
+  pieces_.push_back({-INFINITY, 0, 0, 0, 0});
+  double beforeCurve = 0, curveEnd = -INFINITY;
+  for (size_t i = 0; i < s.beacons.size(); ++i) {
+    const RouteBeacon& b = s.beacons[i];
+    if (b.location < s.startLocation) continue;  // behind the train: never passed
+    const bool curveRuns = b.location < curveEnd;
+    switch (b.data.type) {
+      case kBeaconSpeedLimit: Limit(i, b.data.optional); break;
+      case kBeaconStation: Limit(i, beacon::StationOf(b.data.optional).limit); break;
+      case kBeaconStoppingPoint:
+        if (curveRuns) Limit(i, beforeCurve);  // the curve ends; its limit never comes
+        break;
+      case kBeaconBraking:
+        beforeCurve = curveRuns ? beforeCurve : pieces_.back().floor;
+        curveEnd = beacon::BrakingOf(b.data.optional).end;
+        Curve(i);
+        break;
+      default: break;
+    }
+    if (b.data.type == kBeaconSpeedLimit || b.data.type == kBeaconStoppingPoint) {
+      curveEnd = -INFINITY;
+    }
+  }
+}
+
+double SpeedEnvelope::SpeedAt(double x) const {
+  const auto after =
+      std::upper_bound(pieces_.begin(), pieces_.end(), x,
+                       [](double at, const EnvelopePiece& p) { return at < p.from; });
+  const EnvelopePiece& p = *std::prev(after);
+  if (p.flat()) return std::max(p.v0, p.floor);
+  const double v2 = std::pow(Ms(p.v0), 2) - 2 * p.decel * (x - p.from);
+  return std::max(p.floor, 3.6 * std::sqrt(std::max(0.0, v2)));
+}
+
+double SpeedEnvelope::Decel(int notch, double from, double to) const {
+  const Dynamics& d = s_.dynamics;
+  const double brake = std::min(d.decelByNotch[notch] / 3.6, d.adhesion * kGravity);
+  return brake + grades_.MeanPermille(from, to) / 1000 * kGravity;
+}
+
+double SpeedEnvelope::Resistance(double kmh) const {
+  const Dynamics& d = s_.dynamics;
+  return Ms(d.resistance + d.resistanceLinear * kmh + d.resistanceQuadratic * kmh * kmh);
+}
+
+// The limit changes at a beacon: at once upward, shed by notch 4 downward.
+void SpeedEnvelope::Limit(size_t i, double kmh) {
+  const double x = s_.beacons[i].location, u = SpeedAt(x);
+  const double length = s_.dynamics.lengthMetres;
+  const double shed = std::max(0.0, Decel(notch::kOverspeed, x - length, x + length));
+  pieces_.push_back({x, std::max(u, kmh), kmh, u > kmh ? shed : 0.0, i});
+}
+
+// A braking curve from the speed at its beacon down to its final speed at
+// its end, as steep as the curve or as the service brake allows.
+void SpeedEnvelope::Curve(size_t i) {
+  const double x = s_.beacons[i].location, u = SpeedAt(x);
+  const beacon::Braking c = beacon::BrakingOf(s_.beacons[i].data.optional);
+  if (c.end <= x) return;
+  const double asked = (std::pow(Ms(u), 2) - std::pow(Ms(c.finalSpeed), 2)) / (2 * (c.end - x));
+  const double can = std::max(0.0, Decel(notch::kFullService, x - s_.dynamics.lengthMetres, c.end));
+  pieces_.push_back({x, u, static_cast<double>(c.finalSpeed), std::min(asked, can), i});
+}

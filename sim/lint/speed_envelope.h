@@ -1,0 +1,41 @@
+// The fastest the train can be anywhere along the line under its beacons:
+// the beacons' limits, the braking curves as far as its brakes follow them,
+// and a lowered limit shed by the overspeed brake (notch 4). Stations and
+// the train's own acceleration are not in it: callers add them.
+#pragma once
+
+#include <vector>
+
+#include "model/dynamics.h"
+#include "scenario/scenario.h"
+
+// From a location on until the next piece: v0 at the start, falling at
+// decel down to the floor (flat when decel is 0).
+struct EnvelopePiece {
+  double from;    // m
+  double v0;      // km/h
+  double floor;   // km/h
+  double decel;   // m/s², the most the train sheds
+  size_t beacon;  // index of the beacon that starts it
+  bool flat() const { return decel == 0 || v0 <= floor; }
+};
+
+class SpeedEnvelope {
+ public:
+  SpeedEnvelope(const Scenario& s, const TrainModel& grades);
+
+  double SpeedAt(double location) const;  // km/h
+  const std::vector<EnvelopePiece>& Pieces() const { return pieces_; }
+  // m/s² a notch sheds on the mean grade from one location to another.
+  double Decel(int notch, double from, double to) const;
+  // m/s² the running resistance sheds at a speed.
+  double Resistance(double kmh) const;
+
+ private:
+  void Limit(size_t beacon, double kmh);
+  void Curve(size_t beacon);
+
+  const Scenario& s_;
+  const TrainModel& grades_;
+  std::vector<EnvelopePiece> pieces_;  // in location order
+};

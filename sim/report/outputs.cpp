@@ -1,0 +1,136 @@
+#include "report/outputs.h"
+
+#include <fmt/format.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <filesystem>
+#include <utility>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// Streams and devices (/dev/stdout, /proc/self/fd/1) are written in place.
+bool InPlace(const fs::path& given, const fs::path& resolved, const fs::file_status& status) {
+  const auto special = [](const fs::path& p) {
+    const std::string text = p.string();
+    return text.rfind("/dev/", 0) == 0 || text.rfind("/proc/", 0) == 0;
+  };
+  return (fs::exists(status) && !fs::is_regular_file(status)) || special(given) ||
+         special(resolved);
+}
+
+bool IsStandardOutput(const std::string& path) {
+  struct stat out {
+  }, target{};
+  return fstat(STDOUT_FILENO, &out) == 0 && stat(path.c_str(), &target) == 0 &&
+         out.st_dev == target.st_dev && out.st_ino == target.st_ino;
+}
+
+}  // namespace
+
+std::optional<OutputFile> OutputFile::Open(const std::string& path, std::string& error) {
+  // The standard output itself, by any name: written through it, before the run's lines.
+  if (path == "-" || IsStandardOutput(path)) return OutputFile(path, "", stdout);
+  std::error_code ignored;
+  const fs::path given = fs::absolute(path, ignored);
+  // A link is followed, also to a file not there yet: the file it names is
+  // replaced, the link kept.
+  fs::path target = given;
+  for (int hops = 0; hops < 40 && fs::is_symlink(target, ignored); ++hops) {
+    target = target.parent_path() / fs::read_symlink(target, ignored);
+  }
+  target = fs::weakly_canonical(target, ignored);
+  if (target.empty()) target = given;
+  const fs::file_status status = fs::status(target, ignored);
+  if (fs::is_directory(status)) {
+    error = fmt::format("cannot write {}: it is a directory", path);
+    return std::nullopt;
+  }
+  if (InPlace(given, target, status)) {
+    std::FILE* file = std::fopen(path.c_str(), "w");
+    if (file == nullptr) error = fmt::format("cannot write {}: {}", path, std::strerror(errno));
+    if (file == nullptr) return std::nullopt;
+    return OutputFile(path, "", file);
+  }
+  std::string temporary =
+      (target.parent_path() / ("." + target.filename().string() + ".XXXXXX")).string();
+  const int fd = mkstemp(temporary.data());
+  if (fd < 0) {
+    error = fmt::format("cannot write {}: {}", path, std::strerror(errno));
+    return std::nullopt;
+  }
+  return OutputFile(target.string(), temporary, fdopen(fd, "w"));
+}
+
+OutputFile::OutputFile(OutputFile&& other) noexcept
+    : path_(std::move(other.path_)),
+      temporary_(std::move(other.temporary_)),
+      file_(std::exchange(other.file_, nullptr)) {}
+
+OutputFile::~OutputFile() { Discard(); }
+
+void OutputFile::Discard() {
+  if (file_ == nullptr || file_ == stdout) return;
+  std::fclose(file_);
+  file_ = nullptr;
+  if (!temporary_.empty()) std::remove(temporary_.c_str());
+}
+
+bool OutputFile::Commit(std::string& error) {
+  const bool written = std::fflush(file_) == 0 && !std::ferror(file_);
+  const int writeErrno = errno;
+  if (!written) {
+    Discard();
+    error = fmt::format("cannot write {}: {}", path_, std::strerror(writeErrno));
+    return false;
+  }
+  if (!temporary_.empty()) {
+    // The file is the user's as a new file would be, not private as a temporary.
+    const mode_t mask = umask(0);
+    umask(mask);
+    fchmod(fileno(file_), 0666 & ~mask);
+  }
+  std::FILE* file = std::exchange(file_, nullptr);
+  const bool closed = file == stdout || std::fclose(file) == 0;
+  if (closed && (temporary_.empty() || std::rename(temporary_.c_str(), path_.c_str()) == 0)) {
+    return true;
+  }
+  error = fmt::format("cannot write {}: {}", path_, std::strerror(errno));
+  if (!temporary_.empty()) std::remove(temporary_.c_str());
+  return false;
+}
+
+namespace {
+
+bool SameFile(const std::string& a, const std::string& b) {
+  std::error_code ea, eb;
+  if (fs::exists(a, ea) && fs::exists(b, eb)) return fs::equivalent(a, b, ea);
+  return fs::weakly_canonical(fs::absolute(a), ea) == fs::weakly_canonical(fs::absolute(b), eb);
+}
+
+}  // namespace
+
+std::string OutputClash(const std::vector<NamedPath>& inputs,
+                        const std::vector<NamedPath>& outputs) {
+  for (size_t i = 0; i < outputs.size(); ++i) {
+    const auto& [role, path] = outputs[i];
+    if (path.empty()) continue;  // not asked for
+    for (const auto& [inputRole, input] : inputs) {
+      if (SameFile(path, input)) {
+        return fmt::format("{} {} is {} {}: refusing to overwrite it", role, path, inputRole,
+                           input);
+      }
+    }
+    for (size_t j = 0; j < i; ++j) {
+      if (!outputs[j].second.empty() && SameFile(path, outputs[j].second)) {
+        return fmt::format("{} {} is the same file as {} {}", role, path, outputs[j].first,
+                           outputs[j].second);
+      }
+    }
+  }
+  return "";
+}

@@ -1,0 +1,292 @@
+// The line in a scenario file: its gradients, stations and beacons.
+#include "scenario/line_reader.h"
+
+#include <fmt/format.h>
+#include <fmt/ranges.h>
+
+#include "model/beacon_codes.h"
+
+namespace {
+
+constexpr double kSteepestPermille = 100;
+
+void ReadGradients(const Reader& r, const toml::array& list, Scenario& s) {
+  for (const toml::node& node : list) {
+    const toml::table& t = *node.as_table();
+    r.OnlyKeys(t, "gradient", {"from", "permille"});
+    const Gradient g{r.Number(t, "from", "gradient"), r.Number(t, "permille", "gradient"),
+                     LineOf(t)};
+    r.Expect(std::fabs(g.permille) <= kSteepestPermille, t, "permille", "gradient",
+             "must lie within -100 to 100 per mille");
+    r.Expect(s.gradients.empty() || g.from > s.gradients.back().from, t, "from", "gradient",
+             "gradients must be listed in location order");
+    s.gradients.push_back(g);
+  }
+}
+
+void ReadLimits(const Reader& r, const toml::array& list, Scenario& s) {
+  for (const toml::node& node : list) {
+    const toml::table& t = *node.as_table();
+    r.OnlyKeys(t, "limit", {"from", "speed"});
+    const LineLimit l{r.Within(t, "from", "limit", NAN, -kFarthest, kFarthest, "m"),
+                      r.Within(t, "speed", "limit", NAN, 1, 999, "km/h"), LineOf(t)};
+    r.Expect(s.limits.empty() || l.from > s.limits.back().from, t, "from", "limit",
+             "limits must be listed in location order");
+    s.limits.push_back(l);
+  }
+}
+
+// A named beacon's table, with the range of every field checked.
+class NamedBeacon {
+ public:
+  NamedBeacon(const Reader& r, const toml::table& beacon, const Scenario& s, double location)
+      : r_(r), beacon_(beacon), s_(s), location_(location) {}
+
+  ATS_BEACONDATA Read(std::string_view name) {
+    const toml::node& node = *beacon_.get(name);
+    where_ = fmt::format("beacon.{}", name);
+    if (name == "run") {
+      const toml::table& t = Table(node, {"destination", "number"});
+      return Packed(kBeaconRunNumber, beacon::Pack(beacon::Run{Field(t, "destination", 0, 2147482),
+                                                               Field(t, "number", 0, 999)}));
+    }
+    if (name == "station") return StationBeacon(node);
+    if (name == "stopping_point") {
+      if (node.is_string()) return StoppingPointOf(node);
+      const toml::table& t = Table(node, {"this", "next"});
+      return Packed(kBeaconStoppingPoint, beacon::Pack(beacon::StoppingPoints{
+                                              StoppingPoint(t, "this"), StoppingPoint(t, "next")}));
+    }
+    if (name == "braking") {
+      const toml::table& t = Table(node, {"final_speed", "end", "then"});
+      const int32_t then = Choice(t.get("then"), where_ + ".then", beacon::kBrakingEnds, "nothing");
+      const beacon::Braking curve{then, Field(t, "final_speed", 0, 999),
+                                  Field(t, "end", 0, 999999)};
+      const int64_t value = beacon::Pack(curve);
+      r_.Expect(
+          value <= INT32_MAX, t, "final_speed", where_,
+          fmt::format("then = \"{}\", {} km/h and {} m pack to {}, beyond the 32-bit value "
+                      "{}: lower the final speed or the end",
+                      beacon::kBrakingEnds[then], curve.finalSpeed, curve.end, value, INT32_MAX));
+      return Packed(kBeaconBraking, value);
+    }
+    if (name == "option") return Option(node);
+    const int32_t value = r_.Int32At(node, where_);
+    const bool isLimit = name == "speed_limit";
+    if (value < 0 || (isLimit && value > 999)) {
+      r_.Fail(LineOf(node), where_, isLimit ? "must lie in 0 to 999 km/h" : "must not be negative");
+    }
+    const int32_t type = name == "location_code" ? kBeaconLocation
+                         : isLimit               ? kBeaconSpeedLimit
+                                                 : kBeaconRain;
+    return {type, 0, 0, value};
+  }
+
+ private:
+  // By the station's name, its departure from [[station]] and its limit the
+  // line's there unless given; or by its limit and departure.
+  ATS_BEACONDATA StationBeacon(const toml::node& node) {
+    if (node.is_string()) return StationNamed(node, node, std::nullopt);
+    const toml::table& t = Table(node, {"name", "limit", "departure"});
+    std::optional<int32_t> limit;
+    if (t.contains("limit")) limit = Field(t, "limit", 0, 999);
+    if (const toml::node* name = t.get("name")) {
+      r_.Expect(!t.contains("departure"), t, "departure", where_,
+                "a station named takes its departure from its [[station]]");
+      return StationNamed(*name, node, limit);
+    }
+    const std::optional<int32_t> departure = r_.TimeOfDay(t, "departure", where_);
+    r_.Expect(departure.has_value(), t, "departure", where_, "missing");
+    r_.Expect(limit.has_value(), t, "limit", where_, "missing");
+    return Packed(kBeaconStation, beacon::Pack(beacon::Station{*limit, *departure / 1000}));
+  }
+
+  ATS_BEACONDATA StationNamed(const toml::node& name, const toml::node& node,
+                              std::optional<int32_t> limit) {
+    const Station& st = *Named(name);
+    if (!st.departureMs) {
+      r_.Fail(LineOf(name), where_,
+              fmt::format("station \"{}\" (line {}) has no departure to give", st.name, st.line));
+    }
+    if (!limit) {
+      const LineLimit* line = LimitAt(s_.limits, location_);
+      if (line == nullptr) {
+        r_.Fail(LineOf(node), where_,
+                fmt::format("no [[limit]] holds at {} m to give the limit: name one, "
+                            "station = {{ name = \"{}\", limit = ... }}",
+                            location_, st.name));
+      }
+      limit = static_cast<int32_t>(line->kmh);
+    }
+    return Packed(kBeaconStation, beacon::Pack(beacon::Station{*limit, *st.departureMs / 1000}));
+  }
+
+  // This station's stop, then the following station's.
+  ATS_BEACONDATA StoppingPointOf(const toml::node& name) {
+    const Station* st = Named(name);
+    const size_t next = static_cast<size_t>(st - s_.stations.data()) + 1;
+    // After the last the next is its own: a stop behind the train is an overrun.
+    const Station* following = next < s_.stations.size() ? &s_.stations[next] : st;
+    const auto metres = [&](const Station* at) {
+      if (std::fmod(at->stop, beacon::kStoppingPointStep) != 0 || at->stop < 0 ||
+          at->stop >= beacon::kStoppingPointLimit) {
+        r_.Fail(LineOf(name), where_,
+                fmt::format("station \"{}\" stops at {} m (line {}): a stopping-point beacon "
+                            "gives only multiples of 25 m below 250 km",
+                            at->name, at->stop, at->line));
+      }
+      return static_cast<int32_t>(at->stop);
+    };
+    return Packed(kBeaconStoppingPoint,
+                  beacon::Pack(beacon::StoppingPoints{metres(st), metres(following)}));
+  }
+
+  // The one [[station]] of that name.
+  const Station* Named(const toml::node& name) {
+    const std::optional<std::string> text = name.value_exact<std::string>();
+    if (!text) r_.Fail(LineOf(name), where_ + ".name", "expected a string");
+    const Station* found = nullptr;
+    for (const Station& st : s_.stations) {
+      if (st.name != *text) continue;
+      if (found != nullptr) {
+        r_.Fail(LineOf(name), where_,
+                fmt::format("stations at lines {} and {} are both named \"{}\"", found->line,
+                            st.line, *text));
+      }
+      found = &st;
+    }
+    if (found == nullptr) {
+      r_.Fail(LineOf(name), where_, fmt::format("no [[station]] is named \"{}\"", *text));
+    }
+    return found;
+  }
+
+  const toml::table& Table(const toml::node& node, std::initializer_list<std::string_view> keys) {
+    if (!node.is_table()) r_.Fail(LineOf(node), where_, "expected a table { ... }");
+    r_.OnlyKeys(*node.as_table(), where_, keys);
+    return *node.as_table();
+  }
+
+  int32_t Field(const toml::table& t, std::string_view key, int32_t low, int32_t high) {
+    const int32_t value = r_.Int32(t, key, where_);
+    r_.Expect(value >= low && value <= high, t, key, where_,
+              fmt::format("must lie in {} to {}", low, high));
+    return value;
+  }
+
+  int32_t StoppingPoint(const toml::table& t, std::string_view key) {
+    const int32_t metres = r_.Int32(t, key, where_);
+    r_.Expect(metres >= 0 && metres < beacon::kStoppingPointLimit &&
+                  metres % beacon::kStoppingPointStep == 0,
+              t, key, where_, "must be a multiple of 25 m below 250 km");
+    return metres;
+  }
+
+  // One of the names, by its index; the fallback when the node is absent.
+  template <size_t N>
+  int32_t Choice(const toml::node* node, const std::string& name,
+                 const std::array<const char*, N>& names, const char* fallback) {
+    std::string text = fallback;
+    if (node != nullptr) {
+      const std::optional<std::string> value = node->value_exact<std::string>();
+      if (!value) r_.Fail(LineOf(*node), name, "expected a string");
+      text = *value;
+    }
+    for (size_t i = 0; i < N; ++i) {
+      if (text == names[i]) return static_cast<int32_t>(i);
+    }
+    r_.Fail(LineOf(*node), name, fmt::format("\"{}\" is none of {}", text, fmt::join(names, ", ")));
+  }
+
+  ATS_BEACONDATA Option(const toml::node& node) {
+    if (node.is_string()) {
+      return {kBeaconDrivingOption, 0, 0, Choice(&node, where_, beacon::kOptions, "")};
+    }
+    const toml::table& t = Table(node, {"show_speed"});
+    return {kBeaconDrivingOption, 0, 0, Field(t, "show_speed", beacon::kNeutralSection + 1, 999)};
+  }
+
+  ATS_BEACONDATA Packed(int32_t type, int64_t value) const {
+    return {type, 0, 0, static_cast<int32_t>(value)};
+  }
+
+  const Reader& r_;
+  const toml::table& beacon_;
+  const Scenario& s_;
+  double location_;
+  std::string where_;
+};
+
+constexpr std::string_view kBeaconNames[] = {
+    "run",         "station", "location_code", "stopping_point",
+    "speed_limit", "braking", "option",        "rain"};
+
+std::vector<std::string_view> BeaconKeys() {
+  std::vector<std::string_view> keys{"location", "type", "optional", "signal", "distance"};
+  keys.insert(keys.end(), std::begin(kBeaconNames), std::end(kBeaconNames));
+  return keys;
+}
+
+void ReadBeacons(const Reader& r, const toml::array& list, Scenario& s) {
+  static const std::vector<std::string_view> keys = BeaconKeys();
+  double last = -std::numeric_limits<double>::infinity();
+  for (const toml::node& node : list) {
+    const toml::table& t = *node.as_table();
+    r.OnlyKeys(t, "beacon", keys);
+    RouteBeacon b{
+        r.Within(t, "location", "beacon", NAN, -kFarthest, kFarthest, "m"), {}, LineOf(t)};
+    std::vector<std::string_view> named;
+    for (std::string_view name : kBeaconNames) {
+      if (t.contains(name)) named.push_back(name);
+    }
+    if (named.size() + t.contains("type") != 1) {
+      r.Fail(b.line, "beacon",
+             fmt::format("give either type and optional or exactly one of {} or {}",
+                         fmt::join(std::begin(kBeaconNames), std::end(kBeaconNames) - 1, ", "),
+                         kBeaconNames[std::size(kBeaconNames) - 1]));
+    }
+    if (named.empty()) {
+      b.data.type = r.Int32(t, "type", "beacon");
+      r.Expect(b.data.type >= kBeaconRunNumber && b.data.type <= kBeaconRain, t, "type", "beacon",
+               fmt::format("unknown beacon type {} (11 to 18)", b.data.type));
+      b.data.optional = r.Int32(t, "optional", "beacon");
+    } else {
+      r.Expect(!t.contains("optional"), t, "optional", "beacon",
+               "a named beacon packs its own optional value");
+      b.data = NamedBeacon(r, t, s, b.location).Read(named.front());
+    }
+    b.data.signal = r.Int32(t, "signal", "beacon", 0);
+    b.data.distance = static_cast<float>(r.Within(t, "distance", "beacon", 0, -1e6, 1e6, "m"));
+    if (b.location < last)
+      r.Fail(b.line, "beacon.location", "beacons must be listed in location order");
+    last = b.location;
+    s.beacons.push_back(b);
+  }
+}
+
+void ReadStations(const Reader& r, const toml::array& list, Scenario& s) {
+  for (const toml::node& node : list) {
+    const toml::table& t = *node.as_table();
+    r.OnlyKeys(t, "station", {"name", "stop", "door_side", "departure"});
+    Station st{r.String(t, "name", "station").value_or(""),
+               r.Within(t, "stop", "station", NAN, -kFarthest, kFarthest, "m"),
+               r.Int32(t, "door_side", "station", -1), r.TimeOfDay(t, "departure", "station"),
+               LineOf(t)};
+    if (st.doorSide < -1 || st.doorSide > 1)
+      r.Fail(st.line, "station.door_side", "must be -1, 0 or 1");
+    if (!s.stations.empty() && st.stop <= s.stations.back().stop) {
+      r.Fail(st.line, "station.stop", "stations must be listed in location order");
+    }
+    if (st.name.empty()) st.name = fmt::format("station {}", s.stations.size() + 1);
+    s.stations.push_back(st);
+  }
+}
+
+}  // namespace
+
+void ReadLine(const Reader& r, const toml::table& root, Scenario& s) {
+  if (const toml::array* a = r.Array(root, "gradient")) ReadGradients(r, *a, s);
+  if (const toml::array* a = r.Array(root, "limit")) ReadLimits(r, *a, s);
+  if (const toml::array* a = r.Array(root, "station")) ReadStations(r, *a, s);
+  if (const toml::array* a = r.Array(root, "beacon")) ReadBeacons(r, *a, s);
+}
