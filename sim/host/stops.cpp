@@ -29,7 +29,7 @@ auto* FirstNotLeft(Records& records, double location) {
 
 bool StopMade(const StopRecord& stop) {
   return stop.stoppedAt && !stop.mendedFrom &&
-         std::fabs(*stop.stoppedAt - stop.station->stop) <= kDockedWindow;
+         WithinDockedWindow(*stop.stoppedAt - stop.station->stop);
 }
 
 bool StopMissed(const StopRecord& stop) { return !stop.behindTheStart && !StopMade(stop); }

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <array>
+#include <cmath>
 #include <cstdint>
 
 #include "channels.h"
@@ -61,6 +62,10 @@ constexpr double kDockedWindow = 0.5;    // m either side of the stopping point:
 constexpr double kCeilingKmh = 26;       // restricted manual and reverse stop a train above it
 constexpr double kOverrunMetres = 6.25;  // beyond the stopping point: the overrun protection
 constexpr int32_t kStartKeyTarget = 4;   // km/h: the start key departs only above this target
+
+// The one judge of a stop: the train stands within the docked window, an
+// error in metres beyond the stopping point (negative: short).
+inline bool WithinDockedWindow(double error) { return std::fabs(error) <= kDockedWindow; }
 
 // The cab's "ready to depart", in either location group.
 inline bool ReadyToDepartShown(const int32_t* panel) {

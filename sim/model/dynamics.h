@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "atsplugin.h"
+#include "model/units.h"
 
 struct Dynamics {
   double accelPerNotch = 0.9;  // km/h per second, per power notch, empty train
@@ -47,12 +48,6 @@ struct TrainMotion {
   double location = 0;  // m, of the train's front
   double speed = 0;     // km/h, negative backwards
 };
-
-constexpr double kGravity = 9.80665;  // m/s²
-// km/h in m/s.
-constexpr double Ms(double kmh) { return kmh / 3.6; }
-// g per unit of grade, in km/h per second per per-mille.
-constexpr double kGradeKmhPerSecondPerPermille = kGravity * 3.6 / 1000;
 
 class TrainModel {
  public:
