@@ -4,10 +4,12 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <iterator>
 #include <nlohmann/json.hpp>
 #include <tuple>
 
 #include "model/cab.h"
+#include "sweep/worker_pool.h"
 
 namespace {
 
@@ -55,7 +57,10 @@ void StationRow(std::FILE* out, const Scenario& s, const std::vector<SweptRun>& 
 
 }  // namespace
 
-void PrintSweepSummary(std::FILE* out, const Scenario& s, const std::vector<SweptRun>& runs) {
+void PrintSweepSummary(std::FILE* out, const Scenario& s, const std::vector<SweptRun>& all) {
+  std::vector<SweptRun> runs;  // those that finished: an interruption's are no misses
+  std::copy_if(all.begin(), all.end(), std::back_inserter(runs),
+               [](const SweptRun& r) { return r.failure != kInterrupted; });
   fmt::print(out, "{:<16} {:>5} {:>6} {:>7} {:>7} {:>7}  {}\n", "station", "runs", "docked",
              "min cm", "median", "max cm", "worst");
   for (size_t k = 0; k < s.stations.size(); ++k) StationRow(out, s, runs, k);
@@ -75,6 +80,13 @@ void PrintSweepSummary(std::FILE* out, const Scenario& s, const std::vector<Swep
   for (const std::vector<std::string>* lines : {&missed, &over, &stalls, &failed})
     Listed(out, *lines);
   const auto clean = std::count_if(runs.begin(), runs.end(), Clean);
+  if (runs.size() < all.size()) {
+    fmt::print(out,
+               "\ninterrupted: {} of {} runs finished; {} of them docked every stop with no "
+               "limit broken\n",
+               runs.size(), all.size(), clean);
+    return;
+  }
   fmt::print(out, "\n{} of {} runs docked every stop with no limit broken\n", clean, runs.size());
 }
 

@@ -81,7 +81,7 @@ std::vector<SweptRun> RunSweep(const Scenario& s, const SweepOptions& o) {
   const std::vector<SweepPoint> points = Combinations(s.sweep);
   std::vector<SweptRun> runs;
   for (const SweepPoint& p : points)
-    runs.push_back({p, {}, {}, {}, "not run: the sweep was interrupted"});
+    runs.push_back({p, {}, {}, {}, kInterrupted});
   WorkerPool pool{o.workers, o.secondsLimit, o.interrupted};
   size_t finished = 0;
   pool.Run(
