@@ -21,11 +21,16 @@ std::map<size_t, JobOutcome> RunJobs(const WorkerPool& pool, size_t count,
   return outcomes;
 }
 
-// Running, not ended nor a zombie that nobody reaped yet.
-bool Alive(pid_t pid) {
-  std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
-  std::string pidText, name, state;
-  return stat >> pidText >> name >> state && state != "Z";
+// Ended (or a zombie nobody reaped yet) within a few seconds: a kill is
+// delivered after it returns.
+bool Ends(pid_t pid) {
+  for (int tries = 0; tries < 500; ++tries) {
+    std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
+    std::string pidText, name, state;
+    if (!(stat >> pidText >> name >> state) || state == "Z") return true;
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  return false;
 }
 
 // A job that leaves a process behind holding its pipe, or that closes its
@@ -53,7 +58,7 @@ TEST(WorkerPool, AJobIsOverWhenItsProcessIsWhateverItsDescriptorsDo) {
   EXPECT_EQ(outcomes.at(1).failure, "exited with status 3");
   pid_t helper = 0;
   ASSERT_EQ(read(fds[0], &helper, sizeof helper), static_cast<ssize_t>(sizeof helper));
-  EXPECT_FALSE(Alive(helper));
+  EXPECT_TRUE(Ends(helper));
   close(fds[0]);
   close(fds[1]);
 }
@@ -78,7 +83,7 @@ TEST(WorkerPool, AnInterruptionKillsTheRunningJobsAndHandsOutNoMore) {
   for (int k = 0; k < 2; ++k) {
     pid_t worker = 0;
     ASSERT_EQ(read(fds[0], &worker, sizeof worker), static_cast<ssize_t>(sizeof worker));
-    EXPECT_FALSE(Alive(worker));
+    EXPECT_TRUE(Ends(worker));
   }
   close(fds[0]);
   close(fds[1]);
