@@ -3,8 +3,9 @@
 #include <fmt/format.h>
 
 std::string FormatDuration(int64_t ms) {
-  const int64_t s = ms / 1000, days = s / 86400;
-  const std::string clock = fmt::format("{:02}:{:02}:{:02}", s / 3600 % 24, s / 60 % 60, s % 60);
+  const int64_t s = (ms + 500) / 1000;
+  const int64_t days = s > 86400 ? s / 86400 : 0, hours = s / 3600 - days * 24;
+  const std::string clock = fmt::format("{:02}:{:02}:{:02}", hours, s / 60 % 60, s % 60);
   return days > 0 ? fmt::format("{} d {}", days, clock) : clock;
 }
 

@@ -195,6 +195,23 @@ nlohmann::json RunData(const Scenario& s, const RunResult& run, const ReportFram
           {"overspeeds", overspeeds}};
 }
 
+// JSON to stand inside a script element: "<" and ">" occur only within its
+// strings, where escaped they can neither end the element ("</script>") nor
+// open a comment that hides its end ("<!--<script>").
+std::string ScriptSafe(const std::string& json) {
+  std::string out;
+  for (const char c : json) {
+    if (c == '<') {
+      out += "\\u003c";
+    } else if (c == '>') {
+      out += "\\u003e";
+    } else {
+      out += c;
+    }
+  }
+  return out;
+}
+
 void ReplaceOnce(std::string& text, std::string_view marker, const std::string& with) {
   const size_t at = text.find(marker);
   if (at != std::string::npos) text.replace(at, marker.size(), with);
@@ -207,12 +224,9 @@ std::string RenderReport(const Scenario& s, const RunResult& run, const ReportFr
   std::string page = kReportPage;
   nlohmann::json all = RunData(s, run, frames);
   if (!sweep.empty()) all["sweep"] = nlohmann::json::parse(sweep);
-  // "</" inside the data would end the script element early.
   // A name that is not UTF-8 (a file name, say) is shown with replacement characters.
-  std::string data = all.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
-  for (size_t at = 0; (at = data.find("</", at)) != std::string::npos; at += 3) {
-    data.replace(at, 2, "<\\/");
-  }
+  const std::string data =
+      ScriptSafe(all.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace));
   ReplaceOnce(page, "/*UPLOT_CSS*/", kChartStyle);
   ReplaceOnce(page, "/*UPLOT_JS*/", kChartScript);
   ReplaceOnce(page, "/*DATA*/", data);

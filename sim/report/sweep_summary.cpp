@@ -28,6 +28,14 @@ long Badness(const SweptStop& s) {
   return s.errorCm ? std::labs(*s.errorCm) : 1L << 40;
 }
 
+// A text field quoted, its quotes doubled: commas, quotes and line breaks
+// within stay in the field.
+std::string CsvField(const std::string& text) {
+  std::string out = "\"";
+  for (const char c : text) out += c == '"' ? std::string("\"\"") : std::string(1, c);
+  return out + "\"";
+}
+
 std::string Signed(long cm) { return cm == 0 ? "0" : fmt::format("{:+}", cm); }
 
 void Listed(std::FILE* out, const std::vector<std::string>& lines) {
@@ -129,18 +137,18 @@ std::string SweepCsv(const Scenario& s, const std::vector<SweptRun>& runs) {
   for (size_t i = 0; i < runs.size(); ++i) {
     std::string head = std::to_string(i + 1);
     for (size_t a = 0; a < s.sweep.size(); ++a) {
-      head += fmt::format(",{:g}", s.sweep[a].values[runs[i].point[a]]);
+      head += fmt::format(",{}", s.sweep[a].values[runs[i].point[a]]);
     }
     const SweptRun& r = runs[i];
     for (size_t k = 0; k < s.stations.size(); ++k) {
       const SweptStop* stop = k < r.stops.size() ? &r.stops[k] : nullptr;
-      csv += fmt::format("{},\"{}\",{},{},\"{}\"\n", head, s.stations[k].name,
+      csv += fmt::format("{},{},{},{},{}\n", head, CsvField(s.stations[k].name),
                          stop && stop->errorCm ? std::to_string(*stop->errorCm) : "",
                          !stop          ? "no"
                          : stop->behind ? "behind"
                          : stop->made   ? "yes"
                                         : "no",
-                         r.failure);
+                         CsvField(r.failure));
     }
   }
   return csv;

@@ -100,8 +100,9 @@ TEST(HostLoop, TimesOfDayWrapAtMidnightAndLengthsCountDays) {
                                                    {-1, "23:59:59.999"}};
   for (const auto& [ms, text] : times) EXPECT_EQ(FormatTime(ms), text) << ms;
   const std::pair<int64_t, const char*> lengths[] = {
-      {473999, "00:07:53"},
-      {86399999, "23:59:59"},
+      {473499, "00:07:53"},
+      {86399983, "24:00:00"},  // a day's run, a frame short
+      {86401000, "1 d 00:00:01"},
       {(2 * 86400 + 3 * 3600 + 245) * 1000LL, "2 d 03:04:05"}};
   for (const auto& [ms, text] : lengths) EXPECT_EQ(FormatDuration(ms), text) << ms;
 }

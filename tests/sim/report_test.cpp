@@ -1,0 +1,37 @@
+// What the outputs write of text the author chose: a station's name stays a
+// field of the CSV and a string of the report page's data.
+#include "report/report.h"
+
+#include <gtest/gtest.h>
+
+#include "report/sweep_summary.h"
+
+namespace {
+
+Scenario Named(const std::string& name) {
+  Scenario s;
+  s.stations = {{name, 500, 0, std::nullopt, 1}};
+  return s;
+}
+
+TEST(Outputs, TheSweepCsvQuotesNamesAndGivesValuesExactly) {
+  Scenario s = Named("Kings \"Cross\", upper\nlevel");
+  s.sweep = {{"seed", {1000001, 1000002}, 1}, {"time_step", {1.0 / 30}, 2}};
+  const std::string csv = SweepCsv(s, {{{1, 0}, {{-3, true, ""}}, {}, "", "killed, \"hard\""}});
+  EXPECT_EQ(csv,
+            "run,seed,time_step,station,error_cm,docked,failure\n"
+            "1,1000002,0.03333333333333333,\"Kings \"\"Cross\"\", upper\nlevel\",-3,yes,"
+            "\"killed, \"\"hard\"\"\"\n");
+}
+
+TEST(Outputs, TheReportsDataCannotEndOrHideItsScript) {
+  for (const char* name : {"</script><b>", "<!--<script>", "a > b"}) {
+    const std::string page = RenderReport(Named(name), RunResult{}, ReportFrames{});
+    const size_t data = page.find("const run = ");
+    ASSERT_NE(data, std::string::npos);
+    const std::string line = page.substr(data, page.find('\n', data) - data);
+    EXPECT_EQ(line.find_first_of("<>"), std::string::npos) << name;
+  }
+}
+
+}  // namespace
