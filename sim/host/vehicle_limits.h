@@ -17,8 +17,11 @@ class VehicleLimits {
   ATS_HANDLES Applied(ATS_HANDLES h, Timeline& timeline) {
     h.power =
         Within(h.power, v_.powerNotchCount, v_.powerNotchCount, "power", toldPower_, timeline);
-    h.brake =
-        Within(h.brake, v_.brakeNotchCount, v_.brakeNotchCount + 1, "brake", toldBrake_, timeline);
+    // The emergency is the notch past the service ones; a service request
+    // beyond the train's notches is its highest service notch.
+    const int32_t emergency = v_.brakeNotchCount + 1;
+    const int32_t most = h.brake == emergency ? emergency : v_.brakeNotchCount;
+    h.brake = Within(h.brake, v_.brakeNotchCount, most, "brake", toldBrake_, timeline);
     return h;
   }
 
