@@ -4,6 +4,7 @@
 
 #include "host_call.h"
 #include "model/cab.h"
+#include "model/stretch_text.h"
 
 namespace {
 
@@ -90,9 +91,9 @@ void CabLog::CloseFold() {
   if (f.flips == 1) {
     timeline_.Insert(f.at, std::move(f.first));
   } else {
-    timeline_.Log(fmt::format("brake {} power {} alternating {} more times from {:.0f} to {:.0f} m",
+    timeline_.Log(fmt::format("brake {} power {} alternating {} more times {}",
                               Either(f.a.brake, f.b.brake), Either(f.a.power, f.b.power), f.flips,
-                              f.from, f.to));
+                              StretchText(f.from, f.to)));
   }
   fold_.reset();
   flipsBack_ = 0;

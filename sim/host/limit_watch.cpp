@@ -5,10 +5,11 @@
 #include <algorithm>
 #include <cmath>
 
+#include "model/stretch_text.h"
+
 std::string Describe(const Overspeed& o) {
-  return fmt::format(
-      "ran {:.0f} km/h through the {:.0f} km/h limit from {:.0f} to {:.0f} m (+{:.0f} km/h)",
-      o.topKmh, o.limit->kmh, o.fromMetres, o.toMetres, o.topKmh - o.limit->kmh);
+  return fmt::format("ran {:.0f} km/h through the {:.0f} km/h limit {} (+{:.0f} km/h)", o.topKmh,
+                     o.limit->kmh, StretchText(o.fromMetres, o.toMetres), o.topKmh - o.limit->kmh);
 }
 
 LimitWatch::LimitWatch(const Scenario& s)

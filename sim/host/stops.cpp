@@ -4,11 +4,15 @@
 
 #include <cmath>
 
+#include "model/stretch_text.h"
+
 namespace {
 
 // The cab shows the target truncated to whole km/h; above it by this much
 // the train is really over the target.
 constexpr double kOverTarget = 2.0;
+// m: a stretch above the target that ends farther before the stop says so
+constexpr double kNearTheStop = 10;
 constexpr double kTerminusIdleSeconds = 30;  // the run ends this long after the last stop
 
 std::string Corrections(int n) { return fmt::format("{} correction{}", n, n == 1 ? "" : "s"); }
@@ -23,6 +27,17 @@ auto* FirstNotLeft(Records& records, double location) {
     if (!r.departureMs && std::fabs(location - r.station->stop) < kStopSearch) return &r;
   }
   return static_cast<decltype(&records.front())>(nullptr);
+}
+
+// "above the cab's target from 2400 to 2800 m, by up to 37.7 km/h", with how
+// far before the stop a stretch ended short of it.
+std::string OverTarget(const StopRecord& r) {
+  const double before = r.station->stop - *r.overTargetTo;
+  return fmt::format(
+      "above the cab's target {}{}, by up to {:.1f} km/h",
+      StretchText(*r.overTargetFrom, *r.overTargetTo),
+      before >= kNearTheStop ? fmt::format(" ({:.0f} m before the stop)", before) : "",
+      r.overTargetBy);
 }
 
 }  // namespace
@@ -72,12 +87,7 @@ std::string MissedBecause(const StopRecord& r, const std::string& stall, double 
                                               Offset(*r.firstStoppedAt - r.station->stop))
                                 : "";
   if (off < 0) return fmt::format("stopped {:.2f} m short{}", -off, tries);
-  const std::string over = r.overTargetFrom
-                               ? fmt::format(
-                                     "above the cab's target from {:.0f} to {:.0f} m, by up to "
-                                     "{:.1f} km/h",
-                                     *r.overTargetFrom, *r.overTargetTo, r.overTargetBy)
-                               : "never above the cab's target";
+  const std::string over = r.overTargetFrom ? OverTarget(r) : "never above the cab's target";
   return fmt::format("overran by {:.2f} m{}; {}", off, tries, over);
 }
 

@@ -1,9 +1,11 @@
 // The simulator as a host: the order of its calls into a recording fake of
 // the sixteen exports, and the example lines end to end through the real plug-in.
+#include <fmt/format.h>
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "channels.h"
@@ -105,6 +107,21 @@ TEST(HostLoop, TimesOfDayWrapAtMidnightAndLengthsCountDays) {
       {86401000, "1 d 00:00:01"},
       {(2 * 86400 + 3 * 3600 + 245) * 1000LL, "2 d 03:04:05"}};
   for (const auto& [ms, text] : lengths) EXPECT_EQ(FormatDuration(ms), text) << ms;
+}
+
+TEST(HostLoop, AStretchAboveTheTargetIsSaidOnceWhenAPointAndWhereItLies) {
+  const Station st{"B", 2800, 0, std::nullopt, 1};
+  StopRecord r{&st};
+  r.stoppedAt = 2801.5;
+  r.overTargetBy = 3;
+  const std::tuple<double, double, const char*> stretches[] = {
+      {2300.2, 2300.4, "at 2300 m (500 m before the stop)"}, {2400, 2799.8, "from 2400 to 2800 m"}};
+  for (const auto& [from, to, text] : stretches) {
+    r.overTargetFrom = from;
+    r.overTargetTo = to;
+    EXPECT_EQ(MissedBecause(r, "", 0),
+              fmt::format("overran by 1.50 m; above the cab's target {}, by up to 3.0 km/h", text));
+  }
 }
 
 // A freshly loaded library for each line, as a new simulator process has.
