@@ -31,6 +31,21 @@ Braking BrakingOf(int32_t o) {
 
 int FinalBrakingStyle(int32_t code) { return LocationRuleFor(code).finbak; }
 
+std::vector<int32_t> SideCodes(int32_t side) {
+  std::vector<int32_t> out;
+  for (int32_t code = 10; code < 20; ++code) {  // location group 1: the code's tens
+    const LocationRule& rule = LocationRuleFor(code);
+    const bool styleTaken = std::any_of(
+        out.begin(), out.end(), [&](int32_t c) { return FinalBrakingStyle(c) == rule.finbak; });
+    if (rule.doorside == side && rule.drivestate == kStateByCode && !styleTaken)
+      out.push_back(code);
+  }
+  std::stable_sort(out.begin(), out.end(), [](int32_t a, int32_t b) {
+    return FinalBrakingStyle(a) < FinalBrakingStyle(b);
+  });
+  return out;
+}
+
 StoppingCurve StoppingCurveOf(int style) {
   const ::StoppingCurve& curve = StoppingCurveFor(style);
   return {-curve.dec, curve.offset};

@@ -5,6 +5,7 @@
 #include <array>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "atsplugin.h"
 
@@ -52,6 +53,10 @@ StoppingCurve StoppingCurveOf(int style);
 // The final braking's notch by style for e km/h below the stopping curve:
 // the host's own reading of the plug-in's tables.
 int FinalBrakingNotch(int style, double e);
+
+// The location codes of group 1 that open the doors on `side` (-1 or +1),
+// one for each final-braking style, style 1 first: the code table's own.
+std::vector<int32_t> SideCodes(int32_t side);
 
 // "style 2, doors left (-1), location group 1": what a location code sets.
 std::string DescribeLocation(int32_t code);

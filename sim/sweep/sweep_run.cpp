@@ -12,35 +12,56 @@
 
 namespace {
 
-// In a worker: the plug-in loaded in this process, one run, its outcome.
-std::string RunOne(const Scenario& s, const SweepOptions& o, const SweepPoint& point) {
+// A stop's fate in a worker's report: missed, made, behind the start, run through.
+enum Fate { kMissed, kMade, kBehind, kRanThrough };
+
+int FateOf(const SweptStop& stop) {
+  if (stop.behind) return kBehind;
+  if (stop.made) return kMade;
+  return stop.ranThrough ? kRanThrough : kMissed;
+}
+
+}  // namespace
+
+SweptStop Swept(const StopRecord& r, const std::string& stall, double endLocation) {
+  return {ErrorCm(r), StopMade(r), MissedBecause(r, stall, endLocation), r.behindTheStart,
+          !r.stoppedAt && r.crossedAtKmh.has_value()};
+}
+
+SweptRun RunPoint(const Scenario& s, const std::vector<SweepAxis>& axes, const SweepPoint& point,
+                  const SweepOptions& o) {
   SweptRun out{point, {}, {}, {}, {}};
   PluginApi api{};
-  if (!LoadPlugin(o.plugin, api, out.failure)) return Serialise(out);
-  const Scenario swept = Apply(s, s.sweep, point);
+  if (!LoadPlugin(o.plugin, api, out.failure)) return out;
+  // The stop records point into the scenario: it outlives the run's result.
+  const Scenario swept = Apply(s, axes, point);
   RunHooks hooks;
   hooks.keepGoing = o.keepGoing;
   hooks.interrupted = o.interrupted;
   const RunResult run = RunScenario(swept, api, hooks);
-  for (const StopRecord& r : run.stops) {
-    out.stops.push_back(
-        {ErrorCm(r), StopMade(r), MissedBecause(r, run.stall, run.endLocation), r.behindTheStart});
-  }
+  for (const StopRecord& r : run.stops) out.stops.push_back(Swept(r, run.stall, run.endLocation));
   for (const Overspeed& over : run.overspeeds) out.overspeeds.push_back(Describe(over));
   out.stall = run.stall;
-  return Serialise(out);
+  return out;
 }
 
-}  // namespace
+void RunInWorkers(size_t count, const SweepOptions& o, const std::function<SweptRun(size_t)>& run,
+                  const std::function<void(size_t job, SweptRun)>& done) {
+  const WorkerPool pool{o.workers, o.secondsLimit, o.interrupted};
+  pool.Run(
+      count, [&](size_t job) { return Serialise(run(job)); },
+      [&](const JobOutcome& outcome) {
+        SweptRun back = outcome.failure.empty() ? Parse(outcome.text) : SweptRun{};
+        if (!outcome.failure.empty()) back.failure = outcome.failure;
+        done(outcome.job, std::move(back));
+      });
+}
 
 std::string Serialise(const SweptRun& run) {
   std::string text;
   for (const SweptStop& stop : run.stops) {
     text += fmt::format("stop\t{}\t{}\t{}\n", stop.errorCm ? std::to_string(*stop.errorCm) : "-",
-                        stop.behind ? 2
-                        : stop.made ? 1
-                                    : 0,
-                        stop.why);
+                        FateOf(stop), stop.why);
   }
   for (const std::string& o : run.overspeeds) text += fmt::format("over\t{}\n", o);
   if (!run.stall.empty()) text += fmt::format("stall\t{}\n", run.stall);
@@ -59,8 +80,10 @@ SweptRun Parse(const std::string& text) {
       const size_t a = rest.find('\t'), b = rest.find('\t', a + 1);
       SweptStop stop;
       if (rest.substr(0, a) != "-") stop.errorCm = std::stol(rest.substr(0, a));
-      stop.made = rest.substr(a + 1, b - a - 1) == "1";
-      stop.behind = rest.substr(a + 1, b - a - 1) == "2";
+      const std::string fate = rest.substr(a + 1, b - a - 1);
+      stop.made = fate == std::to_string(kMade);
+      stop.behind = fate == std::to_string(kBehind);
+      stop.ranThrough = fate == std::to_string(kRanThrough);
       stop.why = rest.substr(b + 1);
       run.stops.push_back(stop);
     } else if (kind == "over") {
@@ -82,15 +105,12 @@ std::vector<SweptRun> RunSweep(const Scenario& s, const SweepOptions& o) {
   std::vector<SweptRun> runs;
   for (const SweepPoint& p : points)
     runs.push_back({p, {}, {}, {}, kInterrupted});
-  WorkerPool pool{o.workers, o.secondsLimit, o.interrupted};
   size_t finished = 0;
-  pool.Run(
-      points.size(), [&](size_t job) { return RunOne(s, o, points[job]); },
-      [&](const JobOutcome& outcome) {
-        SweptRun& run = runs[outcome.job];
-        run = outcome.failure.empty() ? Parse(outcome.text) : SweptRun{};
-        if (!outcome.failure.empty()) run.failure = outcome.failure;
-        run.point = points[outcome.job];
+  RunInWorkers(
+      points.size(), o, [&](size_t job) { return RunPoint(s, s.sweep, points[job], o); },
+      [&](size_t job, SweptRun run) {
+        run.point = points[job];
+        runs[job] = std::move(run);
         if (o.progress) o.progress(++finished, points.size());
       });
   return runs;

@@ -1,5 +1,7 @@
 // A sweep run: each combination of the scenario's [sweep] run in a worker
-// process, and what came of each stop, limit and stall.
+// process, and what came of each stop, limit and stall. The one run a
+// worker makes and the text it reports it in serve every caller that runs
+// the train in workers.
 #pragma once
 
 #include <csignal>
@@ -8,13 +10,15 @@
 #include <string>
 #include <vector>
 
+#include "host/stops.h"
 #include "scenario/sweep_axes.h"
 
 struct SweptStop {
   std::optional<long> errorCm;  // where the train came to rest, if it did
-  bool made = false;
-  std::string why;      // why it was missed
-  bool behind = false;  // behind the run's start: neither made nor missed
+  bool made = false;            // the run's own judgement: StopMade
+  std::string why;              // why it was missed
+  bool behind = false;          // behind the run's start: neither made nor missed
+  bool ranThrough = false;      // missed: it crossed the stopping point and never stood
 };
 
 struct SweptRun {
@@ -36,6 +40,20 @@ struct SweepOptions {
 
 // Every combination, in the order of Combinations().
 std::vector<SweptRun> RunSweep(const Scenario& s, const SweepOptions& o);
+
+// One run of `s` with the settings of `point` on `axes`, made in this
+// process with the plug-in loaded here.
+SweptRun RunPoint(const Scenario& s, const std::vector<SweepAxis>& axes, const SweepPoint& point,
+                  const SweepOptions& o);
+
+// Jobs 0 to count - 1, each the run `run(job)` makes in a worker process;
+// `done` gets each run read back as its worker ends, a worker's crash or
+// time-out as the run's failure.
+void RunInWorkers(size_t count, const SweepOptions& o, const std::function<SweptRun(size_t)>& run,
+                  const std::function<void(size_t job, SweptRun)>& done);
+
+// A stop as the run judged it, for the stall and end of its run.
+SweptStop Swept(const StopRecord& stop, const std::string& stall, double endLocation);
 
 // What a worker writes of its run, and reads back.
 std::string Serialise(const SweptRun& run);

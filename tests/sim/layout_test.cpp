@@ -5,11 +5,13 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <filesystem>
 #include <fstream>
 
 #include "fresh_library.h"
 #include "host/simulator.h"
+#include "layout/trials.h"
 #include "lint/lint.h"
 #include "scenario/reader.h"
 
@@ -184,6 +186,22 @@ TEST(Layout, AStopNoLayoutDocksIsSaidSo) {
     EXPECT_NE(brook.why.find(said), std::string::npos) << brook.why;
   }
   EXPECT_TRUE(out.layout.stations[2].docks);
+}
+
+// A candidate docks as its runs judged the stop, never by the error
+// rounded to whole cm: 0.502 m off shows as 50 cm and is missed.
+TEST(Layout, ACandidateDocksAsItsRunsJudgedTheStop) {
+  const Station brook{"Brook", 1600, -1, {}, 0};
+  const std::pair<double, bool> cases[] = {{0.498, true}, {0.502, false}, {-0.502, false}};
+  for (const auto& [off, made] : cases) {
+    StopRecord r{&brook};
+    r.stoppedAt = brook.stop + off;
+    Candidate c{12, true, 30, {}};
+    Record(c, Parse(Serialise({{}, {{}, Swept(r, "", 0)}, {}, "", ""})));
+    EXPECT_EQ(StopMade(r), made) << off;
+    EXPECT_EQ(Docks(c), made) << off;
+    EXPECT_EQ(c.errors, std::vector<long>{std::lround(off * 100)}) << off;
+  }
 }
 
 TEST(Layout, ConditionsAreTheFilesSweepOrTheDefaultWithLoadsOnlyForALoadedTrain) {
