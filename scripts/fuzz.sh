@@ -13,7 +13,7 @@ seeds=build/fuzz/seeds
 mkdir -p $seeds/host_calls $seeds/scenario $seeds/call_log build/fuzz/findings
 build/native/fuzz/make_seeds $seeds/host_calls examples/demo.toml examples/unattended.toml
 cp examples/*.toml tests/sim/lines/*.toml $seeds/scenario/
-build/native/sim/corvane-sim --quiet --record build/fuzz/demo.log examples/demo.toml >/dev/null
+build/native/sim/corvane-sim run --quiet --record build/fuzz/demo.log examples/demo.toml >/dev/null
 head -n 400 build/fuzz/demo.log > $seeds/call_log/demo-start.log
 
 CC=clang CXX=clang++ cmake -S . -B build/fuzz -G Ninja -DCORVANE_FUZZ=ON -DCMAKE_BUILD_TYPE=RelWithDebInfo

@@ -11,7 +11,7 @@
                                 many lint warned of; of the lines lint calls
                                 clean, how many dock every stop
   measure_lines.py SIM layout N  N such lines as their authors know them (no
-                                beacons) laid out by --layout, each result
+                                beacons) laid out by `layout`, each result
                                 linted and run over the default sweep
   measure_lines.py SIM line PATH N   one such line of N stations, written to PATH
 
@@ -96,7 +96,7 @@ def styles(binary):
                     path = Path(work) / "style.toml"
                     line.write(path, {"start_location": 500, "start_time": "08:00:00",
                                       "end_location": 3200})
-                    row = stops(sim(binary, path, "-q")[1])[1]
+                    row = stops(sim(binary, path, "run", "-q")[1])[1]
                     cells.append(row[1] if row[2] else f"**{row[1]}**")
                 print(f"| {style} ({code}) | {v} | " + " | ".join(cells) + " |")
 
@@ -181,7 +181,7 @@ def follow_warnings(binary, seed, path):
     changes, tried = {}, {}
     while True:
         line = varied_line(random.Random(seed), path, False, changes)
-        status, _, warnings = sim(binary, path, "--lint")
+        status, _, warnings = sim(binary, path, "lint")
         if status == 0:
             return line, True
         stations = {line.station_of_line.get(int(n))
@@ -212,7 +212,7 @@ DENSE_SWEEP = ["--set", "sweep.brake_scale=[0.95,0.975,1.0,1.025,1.05]",
 def docked_share(binary, path, csv, *args):
     """The stops of a sweep with --keep-going: how many, docked, within ±0.3 m,
     and the limits it broke."""
-    text = sim(binary, path, "--sweep", "--keep-going", "--csv", str(csv), *args)[1]
+    text = sim(binary, path, "sweep", "--keep-going", "--csv", str(csv), *args)[1]
     runs = docked = within = 0
     for row in csv.read_text().splitlines()[1:]:
         cells = row.split(",")
@@ -248,19 +248,19 @@ def layout(binary, count):
             path, out = Path(work) / f"line{i}.toml", Path(work) / f"laid{i}.toml"
             description(random.Random(1000 + i), path)
             started = time.monotonic()
-            status, table, _ = sim(binary, path, "--layout", str(out))
+            status, table, _ = sim(binary, path, "layout", "-o", str(out))
             undocked += table.count("does NOT dock")
             seconds.append(time.monotonic() - started)
             if not out.exists():
                 failed += 1
                 continue
-            warned += sim(binary, out, "--lint")[0] != 0
+            warned += sim(binary, out, "lint")[0] != 0
             counts = docked_share(binary, out, Path(work) / "runs.csv")
             runs, docked, within, broken = (
                 a + b for a, b in zip((runs, docked, within, broken), counts))
             counts = docked_share(binary, out, Path(work) / "dense.csv", *DENSE_SWEEP)
             dense = [a + b for a, b in zip(dense, counts[:3])]
-            rows = stops(sim(binary, out, "-q", "--keep-going")[1])[1:]
+            rows = stops(sim(binary, out, "run", "-q", "--keep-going")[1])[1:]
             nominal = [nominal[0] + len(rows), nominal[1] + sum(ok for _, _, ok in rows)]
     print(f"{count} lines: {failed} not laid out, {undocked} stations said not to dock, "
           f"{warned} files with lint warnings; {runs} stops run over "
@@ -282,10 +282,10 @@ def lint(binary, count):
                     line, _ = follow_warnings(binary, i, path)
                 else:
                     line = varied_line(random.Random(i), path, population == "slips")
-                status, _, warnings = sim(binary, path, "--lint")
+                status, _, warnings = sim(binary, path, "lint")
                 warned = {line.station_of_line.get(int(n))
                           for n in re.findall(r":(\d+): warning", warnings)}
-                _, out, _ = sim(binary, path, "-q", "--keep-going")
+                _, out, _ = sim(binary, path, "run", "-q", "--keep-going")
                 rows = stops(out)[1:]  # the first is the start
                 all_stops += len(rows)
                 for k, (_, _, docked) in enumerate(rows, start=1):

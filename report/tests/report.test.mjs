@@ -18,7 +18,7 @@ let browser, page;
 const requests = [];
 
 before(async () => {
-  execFileSync(sim, ["--quiet", "--report", reportFile, "--csv", csvFile, scenario]);
+  execFileSync(sim, ["run", "--quiet", "--report", reportFile, "--csv", csvFile, scenario]);
   browser = await chromium.launch({ executablePath: process.env.CHROMIUM ?? "/usr/bin/chromium" });
   page = await browser.newPage({ viewport: { width: 1300, height: 1000 } });
   page.on("request", r => requests.push(r.url()));
@@ -90,7 +90,7 @@ test("station names on a crowded line stand in rows, clear of each other and ins
     `dynamics = { decel_by_notch = [0, 0, 0, 0, 0, 0, 0, 0, 0, 0], resistance = 0 }\n` +
     `station = [ ${stations.join(", ")} ]\n`);
   const file = join(work, "crowded.html");
-  execFileSync(sim, ["--quiet", "--report", file, crowded]);
+  execFileSync(sim, ["run", "--quiet", "--report", file, crowded]);
   const other = await browser.newPage({ viewport: { width: 900, height: 800 } });
   await other.goto("file://" + file);
   await other.waitForFunction(() => window.speedPlot !== undefined);
@@ -142,13 +142,13 @@ test("a careless driver's interventions are marked on the speed plot", async () 
   const careless = join(work, "careless.toml");
   writeFileSync(careless, readFileSync(process.env.CORVANE_MANUAL, "utf8").replace(/^margin = .*$/m, "margin = -7"));
   const file = join(work, "careless.html");
-  execFileSync(sim, ["--quiet", "--report", file, careless]);
+  execFileSync(sim, ["run", "--quiet", "--report", file, careless]);
   const other = await browser.newPage();
   await other.goto("file://" + file);
   await other.waitForFunction(() => window.speedPlot !== undefined);
   const kinds = await other.evaluate(() => run.interventions.map(i => i.kind));
   const where = await other.evaluate(() => run.interventions.map(i => i.location));
-  const summary = execFileSync(sim, ["--quiet", careless], { encoding: "utf8" });
+  const summary = execFileSync(sim, ["run", "--quiet", careless], { encoding: "utf8" });
   const listed = [...summary.matchAll(/^\d\d:\d\d:\d\d +([\d.]+) m .*target/gm)].map(m => Number(m[1]));
   assert.deepEqual(where, listed);
   assert.ok(kinds.includes("speed trip") && kinds.includes("brake notice"), kinds.join());
@@ -159,7 +159,7 @@ test("a careless driver's interventions are marked on the speed plot", async () 
 
 test("a sweep's page shows every run's stop as a dot, the misses outside the docked window", async () => {
   const file = join(work, "sweep.html");
-  execFileSync(sim, ["--sweep", "--quiet", "--report", file, "--set", "sweep.brake_scale=[0.9,1.0]",
+  execFileSync(sim, ["sweep", "--report", file, "--set", "sweep.brake_scale=[0.9,1.0]",
                      "--set", "sweep.seed=[1,2]", scenario]);
   const swept = await browser.newPage();
   await swept.goto("file://" + file);
@@ -168,7 +168,7 @@ test("a sweep's page shows every run's stop as a dot, the misses outside the doc
   assert.equal(await page.isVisible("#sweep"), false);
   const dots = await swept.$$eval("#sweepdots circle.dot", cs => cs.map(c => c.getAttribute("fill")));
   assert.equal(dots.length, 4 * 4, "four runs at four stations");
-  const summary = execFileSync(sim, ["--sweep", "--set", "sweep.brake_scale=[0.9,1.0]", "--set", "sweep.seed=[1,2]",
+  const summary = execFileSync(sim, ["sweep", "--set", "sweep.brake_scale=[0.9,1.0]", "--set", "sweep.seed=[1,2]",
                                      scenario], { encoding: "utf8" });
   const docked = [...summary.matchAll(/^\S.*?\s+4\s+(\d+)\s/gm)].reduce((n, m) => n + Number(m[1]), 0);
   assert.equal(dots.filter(f => f === "#06c").length, docked);

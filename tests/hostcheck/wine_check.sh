@@ -39,7 +39,7 @@ case "$1" in
     work=$(mktemp -d)
     trap 'rm -rf "$work"' EXIT
     case "$scenario" in
-      *.toml) "$sim" --quiet --record "$work/calls.log" "$scenario" > /dev/null ;;
+      *.toml) "$sim" run --quiet --record "$work/calls.log" "$scenario" > /dev/null ;;
       *) cp "$scenario" "$work/calls.log" ;;
     esac
     "$nativereplay" "$work/calls.log" "$so" > "$work/native.txt"

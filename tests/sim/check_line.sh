@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Runs the simulator on a line file as its header says, and checks the result:
-#   # run: ARGS       one run of the simulator on this file, with ARGS
+#   # run: ARGS       one run of the simulator on this file: corvane-sim ARGS FILE,
+#                     ARGS led by the subcommand ("lint", "run -q --check")
 #   # status: N       its exit status (0 unless given)
 #   # expect: TEXT    a line of its output that contains TEXT
 #   # absent: TEXT    no line of its output contains TEXT

@@ -34,46 +34,59 @@ check() {  # check STATUS WANT CASE
 }
 
 # status | arguments (a trailing ">FILE" sends the standard output there)
-while IFS='|' read -r want args; do
+# [| a text the standard error must hold]
+while IFS='|' read -r want args expect; do
   [[ $want =~ ^[[:space:]]*# || -z $want ]] && continue
   out=/dev/null
   [[ $args == *'>'* ]] && { out=${args##*>}; args=${args%>*}; }
   # shellcheck disable=SC2086  # the arguments are split as written
   "$sim" $args > "$out" 2> err.txt
   check $? "$want" "$args"
+  [[ -z $expect ]] || grep -qF -- "${expect# }" err.txt || fail "$args" "no${expect}: $(head -c 300 err.txt)"
   rm -f new.csv new.html new.log
 done <<'CASES'
 # An output that is an input or another output, however spelled.
-2 | -q --csv v.toml v.toml
-2 | -q --report link.toml v.toml
-2 | -q --record ./adir/../v.toml v.toml
-2 | -q --csv new.csv --record new.csv v.toml
-2 | -q --report new.html --csv ./new.html v.toml
-2 | -q --csv old.csv --plugin old.csv v.toml
+2 | run -q --csv v.toml v.toml
+2 | run -q --report link.toml v.toml
+2 | run -q --record ./adir/../v.toml v.toml
+2 | run -q --csv new.csv --record new.csv v.toml
+2 | run -q --report new.html --csv ./new.html v.toml
+2 | run -q --csv old.csv --plugin old.csv v.toml
 # An output that cannot be written leaves the others as they were.
-3 | -q --report nodir/r.html --csv old.csv v.toml
-3 | -q --csv adir v.toml
-3 | -q --csv /dev/full --report old.html v.toml
-3 | -q v.toml >/dev/full
-3 | --beacons v.toml >/dev/full
+3 | run -q --report nodir/r.html --csv old.csv v.toml
+3 | run -q --csv adir v.toml
+3 | run -q --csv /dev/full --report old.html v.toml
+3 | run -q v.toml >/dev/full
+3 | beacons v.toml >/dev/full
 # Inputs that are not scenarios.
-2 | -q adir
-2 | -q /dev/zero
-2 | -q deep.toml
-2 | -q nosuch.toml
-2 | -q --set run.time_step=1e-9 v.toml
-2 | -q --plugin old.log v.toml
-# Help is no error; an unknown option is.
+2 | run -q adir
+2 | run -q /dev/zero
+2 | run -q deep.toml
+2 | run -q nosuch.toml
+2 | run -q --set run.time_step=1e-9 v.toml
+2 | run -q --plugin old.log v.toml
+# Help is no error; an unknown option is; a plain FILE is a run.
 0 | --help
+0 | sweep --help
 2 | --frobnicate v.toml
+0 | -q --check v.toml
+# A subcommand takes only its own options and names the ones that take
+# another; the old mode flags name the subcommand that replaces them.
+2 | lint --csv new.csv v.toml | --csv does not apply to lint; it is taken by run and sweep
+2 | beacons --csv new.csv v.toml | --csv does not apply to beacons
+2 | run -j2 v.toml | -j does not apply to run; it is taken by sweep and layout
+2 | sweep --record=new.log v.toml | --record does not apply to sweep; it is taken by run
+2 | layout v.toml | --output is required
+2 | --sweep v.toml | --sweep is now a subcommand: corvane-sim sweep FILE
+2 | lint --layout new.csv v.toml | --layout is now a subcommand: corvane-sim layout FILE -o OUT
 # Sound runs write their outputs whole.
-0 | -q --csv new.csv --report new.html --record new.log v.toml
-0 | -q --csv /dev/null v.toml
+0 | run -q --csv new.csv --report new.html --record new.log v.toml
+0 | run -q --csv /dev/null v.toml
 CASES
 
 # SIGINT and SIGTERM: the summary says where, no output is written.
 for signal in INT:130 TERM:143; do
-  "$sim" -q --csv old.csv --report old.html --record old.log long.toml > summary.txt 2> err.txt &
+  "$sim" run -q --csv old.csv --report old.html --record old.log long.toml > summary.txt 2> err.txt &
   pid=$!
   sleep 1
   kill -"${signal%:*}" $pid
@@ -87,21 +100,21 @@ done
 # a stream (/dev/stdout, to a file or a pipe) is written in place, never replaced.
 ran=$((ran + 1))
 ln -s linked-target.csv linked.csv
-"$sim" -q --csv linked.csv v.toml > /dev/null
+"$sim" run -q --csv linked.csv v.toml > /dev/null
 [ -L linked.csv ] && [ -s linked-target.csv ] || fail "link" "the link was replaced or its file not written"
-"$sim" -q --csv /dev/stdout v.toml > streamed.txt
-"$sim" -q --csv /dev/stdout v.toml 2> /dev/null | grep -q '^time_ms,' || fail "stream" "no CSV through a pipe"
+"$sim" run -q --csv /dev/stdout v.toml > streamed.txt
+"$sim" run -q --csv /dev/stdout v.toml 2> /dev/null | grep -q '^time_ms,' || fail "stream" "no CSV through a pipe"
 [ -L /dev/stdout ] || fail "stream" "/dev/stdout is no longer a link"
 grep -q '^time_ms,' streamed.txt || fail "stream" "no CSV in the file"
 
 # A sound run writes its outputs whole: they read back.
 ran=$((ran + 1))
-"$sim" -q --csv new.csv --record new.log v.toml > /dev/null
+"$sim" run -q --csv new.csv --record new.log v.toml > /dev/null
 [ "$(tail -n 1 new.log)" = "end $(($(wc -l < new.log) - 2))" ] || fail "whole" "the call log's end line"
 [ "$(wc -l < new.csv)" -gt 20000 ] || fail "whole" "the CSV is short"
 
 # Call logs: whole, cut short at a line end, with CR LF, to a full output.
-"$sim" -q --record whole.log v.toml > /dev/null
+"$sim" run -q --record whole.log v.toml > /dev/null
 head -n 5000 whole.log > cut.log
 sed 's/$/\r/' whole.log > crlf.log
 sums=$(md5sum v.toml whole.log cut.log crlf.log)

@@ -1,0 +1,72 @@
+// corvane-sim layout: the line's beacons chosen by running the train, and
+// the scenario written again with them.
+#include <fmt/format.h>
+
+#include "cli/commands.h"
+#include "cli/session.h"
+#include "layout/layout.h"
+#include "model/beacon_codes.h"
+#include "scenario/reader.h"
+
+namespace {
+
+bool Written(const Options& o, const Layout& layout) {
+  std::string error;
+  std::optional<OutputFile> file = OutputFile::Open(o.output, error);
+  if (file) file->Write(LayoutFile(o.scenario, layout));
+  if (file && file->Commit(error)) return true;
+  fmt::print(stderr, "corvane-sim: {}\n", error);
+  return false;
+}
+
+// Each station's choice and how its runs stopped; true when every one docks.
+bool PrintStations(const Layout& layout) {
+  fmt::print("{:<16} {:>4} {:>5} {:>8} {:>9} {:>8} {:>8} {:>5}\n", "station", "code", "style",
+             "in km/h", "stop. pt", "worst cm", "median", "runs");
+  bool docks = true;
+  for (const StationLayout& st : layout.stations) {
+    fmt::print("{:<16} {:>4} {:>5} {:>8} {:>9.0f} {:>8} {:>8} {:>5}\n", st.station->name, st.code,
+               beacon::FinalBrakingStyle(st.code),
+               st.runs > 0 ? fmt::format("{:.0f}", st.approach) : "-", st.stoppingPoint,
+               st.runs > 0 ? StopErrorText(st.worstCm) : "-",
+               st.runs > 0 ? StopErrorText(st.medianCm) : "-", st.runs);
+    docks &= st.docks;
+  }
+  for (const StationLayout& st : layout.stations) {
+    if (!st.docks) fmt::print("{}\n", st.why);
+  }
+  return docks;
+}
+
+int LayOutLine(const Options& o, const Scenario& scenario) {
+  if (!Apart(o, {{"-o", o.output}})) return kExitBadInput;
+  if (PluginApi api{}; !Loaded(o.plugin, api)) return kExitBadInput;
+  const Layout layout = LayOut(scenario, WorkerOptions(o));
+  if (!Written(o, layout)) return kExitCannotWrite;
+  const bool docks = PrintStations(layout);
+  // What the layout could not mend, in the author's description (a
+  // departure the train cannot keep), is said by the lint of the file.
+  const size_t warnings = PrintLint(LoadScenario(o.output));
+  if (!FlushStdout()) return kExitCannotWrite;
+  return docks && warnings == 0 ? 0 : kExitFailed;
+}
+
+}  // namespace
+
+Command AddLayout(CLI::App& app, Options& o) {
+  CLI::App* layout = app.add_subcommand(
+      "layout",
+      "Lay out the line's beacons by running the train, and write the scenario with them");
+  AddScenarioFile(*layout, o);
+  layout->add_option("-o,--output", o.output, "The scenario file to write")->required();
+  AddPlugin(*layout, o);
+  AddWorkers(*layout, o);
+  layout->footer(
+      "Exit status:\n"
+      "  0      every station docks and the written file lints clean\n"
+      "  1      a station does not dock, or the written file warns\n"
+      "  2      a bad scenario or plug-in, a line that cannot be laid out, or usage;\n"
+      "         the output over an input\n"
+      "  3      the output or the standard output cannot be written\n");
+  return {layout, LayOutLine};
+}

@@ -1,0 +1,35 @@
+// The options shared by subcommands, with their help.
+#include "cli/options.h"
+
+void AddScenarioFile(CLI::App& command, Options& o) {
+  command.add_option("scenario", o.scenario, "Scenario file (TOML)")->required();
+}
+
+void AddPlugin(CLI::App& command, Options& o) {
+  o.plugin = CORVANE_DEFAULT_PLUGIN;  // the plug-in of the same build
+  command.add_option("--plugin", o.plugin, "Plug-in library to drive")->capture_default_str();
+}
+
+void AddSet(CLI::App& command, Options& o) {
+  command
+      .add_option("--set", o.overrides,
+                  "Set a scenario key over the file's, e.g. --set dynamics.lag=0.8 (repeatable)")
+      ->take_all()
+      ->allow_extra_args(false);
+}
+
+void AddKeepGoing(CLI::App& command, Options& o) {
+  command.add_flag("--keep-going", o.keepGoing,
+                   "After a missed stop the host moves the train to the stopping point and the run "
+                   "goes on");
+}
+
+void AddWorkers(CLI::App& command, Options& o) {
+  command.add_option("-j,--jobs", o.jobs, "Worker processes (default: one a core)")
+      ->check(CLI::Range(1, 256));
+  command
+      .add_option("--run-limit", o.runLimit,
+                  "Seconds of wall-clock time a worker's run may take before it is stopped")
+      ->capture_default_str()
+      ->check(CLI::Range(0.1, 86400.0));
+}
