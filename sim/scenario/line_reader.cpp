@@ -8,16 +8,13 @@
 
 namespace {
 
-constexpr double kSteepestPermille = 100;
-
 void ReadGradients(const Reader& r, const toml::array& list, Scenario& s) {
+  const std::vector<std::string_view> keys = KeyNames("gradient");
+  const ScenarioKey &from = KeyOf("gradient", "from"), &permille = KeyOf("gradient", "permille");
   for (const toml::node& node : list) {
     const toml::table& t = *node.as_table();
-    r.OnlyKeys(t, "gradient", {"from", "permille"});
-    const Gradient g{r.Number(t, "from", "gradient"), r.Number(t, "permille", "gradient"),
-                     LineOf(t)};
-    r.Expect(std::fabs(g.permille) <= kSteepestPermille, t, "permille", "gradient",
-             "must lie within -100 to 100 per mille");
+    r.OnlyKeys(t, "gradient", keys);
+    const Gradient g{r.Within(t, from), r.Within(t, permille), LineOf(t)};
     r.Expect(s.gradients.empty() || g.from > s.gradients.back().from, t, "from", "gradient",
              "gradients must be listed in location order");
     s.gradients.push_back(g);
@@ -25,11 +22,12 @@ void ReadGradients(const Reader& r, const toml::array& list, Scenario& s) {
 }
 
 void ReadLimits(const Reader& r, const toml::array& list, Scenario& s) {
+  const std::vector<std::string_view> keys = KeyNames("limit");
+  const ScenarioKey &from = KeyOf("limit", "from"), &speed = KeyOf("limit", "speed");
   for (const toml::node& node : list) {
     const toml::table& t = *node.as_table();
-    r.OnlyKeys(t, "limit", {"from", "speed"});
-    const LineLimit l{r.Within(t, "from", "limit", NAN, -kFarthest, kFarthest, "m"),
-                      r.Within(t, "speed", "limit", NAN, 1, 999, "km/h"), LineOf(t)};
+    r.OnlyKeys(t, "limit", keys);
+    const LineLimit l{r.Within(t, from), r.Within(t, speed), LineOf(t)};
     r.Expect(s.limits.empty() || l.from > s.limits.back().from, t, "from", "limit",
              "limits must be listed in location order");
     s.limits.push_back(l);
@@ -72,12 +70,10 @@ class NamedBeacon {
     }
     if (name == "option") return Option(node);
     const int32_t value = r_.Int32At(node, where_);
-    const bool isLimit = name == "speed_limit";
-    if (value < 0 || (isLimit && value > 999)) {
-      r_.Fail(LineOf(node), where_, isLimit ? "must lie in 0 to 999 km/h" : "must not be negative");
-    }
+    const ScenarioKey& k = KeyOf("beacon", name);
+    if (!Admits(k, value)) r_.Fail(LineOf(node), where_, Refusal(k));
     const int32_t type = name == "location_code" ? kBeaconLocation
-                         : isLimit               ? kBeaconSpeedLimit
+                         : name == "speed_limit" ? kBeaconSpeedLimit
                                                  : kBeaconRain;
     return {type, 0, 0, value};
   }
@@ -221,20 +217,15 @@ constexpr std::string_view kBeaconNames[] = {
     "run",         "station", "location_code", "stopping_point",
     "speed_limit", "braking", "option",        "rain"};
 
-std::vector<std::string_view> BeaconKeys() {
-  std::vector<std::string_view> keys{"location", "type", "optional", "signal", "distance"};
-  keys.insert(keys.end(), std::begin(kBeaconNames), std::end(kBeaconNames));
-  return keys;
-}
-
 void ReadBeacons(const Reader& r, const toml::array& list, Scenario& s) {
-  static const std::vector<std::string_view> keys = BeaconKeys();
+  const std::vector<std::string_view> keys = KeyNames("beacon");
+  const ScenarioKey &location = KeyOf("beacon", "location"),
+                    &distance = KeyOf("beacon", "distance");
   double last = -std::numeric_limits<double>::infinity();
   for (const toml::node& node : list) {
     const toml::table& t = *node.as_table();
     r.OnlyKeys(t, "beacon", keys);
-    RouteBeacon b{
-        r.Within(t, "location", "beacon", NAN, -kFarthest, kFarthest, "m"), {}, LineOf(t)};
+    RouteBeacon b{r.Within(t, location), {}, LineOf(t)};
     std::vector<std::string_view> named;
     for (std::string_view name : kBeaconNames) {
       if (t.contains(name)) named.push_back(name);
@@ -256,7 +247,7 @@ void ReadBeacons(const Reader& r, const toml::array& list, Scenario& s) {
       b.data = NamedBeacon(r, t, s, b.location).Read(named.front());
     }
     b.data.signal = r.Int32(t, "signal", "beacon", 0);
-    b.data.distance = static_cast<float>(r.Within(t, "distance", "beacon", 0, -1e6, 1e6, "m"));
+    b.data.distance = static_cast<float>(r.Within(t, distance, 0));
     if (b.location < last)
       r.Fail(b.line, "beacon.location", "beacons must be listed in location order");
     last = b.location;
@@ -265,11 +256,12 @@ void ReadBeacons(const Reader& r, const toml::array& list, Scenario& s) {
 }
 
 void ReadStations(const Reader& r, const toml::array& list, Scenario& s) {
+  const std::vector<std::string_view> keys = KeyNames("station");
+  const ScenarioKey& stop = KeyOf("station", "stop");
   for (const toml::node& node : list) {
     const toml::table& t = *node.as_table();
-    r.OnlyKeys(t, "station", {"name", "stop", "door_side", "departure"});
-    Station st{r.String(t, "name", "station").value_or(""),
-               r.Within(t, "stop", "station", NAN, -kFarthest, kFarthest, "m"),
+    r.OnlyKeys(t, "station", keys);
+    Station st{r.String(t, "name", "station").value_or(""), r.Within(t, stop),
                r.Int32(t, "door_side", "station", -1), r.TimeOfDay(t, "departure", "station"),
                LineOf(t)};
     if (st.doorSide < -1 || st.doorSide > 1)

@@ -4,7 +4,5 @@
 #include "scenario/scenario.h"
 #include "scenario/toml_reader.h"
 
-constexpr double kFarthest = 1e8;  // m, either way along the line
-
 // Reads the line's arrays of the file's root table into the scenario.
 void ReadLine(const Reader& r, const toml::table& root, Scenario& s);

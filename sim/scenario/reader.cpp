@@ -15,123 +15,55 @@
 #include <set>
 
 #include "model/beacon_codes.h"
+#include "scenario/keys.h"
 #include "scenario/line_reader.h"
-#include "scenario/sweep_axes.h"
 #include "scenario/toml_guard.h"
 #include "scenario/toml_reader.h"
 
 namespace {
 
-constexpr double kMostDecel = 20;                      // km/h/s
 constexpr size_t kLargestScenario = size_t{64} << 20;  // bytes: about 1.5 million beacons
 
-// The scenario's top-level tables and arrays.
-const std::vector<std::string_view> kSections = {"vehicle", "dynamics", "run",    "doors",
-                                                 "beacon",  "station",  "action", "gradient",
-                                                 "pause",   "driver",   "limit",  "sweep"};
-
-void ReadVehicle(const Reader& r, const toml::table& t, Scenario& s) {
-  ATS_VEHICLESPEC& v = s.vehicle;
-  r.OnlyKeys(
-      t, "vehicle",
-      {"brake_notches", "power_notches", "ats_notch", "b67_notch", "cars", "car_length", "load"});
-  s.carLengthMetres = r.Within(t, "car_length", "vehicle", s.carLengthMetres, 1, 100, "m");
-  s.dynamics.load = r.Within(t, "load", "vehicle", s.dynamics.load, 0, 1, "(empty to full)");
-  v.brakeNotchCount = r.Int32(t, "brake_notches", "vehicle", v.brakeNotchCount);
-  v.powerNotchCount = r.Int32(t, "power_notches", "vehicle", v.powerNotchCount);
-  v.atsCheckNotch = r.Int32(t, "ats_notch", "vehicle", v.atsCheckNotch);
-  v.b67Notch = r.Int32(t, "b67_notch", "vehicle", v.b67Notch);
-  v.carCount = r.Int32(t, "cars", "vehicle", v.carCount);
-  r.Expect(v.brakeNotchCount >= 1, t, "brake_notches", "vehicle", "must be at least 1");
-  r.Expect(v.powerNotchCount >= 1, t, "power_notches", "vehicle", "must be at least 1");
-  r.Expect(v.carCount >= 1 && v.carCount <= 100, t, "cars", "vehicle", "must lie in 1 to 100");
+// The section's keys checked, and its plain keys read over the Scenario's defaults.
+void ReadSection(const Reader& r, const toml::table& t, std::string_view section, Scenario& s) {
+  r.OnlyKeys(t, section, KeyNames(section));
+  for (const ScenarioKey& k : kScenarioKeys) {
+    if (k.section != section || !k.Plain() || !(k.required || t.contains(k.name))) continue;
+    k.slot.set(s, k.type == KeyType::Flag ? r.Bool(t, k.name, section, false) : r.Within(t, k));
+  }
 }
 
-void ReadDynamics(const Reader& r, const toml::table& t, Dynamics& d) {
-  r.OnlyKeys(t, "dynamics",
-             {"accel_per_notch", "decel_by_notch", "resistance", "resistance_linear",
-              "resistance_quadratic", "base_speed", "lag", "brake_delay", "power_delay",
-              "load_mass", "adhesion", "wet_adhesion"});
-  d.accelPerNotch = r.Within(t, "accel_per_notch", "dynamics", d.accelPerNotch, 0, 10, "km/h/s");
-  d.resistance = r.Within(t, "resistance", "dynamics", d.resistance, 0, 10, "km/h/s");
-  d.resistanceLinear =
-      r.Within(t, "resistance_linear", "dynamics", d.resistanceLinear, 0, 0.1, "km/h/s per km/h");
-  d.resistanceQuadratic = r.Within(t, "resistance_quadratic", "dynamics", d.resistanceQuadratic, 0,
-                                   0.001, "km/h/s per (km/h)²");
-  if (t.contains("base_speed")) {
-    d.baseSpeed = r.Within(t, "base_speed", "dynamics", NAN, 1, 300, "km/h");
-  }
-  d.lagSeconds = r.Within(t, "lag", "dynamics", d.lagSeconds, 0, 10, "s");
-  d.brakeDelaySeconds = r.Within(t, "brake_delay", "dynamics", d.brakeDelaySeconds, 0, 5, "s");
-  d.powerDelaySeconds = r.Within(t, "power_delay", "dynamics", d.powerDelaySeconds, 0, 5, "s");
-  d.loadMass =
-      r.Within(t, "load_mass", "dynamics", d.loadMass, 0, 2, "(a share of the empty mass)");
-  if (t.contains("adhesion")) {
-    d.adhesion = d.wetAdhesion =
-        r.Within(t, "adhesion", "dynamics", NAN, 0.01, 1, "(a share of g)");
-  }
-  if (t.contains("wet_adhesion")) {
-    d.wetAdhesion = r.Within(t, "wet_adhesion", "dynamics", NAN, 0.01, 1, "(a share of g)");
-  }
+void ReadDynamics(const Reader& r, const toml::table& t, Scenario& s) {
+  ReadSection(r, t, "dynamics", s);
+  std::array<double, 10>& decel = s.dynamics.decelByNotch;
   if (const toml::node* node = t.get("decel_by_notch")) {
     const toml::array* list = node->as_array();
-    if (list == nullptr || list->size() != d.decelByNotch.size()) {
+    if (list == nullptr || list->size() != decel.size()) {
       r.Fail(LineOf(*node), "dynamics.decel_by_notch",
              "expected 10 numbers, for brake notches 0 to 9");
     }
+    const ScenarioKey& each = KeyOf("dynamics", "decel_by_notch");
     for (size_t i = 0; i < list->size(); ++i) {
       const std::string key = fmt::format("dynamics.decel_by_notch[{}]", i);
-      d.decelByNotch[i] = r.NumberAt(*list->get(i), key);
-      if (d.decelByNotch[i] < 0 || d.decelByNotch[i] > kMostDecel) {
-        r.Fail(LineOf(*list->get(i)), key, fmt::format("must lie in 0 to {} km/h/s", kMostDecel));
-      }
+      decel[i] = r.NumberAt(*list->get(i), key);
+      if (!Admits(each, decel[i])) r.Fail(LineOf(*list->get(i)), key, Refusal(each));
     }
   }
 }
 
-constexpr double kLongestRunSeconds = 7 * 24 * 3600;
-constexpr double kShortestStep = 0.001;  // s: at most a billion frames in the longest run
-constexpr double kFastest = 300;         // km/h
-
 void ReadRun(const Reader& r, const toml::table& t, Scenario& s) {
-  r.OnlyKeys(t, "run",
-             {"time_step", "time_step_jitter", "seed", "start_location", "start_time",
-              "start_speed", "end_location", "max_duration", "stall_after", "overspeed_margin"});
-  s.timeStep = r.Within(t, "time_step", "run", s.timeStep, kShortestStep, 1, "s");
-  s.timeStepJitter = r.Number(t, "time_step_jitter", "run", s.timeStepJitter);
-  r.Expect(s.timeStepJitter >= 0 && s.timeStepJitter < 1, t, "time_step_jitter", "run",
-           "must lie in [0, 1)");
+  ReadSection(r, t, "run", s);
   if (const toml::node* seed = t.get("seed")) {
     const std::optional<int64_t> value = seed->value_exact<int64_t>();
     if (!value || *value < 0) {
-      r.Fail(LineOf(*seed), "run.seed", "expected an integer from 0 to 9223372036854775807");
+      r.Fail(LineOf(*seed), "run.seed",
+             "expected an integer from " + RangeText(KeyOf("run", "seed")));
     }
     s.seed = static_cast<uint64_t>(*value);
   }
-  s.startLocation = r.Within(t, "start_location", "run", 0, -kFarthest, kFarthest, "m");
   s.startTimeMs = r.TimeOfDay(t, "start_time", "run").value_or(0);
-  s.startSpeed = r.Within(t, "start_speed", "run", 0, -kFastest, kFastest, "km/h");
-  s.endLocation = r.Within(t, "end_location", "run", NAN, -kFarthest, kFarthest, "m");
   r.Expect(s.endLocation > s.startLocation, t, "end_location", "run",
            "must lie beyond run.start_location");
-  s.maxSeconds = r.Number(t, "max_duration", "run", s.maxSeconds);
-  r.Expect(s.maxSeconds > 0 && s.maxSeconds <= kLongestRunSeconds, t, "max_duration", "run",
-           "must lie in (0, 604800] seconds (seven days)");
-  s.stallAfterSeconds =
-      r.Within(t, "stall_after", "run", s.stallAfterSeconds, 0.001, kLongestRunSeconds, "s");
-  s.overspeedMarginKmh =
-      r.Within(t, "overspeed_margin", "run", s.overspeedMarginKmh, 0, kFastest, "km/h");
-}
-
-void ReadDoors(const Reader& r, const toml::table& t, DoorBehaviour& d) {
-  r.OnlyKeys(t, "doors",
-             {"automatic", "dwell", "window", "start_key", "start_delay", "correct_short_stops"});
-  d.automatic = r.Bool(t, "automatic", "doors", d.automatic);
-  d.dwellSeconds = r.Within(t, "dwell", "doors", d.dwellSeconds, 0, 86400, "s");
-  d.window = r.Within(t, "window", "doors", d.window, 0, 50, "m");
-  d.startKey = r.Bool(t, "start_key", "doors", d.startKey);
-  d.startDelaySeconds = r.Within(t, "start_delay", "doors", d.startDelaySeconds, 0, 3600, "s");
-  d.correctShortStops = r.Bool(t, "correct_short_stops", "doors", d.correctShortStops);
 }
 
 std::string ModeChoices() {
@@ -140,9 +72,9 @@ std::string ModeChoices() {
   return fmt::format("{}", fmt::join(names, ", "));
 }
 
-void ReadDriver(const Reader& r, const toml::table& t, const ATS_VEHICLESPEC& v, DriverStyle& d) {
-  r.OnlyKeys(t, "driver",
-             {"mode", "reaction", "margin", "brake_early", "power_notch", "brake_notch"});
+void ReadDriver(const Reader& r, const toml::table& t, Scenario& s) {
+  ReadSection(r, t, "driver", s);
+  DriverStyle& d = s.driver;
   if (const std::optional<std::string> mode = r.String(t, "mode", "driver")) {
     const auto* found = std::find_if(std::begin(kDriverModes), std::end(kDriverModes),
                                      [&](const auto& m) { return *mode == m.first; });
@@ -150,21 +82,11 @@ void ReadDriver(const Reader& r, const toml::table& t, const ATS_VEHICLESPEC& v,
              fmt::format("expected one of {}", ModeChoices()));
     d.mode = found->second;
   }
-  d.reactionSeconds = r.Number(t, "reaction", "driver", d.reactionSeconds);
-  r.Expect(d.reactionSeconds >= 0 && d.reactionSeconds <= 5, t, "reaction", "driver",
-           "must lie in 0 to 5 seconds");
-  d.margin = r.Number(t, "margin", "driver", d.margin);
-  d.brakeEarlySeconds = r.Number(t, "brake_early", "driver", d.brakeEarlySeconds);
-  r.Expect(d.brakeEarlySeconds >= 0, t, "brake_early", "driver", "must not be negative");
-  d.powerNotch = r.Int32(t, "power_notch", "driver", std::min(d.powerNotch, v.powerNotchCount));
-  r.Expect(d.powerNotch >= 1 && d.powerNotch <= v.powerNotchCount, t, "power_notch", "driver",
+  const int32_t notches = s.vehicle.powerNotchCount;
+  d.powerNotch = r.Int32(t, "power_notch", "driver", std::min(d.powerNotch, notches));
+  r.Expect(d.powerNotch >= 1 && d.powerNotch <= notches, t, "power_notch", "driver",
            "must lie in 1 to the vehicle's power notches");
-  d.brakeNotch = r.Int32(t, "brake_notch", "driver", d.brakeNotch);
-  r.Expect(d.brakeNotch >= 1 && d.brakeNotch <= 8, t, "brake_notch", "driver",
-           "must lie in 1 to 8");
 }
-
-constexpr double kLongestPauseSeconds = 10;
 
 constexpr size_t kMostCombinations = 100000;
 
@@ -187,22 +109,22 @@ std::vector<double> SweepValues(const Reader& r, const toml::node& node, const s
   return values;
 }
 
+// Any key a sweep may vary, by its name; the axes in the table's order.
 void ReadSweep(const Reader& r, const toml::table& t, Scenario& s) {
   std::vector<std::string_view> names;
-  for (const SweepKey& k : kSweepKeys) names.push_back(k.name);
+  for (const ScenarioKey& k : kScenarioKeys) {
+    if (k.sweep) names.push_back(k.name);
+  }
   r.OnlyKeys(t, "sweep", names);
   size_t combinations = 1;
-  for (const SweepKey& k : kSweepKeys) {
-    const toml::node* node = t.get(k.name);
+  for (const ScenarioKey& k : kScenarioKeys) {
+    const toml::node* node = k.sweep ? t.get(k.name) : nullptr;
     if (node == nullptr) continue;
     const std::string name = fmt::format("sweep.{}", k.name);
-    SweepAxis axis{k.name, SweepValues(r, *node, name), LineOf(*node)};
+    SweepAxis axis{std::string(k.name), SweepValues(r, *node, name), LineOf(*node)};
     for (double v : axis.values) {
-      if (v < k.low || v > k.high || (axis.name == "seed" && v != std::floor(v))) {
-        r.Fail(axis.line, name,
-               fmt::format("{:g} is outside {:g} to {:g}{}{}", v, k.low, k.high, *k.unit ? " " : "",
-                           k.unit));
-      }
+      if (!Admits(k, v))
+        r.Fail(axis.line, name, fmt::format("{:g} is outside {}", v, RangeAndUnit(k)));
     }
     combinations *= axis.values.size();
     if (combinations > kMostCombinations) {
@@ -214,37 +136,34 @@ void ReadSweep(const Reader& r, const toml::table& t, Scenario& s) {
 }
 
 void ReadPauses(const Reader& r, const toml::array& list, Scenario& s) {
+  const std::vector<std::string_view> keys = KeyNames("pause");
+  const ScenarioKey &time = KeyOf("pause", "time"), &duration = KeyOf("pause", "duration");
   for (const toml::node& node : list) {
     const toml::table& t = *node.as_table();
-    r.OnlyKeys(t, "pause", {"time", "duration"});
-    const Pause p{r.Number(t, "time", "pause"), r.Number(t, "duration", "pause"), LineOf(t)};
-    r.Expect(p.atSeconds >= 0, t, "time", "pause", "must not be negative");
-    r.Expect(p.seconds > 0 && p.seconds <= kLongestPauseSeconds, t, "duration", "pause",
-             "must lie in (0, 10] seconds");
-    s.pauses.push_back(p);
+    r.OnlyKeys(t, "pause", keys);
+    s.pauses.push_back({r.Within(t, time), r.Within(t, duration), LineOf(t)});
   }
   std::stable_sort(s.pauses.begin(), s.pauses.end(),
                    [](const Pause& a, const Pause& b) { return a.atSeconds < b.atSeconds; });
 }
 
 void ReadTimeline(const Reader& r, const toml::array& list, Scenario& s) {
+  const std::vector<std::string_view> keys = KeyNames("action");
+  const ScenarioKey &time = KeyOf("action", "time"), &location = KeyOf("action", "location");
+  const ScenarioKey &cabKey = KeyOf("action", "key"), &reverser = KeyOf("action", "reverser");
   for (const toml::node& node : list) {
     const toml::table& t = *node.as_table();
-    r.OnlyKeys(t, "action", {"time", "location", "key", "power", "brake", "reverser", "doors"});
+    r.OnlyKeys(t, "action", keys);
     Action a{};
     a.line = LineOf(t);
-    if (t.contains("time")) {
-      a.atSeconds = r.Within(t, "time", "action", NAN, 0, kLongestRunSeconds, "s");
-    }
-    if (t.contains("location")) {
-      a.atLocation = r.Within(t, "location", "action", NAN, -kFarthest, kFarthest, "m");
-    }
+    if (t.contains("time")) a.atSeconds = r.Within(t, time);
+    if (t.contains("location")) a.atLocation = r.Within(t, location);
     if (a.atSeconds.has_value() == a.atLocation.has_value()) {
       r.Fail(a.line, "action", "give exactly one of time or location");
     }
     int kinds = 0;
     // A handle within the vehicle's notches; a key the host has.
-    const auto take = [&](std::string_view key, ActionKind kind, int32_t lo, int32_t hi) {
+    const auto take = [&](std::string_view key, ActionKind kind, double lo, double hi) {
       if (!t.contains(key)) return;
       ++kinds;
       a.kind = kind;
@@ -252,10 +171,10 @@ void ReadTimeline(const Reader& r, const toml::array& list, Scenario& s) {
       r.Expect(a.value >= lo && a.value <= hi, t, key, "action",
                fmt::format("must lie in {} to {}", lo, hi));
     };
-    take("key", ActionKind::Key, 0, 15);
+    take("key", ActionKind::Key, cabKey.low, cabKey.high);
     take("power", ActionKind::Power, 0, s.vehicle.powerNotchCount);
     take("brake", ActionKind::Brake, 0, s.vehicle.brakeNotchCount + 1);
-    take("reverser", ActionKind::Reverser, -1, 1);
+    take("reverser", ActionKind::Reverser, reverser.low, reverser.high);
     if (const std::optional<std::string> doors = r.String(t, "doors", "action")) {
       ++kinds;
       if (*doors != "open" && *doors != "close")
@@ -297,7 +216,9 @@ void Override(toml::table& root, const std::string& setting) {
 
 Scenario ParseScenario(std::string_view text, const std::string& path,
                        const std::vector<std::string>& overrides) {
-  const Reader r(path, kSections);
+  std::vector<std::string_view> sections;
+  for (const KeySection& section : kKeySections) sections.push_back(section.name);
+  const Reader r(path, sections);
   const TomlShape shape = CheckTomlShape(text);
   if (shape.fault) r.Fail(shape.fault->line, "syntax", shape.fault->message);
   toml::table root;
@@ -309,17 +230,17 @@ Scenario ParseScenario(std::string_view text, const std::string& path,
     r.Fail(static_cast<int>(e.source().begin.line), "syntax", e.description());
   }
   for (const std::string& setting : overrides) Override(root, setting);
-  r.OnlyKeys(root, "", kSections);
+  r.OnlyKeys(root, "", sections);
   Scenario s;
   s.path = path;
   const toml::table* run = r.Table(root, "run");
   if (run == nullptr) r.Fail(1, "run", "missing: the [run] table with at least end_location");
   ReadRun(r, *run, s);
-  if (const toml::table* t = r.Table(root, "vehicle")) ReadVehicle(r, *t, s);
-  if (const toml::table* t = r.Table(root, "dynamics")) ReadDynamics(r, *t, s.dynamics);
+  if (const toml::table* t = r.Table(root, "vehicle")) ReadSection(r, *t, "vehicle", s);
+  if (const toml::table* t = r.Table(root, "dynamics")) ReadDynamics(r, *t, s);
   s.dynamics.lengthMetres = s.vehicle.carCount * s.carLengthMetres;
-  if (const toml::table* t = r.Table(root, "doors")) ReadDoors(r, *t, s.doors);
-  if (const toml::table* t = r.Table(root, "driver")) ReadDriver(r, *t, s.vehicle, s.driver);
+  if (const toml::table* t = r.Table(root, "doors")) ReadSection(r, *t, "doors", s);
+  if (const toml::table* t = r.Table(root, "driver")) ReadDriver(r, *t, s);
   if (const toml::table* t = r.Table(root, "sweep")) ReadSweep(r, *t, s);
   ReadLine(r, root, s);
   if (const toml::array* a = r.Array(root, "action")) ReadTimeline(r, *a, s);

@@ -15,7 +15,7 @@
 
 // One setting swept and its values, in the order given.
 struct SweepAxis {
-  std::string name;  // a sweep key: see scenario/sweep_axes.h
+  std::string name;  // a key a sweep may vary: see scenario/keys.h
   std::vector<double> values;
   int line;  // in the scenario file
 };
@@ -87,5 +87,5 @@ struct Scenario {
   std::vector<Action> timeline;
   DoorBehaviour doors;
   DriverStyle driver;
-  std::vector<SweepAxis> sweep;  // for --sweep, in the order of kSweepKeys
+  std::vector<SweepAxis> sweep;  // for --sweep, in the order of scenario/keys.h
 };

@@ -2,7 +2,9 @@
 
 #include <fmt/format.h>
 
-#include "scenario/scenario.h"
+#include <cassert>
+
+#include "scenario/keys.h"
 
 std::vector<SweepPoint> Combinations(const std::vector<SweepAxis>& axes) {
   std::vector<SweepPoint> all{SweepPoint{}};
@@ -21,29 +23,10 @@ std::vector<SweepPoint> Combinations(const std::vector<SweepAxis>& axes) {
 
 Scenario Apply(const Scenario& s, const std::vector<SweepAxis>& axes, const SweepPoint& p) {
   Scenario out = s;
-  Dynamics& d = out.dynamics;
   for (size_t i = 0; i < axes.size(); ++i) {
-    const std::string& name = axes[i].name;
-    const double v = axes[i].values[p[i]];
-    if (name == "brake_scale") {
-      for (double& decel : d.decelByNotch) decel *= v;
-    } else if (name == "accel_scale") {
-      d.accelPerNotch *= v;
-    } else if (name == "load") {
-      d.load = v;
-    } else if (name == "adhesion") {
-      d.adhesion = d.wetAdhesion = v;
-    } else if (name == "brake_delay") {
-      d.brakeDelaySeconds = v;
-    } else if (name == "lag") {
-      d.lagSeconds = v;
-    } else if (name == "time_step") {
-      out.timeStep = v;
-    } else if (name == "time_step_jitter") {
-      out.timeStepJitter = v;
-    } else if (name == "seed") {
-      out.seed = static_cast<uint64_t>(v);
-    }
+    const ScenarioKey* key = SweptKey(axes[i].name);
+    assert(key != nullptr);
+    key->slot.set(out, axes[i].values[p[i]]);
   }
   return out;
 }

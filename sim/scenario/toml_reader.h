@@ -13,6 +13,7 @@
 #include <string_view>
 #include <vector>
 
+#include "scenario/keys.h"
 #include "scenario/scenario_error.h"
 
 // Values set on the command line come from this source.
@@ -112,17 +113,17 @@ class Reader {
     return value;
   }
 
-  // "HH:MM:SS" as milliseconds of the day.
-  // A number within [lo, hi], the unit named in the refusal.
-  double Within(const toml::table& t, std::string_view key, std::string_view where, double fallback,
-                double lo, double hi, std::string_view unit) const {
+  // A key of the table, its range checked; the fallback when it is absent,
+  // unless that is NaN: then the key is required.
+  double Within(const toml::table& t, const ScenarioKey& k, double fallback = NAN) const {
+    if (!std::isnan(fallback) && !t.contains(k.name)) return fallback;
     const double value =
-        std::isnan(fallback) ? Number(t, key, where) : Number(t, key, where, fallback);
-    Expect(value >= lo && value <= hi, t, key, where,
-           fmt::format("must lie in {} to {}{}{}", lo, hi, unit.empty() ? "" : " ", unit));
+        k.type == KeyType::Integer ? Int32(t, k.name, k.section) : Number(t, k.name, k.section);
+    if (!Admits(k, value)) Expect(false, t, k.name, k.section, Refusal(k));
     return value;
   }
 
+  // "HH:MM:SS" as milliseconds of the day.
   std::optional<int32_t> TimeOfDay(const toml::table& t, std::string_view key,
                                    std::string_view where) const {
     const std::optional<std::string> text = String(t, key, where);

@@ -111,7 +111,7 @@ TEST(ScenarioFile, MistakesNameTheFileLineAndKey) {
       text += line + "\n";
     }
   }
-  EXPECT_EQ(count, 120);
+  EXPECT_EQ(count, 121);
 }
 
 TEST(ScenarioFile, EachKeyAcceptsItsEdges) {
