@@ -10,30 +10,12 @@
 #include <string>
 
 #include "call_log.h"
-
-#if defined(_WIN32)
-#include <windows.h>
-#else
-#include <dlfcn.h>
-#endif
+#include "plugin_library.h"
 
 namespace {
 
 constexpr int kExitBadInput = 2;
 constexpr int kExitCannotWrite = 3;
-
-bool LoadPlugin(const char* path, PluginApi& api) {
-#if defined(_WIN32)
-  HMODULE library = LoadLibraryA(path);
-  const auto lookup = [&](const char* name) {
-    return reinterpret_cast<void*>(GetProcAddress(library, name));
-  };
-#else
-  void* library = dlopen(path, RTLD_NOW | RTLD_LOCAL);
-  const auto lookup = [&](const char* name) { return dlsym(library, name); };
-#endif
-  return library != nullptr && ResolvePluginApi(api, lookup);
-}
 
 void Replay(const std::vector<HostCall>& calls, const PluginApi& api) {
   int32_t panel[kChannelCount]{}, sound[kChannelCount]{};
@@ -79,8 +61,9 @@ int main(int argc, char** argv) {
     return kExitBadInput;
   }
   PluginApi api{};
-  if (!LoadPlugin(argv[2], api)) {
-    std::fprintf(stderr, "corvane-replay: %s is not a plug-in with the sixteen exports\n", argv[2]);
+  std::string error;
+  if (!LoadPlugin(argv[2], api, error)) {
+    std::fprintf(stderr, "corvane-replay: %s\n", error.c_str());
     return kExitBadInput;
   }
   Replay(calls, api);
