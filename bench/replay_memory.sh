@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# corvane-replay's peak memory against its log's size: a recorded run of four
-# and a half hours (about 50 MB, mostly Elapse lines), and a log of as many
+# corvane-replay's peak memory against its log's size: a recorded run of five
+# hours (about 50 MB, mostly Elapse lines), and a log of as many
 # bytes in the shortest calls, where a log costs most a byte.
 # usage: bench/replay_memory.sh [REPLAY [SIMULATOR [PLUGIN]]]
 set -euo pipefail
