@@ -139,46 +139,54 @@ namespace {
 constexpr size_t kLongestLine = 1024;         // characters; the longest call needs 200
 constexpr long long kLargestLog = 4LL << 30;  // bytes
 
-// One line without its end, refused past the longest a call can be; false at the end.
-bool ReadLine(std::istream& in, std::string& text, int line, long long& read) {
-  text.clear();
-  int c;
-  while ((c = in.get()) != EOF && c != '\n') {
-    if (text.size() == kLongestLine) {
-      throw CallLogError(
-          line, "longer than " + std::to_string(kLongestLine) + " characters: " + Quoted(text));
-    }
-    text += static_cast<char>(c);
-  }
-  read += static_cast<long long>(text.size()) + 1;
-  if (read > kLargestLog) throw CallLogError(line, "the log is larger than 4 GiB");
-  if (!text.empty() && text.back() == '\r') text.pop_back();
-  return c != EOF || !text.empty();
-}
-
 }  // namespace
 
-std::vector<HostCall> ReadCallLog(std::istream& in) {
-  std::string text;
-  long long read = 0;
-  if (!ReadLine(in, text, 1, read) || text != kCallLogHeader) {
+CallLogReader::CallLogReader(std::istream& in) : in_(in) {
+  if (!ReadLine() || text_ != kCallLogHeader) {
     throw CallLogError(
         1, "not a call log of this version: expected \"" + std::string(kCallLogHeader) + "\"");
   }
-  std::vector<HostCall> calls;
-  int line = 2;
-  for (; ReadLine(in, text, line, read); ++line) {
-    if (text.rfind("end ", 0) != 0) {
-      calls.push_back(ParseCall(text, line));
-      continue;
-    }
-    if (text + "\n" != FormatCallLogEnd(static_cast<long>(calls.size()))) {
-      throw CallLogError(line, "the end line counts " + Quoted(text.substr(4)) +
-                                   " calls, the log " + std::to_string(calls.size()));
-    }
-    if (ReadLine(in, text, line + 1, read))
-      throw CallLogError(line + 1, "a line after the end line");
-    return calls;
+}
+
+bool CallLogReader::Next(HostCall& call) {
+  if (!ReadLine()) {
+    throw CallLogError(line_ - 1, "cut short: no end line after line " + std::to_string(line_ - 1));
   }
-  throw CallLogError(line - 1, "cut short: no end line after line " + std::to_string(line - 1));
+  if (text_.rfind("end ", 0) != 0) {
+    call = ParseCall(text_, line_);
+    ++calls_;
+    return true;
+  }
+  if (text_ + "\n" != FormatCallLogEnd(calls_)) {
+    throw CallLogError(line_, "the end line counts " + Quoted(text_.substr(4)) +
+                                  " calls, the log " + std::to_string(calls_));
+  }
+  if (ReadLine()) throw CallLogError(line_, "a line after the end line");
+  return false;
+}
+
+// The next line without its end, refused past the longest a call can be;
+// false at the end of the log.
+bool CallLogReader::ReadLine() {
+  ++line_;
+  text_.clear();
+  int c;
+  while ((c = in_.get()) != EOF && c != '\n') {
+    if (text_.size() == kLongestLine) {
+      throw CallLogError(
+          line_, "longer than " + std::to_string(kLongestLine) + " characters: " + Quoted(text_));
+    }
+    text_ += static_cast<char>(c);
+  }
+  read_ += static_cast<long long>(text_.size()) + 1;
+  if (read_ > kLargestLog) throw CallLogError(line_, "the log is larger than 4 GiB");
+  if (!text_.empty() && text_.back() == '\r') text_.pop_back();
+  return c != EOF || !text_.empty();
+}
+
+std::vector<HostCall> ReadCallLog(std::istream& in) {
+  CallLogReader reader(in);
+  std::vector<HostCall> calls;
+  for (HostCall call; reader.Next(call);) calls.push_back(call);
+  return calls;
 }

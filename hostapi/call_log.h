@@ -43,4 +43,26 @@ std::string FormatCall(const HostCall& call);
 HostCall ParseCall(const std::string& text, int line);
 // The end line of a log of that many calls, with its newline.
 std::string FormatCallLogEnd(long calls);
+
+// A log read a call at a time, so that a log of any length is read in the
+// same memory: the header when made, then a call a Next() until the end
+// line, whose count is checked. A fault is thrown when its line is reached.
+class CallLogReader {
+ public:
+  explicit CallLogReader(std::istream& in);
+  // The next call, or false once the end line has been read; not called
+  // again after that.
+  bool Next(HostCall& call);
+
+ private:
+  bool ReadLine();
+
+  std::istream& in_;
+  std::string text_;
+  long long read_ = 0;  // bytes
+  int line_ = 0;        // the number of the line last read
+  long calls_ = 0;
+};
+
+// The whole log at once, for logs known to be small.
 std::vector<HostCall> ReadCallLog(std::istream& in);

@@ -30,16 +30,17 @@ constexpr const char* kExportNames[16] = {
     "SetPower", "SetBrake",  "SetReverser",      "KeyDown",        "KeyUp",      "HornBlow",
     "DoorOpen", "DoorClose", "SetSignal",        "SetBeaconData"};
 
-// Fills the table in ordinal order from a lookup of name to address.
+// Fills the table in ordinal order from a lookup of name to address; the
+// name of the first export not found, or nullptr once all sixteen are.
 template <typename Lookup>
-bool ResolvePluginApi(PluginApi& api, Lookup lookup) {
+const char* ResolvePluginApi(PluginApi& api, Lookup lookup) {
   void** slots = reinterpret_cast<void**>(&api);
   static_assert(sizeof(PluginApi) == 16 * sizeof(void*));
   for (int i = 0; i < 16; ++i) {
     slots[i] = lookup(kExportNames[i]);
-    if (slots[i] == nullptr) return false;
+    if (slots[i] == nullptr) return kExportNames[i];
   }
-  return true;
+  return nullptr;
 }
 
 #ifdef CORVANE_LINKED_API

@@ -1,6 +1,8 @@
 // corvane-replay: replays a call log through a plug-in and prints, a line a
 // call, Elapse's handles and the panel and sound entries the call changed.
-// Built natively (for the .so) and as a Windows program (for the DLL).
+// The log is read as it is replayed, so its length does not bound the
+// memory; a fault in it ends the replay at its line. Built natively (for
+// the .so) and as a Windows program (for the DLL).
 #include <algorithm>
 #include <cerrno>
 #include <csignal>
@@ -10,38 +12,22 @@
 #include <string>
 
 #include "call_log.h"
-
-#if defined(_WIN32)
-#include <windows.h>
-#else
-#include <dlfcn.h>
-#endif
+#include "plugin_library.h"
 
 namespace {
 
 constexpr int kExitBadInput = 2;
 constexpr int kExitCannotWrite = 3;
 
-bool LoadPlugin(const char* path, PluginApi& api) {
-#if defined(_WIN32)
-  HMODULE library = LoadLibraryA(path);
-  const auto lookup = [&](const char* name) {
-    return reinterpret_cast<void*>(GetProcAddress(library, name));
-  };
-#else
-  void* library = dlopen(path, RTLD_NOW | RTLD_LOCAL);
-  const auto lookup = [&](const char* name) { return dlsym(library, name); };
-#endif
-  return library != nullptr && ResolvePluginApi(api, lookup);
-}
-
-void Replay(const std::vector<HostCall>& calls, const PluginApi& api) {
+// Makes each call of the log on the plug-in as it is read, and prints its
+// line; stops early once the output cannot be written.
+void Replay(CallLogReader& log, const PluginApi& api) {
   int32_t panel[kChannelCount]{}, sound[kChannelCount]{};
   int32_t panelSeen[kChannelCount]{}, soundSeen[kChannelCount]{};
-  for (size_t n = 0; n < calls.size(); ++n) {
-    const HostCall& call = calls[n];
+  HostCall call;
+  for (long n = 1; !std::ferror(stdout) && log.Next(call); ++n) {
     const ATS_HANDLES h = Invoke(api, call, panel, sound);
-    std::printf("%zu %s", n + 1, kExportNames[call.ordinal - 1]);
+    std::printf("%ld %s", n, kExportNames[call.ordinal - 1]);
     if (call.ordinal == kElapse) {
       std::printf(" -> %d %d %d %d", h.brake, h.power, h.reverser, h.constantSpeed);
     }
@@ -54,6 +40,25 @@ void Replay(const std::vector<HostCall>& calls, const PluginApi& api) {
     }
     std::copy(std::begin(sound), std::end(sound), soundSeen);
   }
+}
+
+// The log's header read and the plug-in loaded, then the calls replayed;
+// false with the reason printed on a fault in either.
+bool Replayed(const char* logPath, std::istream& log, const char* pluginPath) {
+  try {
+    CallLogReader reader(log);
+    PluginApi api{};
+    std::string error;
+    if (!LoadPlugin(pluginPath, api, error)) {
+      std::fprintf(stderr, "corvane-replay: %s\n", error.c_str());
+      return false;
+    }
+    Replay(reader, api);
+  } catch (const CallLogError& e) {
+    std::fprintf(stderr, "corvane-replay: %s:%d: %s\n", logPath, e.line(), e.message().c_str());
+    return false;
+  }
+  return true;
 }
 
 }  // namespace
@@ -71,19 +76,7 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "corvane-replay: %s cannot be read: %s\n", argv[1], std::strerror(errno));
     return kExitBadInput;
   }
-  std::vector<HostCall> calls;
-  try {
-    calls = ReadCallLog(log);
-  } catch (const CallLogError& e) {
-    std::fprintf(stderr, "corvane-replay: %s:%d: %s\n", argv[1], e.line(), e.message().c_str());
-    return kExitBadInput;
-  }
-  PluginApi api{};
-  if (!LoadPlugin(argv[2], api)) {
-    std::fprintf(stderr, "corvane-replay: %s is not a plug-in with the sixteen exports\n", argv[2]);
-    return kExitBadInput;
-  }
-  Replay(calls, api);
+  if (!Replayed(argv[1], log, argv[2])) return kExitBadInput;
   if (std::fflush(stdout) != 0 || std::ferror(stdout)) {
     std::fprintf(stderr, "corvane-replay: cannot write the standard output: %s\n",
                  std::strerror(errno));

@@ -1,9 +1,5 @@
-// The plug-in library opened and its sixteen exports found.
+// The simulator's plug-in loader: the host side's, which corvane-replay
+// shares, so both say alike why a library cannot be used.
 #pragma once
 
-#include <string>
-
-#include "plugin_api.h"
-
-// False with the reason in `error` when the library cannot be used.
-bool LoadPlugin(const std::string& path, PluginApi& api, std::string& error);
+#include "plugin_library.h"

@@ -51,6 +51,18 @@ TEST(CallLog, ExtremeValuesRoundTrip) {
   EXPECT_TRUE(std::signbit(back.state.location));
 }
 
+// The replay makes each call as it is read: those before a fault come first.
+TEST(CallLog, CallsBeforeAFaultAreReadFirst) {
+  std::istringstream in("corvane-calls 2\nLoad\nKeyDown 4\nSetBrake x\n");
+  CallLogReader reader(in);
+  HostCall call;
+  for (int ordinal : {kLoad, kKeyDown}) {
+    ASSERT_TRUE(reader.Next(call));
+    EXPECT_EQ(call.ordinal, ordinal);
+  }
+  EXPECT_THROW(reader.Next(call), CallLogError);
+}
+
 TEST(CallLog, BadLogsNameTheLine) {
   const struct {
     const char* log;
