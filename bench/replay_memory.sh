@@ -16,7 +16,7 @@ run = { start_speed = 60, end_location = 20000000, max_duration = 18000 }
 dynamics = { decel_by_notch = [0, 0, 0, 0, 0, 0, 0, 0, 0, 0], resistance = 0 }
 driver = { mode = "unattended" }
 TOML
-"$sim" --quiet --record "$work/run.log" "$work/long.toml" > /dev/null
+"$sim" run --quiet --record "$work/run.log" "$work/long.toml" > /dev/null
 
 pairs=$(($(wc -c < "$work/run.log") / 18))
 {
