@@ -2,22 +2,16 @@
 // the scenario written again with them.
 #include <fmt/format.h>
 
+#include <set>
+
 #include "cli/commands.h"
 #include "cli/session.h"
 #include "layout/layout.h"
+#include "layout/writer.h"
 #include "model/beacon_codes.h"
 #include "scenario/reader.h"
 
 namespace {
-
-bool Written(const Options& o, const Layout& layout) {
-  std::string error;
-  std::optional<OutputFile> file = OutputFile::Open(o.output, error);
-  if (file) file->Write(LayoutFile(o.scenario, layout));
-  if (file && file->Commit(error)) return true;
-  fmt::print(stderr, "corvane-sim: {}\n", error);
-  return false;
-}
 
 // Each station's choice and how its runs stopped; true when every one docks.
 bool PrintStations(const Layout& layout) {
@@ -38,15 +32,40 @@ bool PrintStations(const Layout& layout) {
   return docks;
 }
 
+// The layout writes each station's name into its beacons: one name for two
+// stations would not read back.
+bool NamesApart(const Scenario& s) {
+  std::set<std::string> seen;
+  for (const Station& st : s.stations) {
+    if (seen.insert(st.name).second) continue;
+    fmt::print(stderr, "corvane-sim: {}:{}: station {}: a second station of that name\n", s.path,
+               st.line, st.name);
+    return false;
+  }
+  return true;
+}
+
 int LayOutLine(const Options& o, const Scenario& scenario) {
-  if (!Apart(o, {{"-o", o.output}})) return kExitBadInput;
+  if (!Apart(o, {{"-o", o.output}}) || !NamesApart(scenario)) return kExitBadInput;
   if (PluginApi api{}; !Loaded(o.plugin, api)) return kExitBadInput;
+  std::string error;
+  std::optional<OutputFile> file = OutputFile::Open(o.output, error);  // before the work
+  if (!file) {
+    Fail(error);
+    return kExitCannotWrite;
+  }
   const Layout layout = LayOut(scenario, WorkerOptions(o));
-  if (!Written(o, layout)) return kExitCannotWrite;
+  if (gInterrupted != 0) return 128 + gInterrupted;  // the file discarded
+  const std::string text = LayoutFile(scenario, layout);
+  file->Write(text);
+  if (!file->Commit(error)) {
+    Fail(error);
+    return kExitCannotWrite;
+  }
   const bool docks = PrintStations(layout);
   // What the layout could not mend, in the author's description (a
-  // departure the train cannot keep), is said by the lint of the file.
-  const size_t warnings = PrintLint(LoadScenario(o.output));
+  // departure the train cannot keep), is said by the lint of the text written.
+  const size_t warnings = PrintLint(ParseScenario(text, o.output));
   if (!FlushStdout()) return kExitCannotWrite;
   return docks && warnings == 0 ? 0 : kExitFailed;
 }

@@ -11,12 +11,12 @@
 
 volatile std::sig_atomic_t gInterrupted = 0;
 
-namespace {
-
 bool Fail(const std::string& error) {
   fmt::print(stderr, "corvane-sim: {}\n", error);
   return false;
 }
+
+namespace {
 
 bool Open(const std::string& path, std::optional<OutputFile>& file) {
   if (path.empty()) return true;

@@ -21,6 +21,9 @@ constexpr int kExitCannotWrite = 3;
 // SIGINT or SIGTERM once caught; the work stops at its next step.
 extern volatile std::sig_atomic_t gInterrupted;
 
+// "corvane-sim: error" on stderr; false.
+bool Fail(const std::string& error);
+
 // The route's warnings on stderr; how many there were.
 size_t PrintLint(const Scenario& scenario);
 

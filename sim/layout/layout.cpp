@@ -13,9 +13,14 @@
 
 namespace {
 
+// An author's beacon the layout keeps, every field of it.
 std::string Raw(const RouteBeacon& b) {
-  if (b.data.type == kBeaconRain) return fmt::format("rain = {}", b.data.optional);
-  return fmt::format("type = {}, optional = {}", b.data.type, b.data.optional);
+  const ATS_BEACONDATA& d = b.data;
+  if (d.type == kBeaconRain && d.signal == 0 && d.distance == 0) {
+    return fmt::format("rain = {}", d.optional);
+  }
+  return fmt::format("type = {}, optional = {}, signal = {}, distance = {}", d.type, d.optional,
+                     d.signal, d.distance);
 }
 
 // The train starts here: the group at the stop itself.

@@ -52,7 +52,3 @@ std::vector<SweepAxis> Corners(const std::vector<SweepAxis>& axes);
 // Fails with ScenarioError where the line cannot be laid out (a stop that is
 // no multiple of 25 m, a station with no limit to approach under).
 Layout LayOut(const Scenario& s, const SweepOptions& o);
-
-// The scenario file written again with the layout's beacons in place of its
-// own: the input's text for everything else.
-std::string LayoutFile(const std::string& inputPath, const Layout& layout);

@@ -8,6 +8,7 @@
 #include "model/beacon_codes.h"
 #include "model/units.h"
 #include "scenario/scenario_error.h"
+#include "scenario/toml_text.h"
 
 namespace {
 
@@ -17,10 +18,11 @@ constexpr double kGroupMargin = 60;  // m between a station group and its stoppi
 constexpr double kCreepMargin = 100;
 constexpr double kRaiseBeforeStop = 3;  // m: well inside the final braking
 
+// The text gives the beacon's own whole numbers: the file runs as judged.
 Placed BrakingCurve(double start, double finalKmh, double end) {
   const beacon::Braking curve{0, static_cast<int32_t>(finalKmh), static_cast<int32_t>(end)};
   return Make(start, kBeaconBraking, beacon::Pack(curve),
-              fmt::format("braking = {{ final_speed = {:.0f}, end = {:.0f} }}", finalKmh, end));
+              fmt::format("braking = {{ final_speed = {}, end = {} }}", curve.finalSpeed, curve.end));
 }
 
 Placed SpeedLimit(double at, double kmh) {
@@ -119,7 +121,7 @@ Placed Placement::StoppingPoint(size_t k, double at) const {
   CheckStep(k);
   const beacon::StoppingPoints p{static_cast<int32_t>(Stop(k)), next};
   return Make(at, kBeaconStoppingPoint, beacon::Pack(p),
-              fmt::format("stopping_point = \"{}\"", s_.stations[k].name));
+              fmt::format("stopping_point = {}", TomlQuoted(s_.stations[k].name)));
 }
 
 void Placement::CheckStep(size_t k) const {
@@ -141,7 +143,7 @@ Placed Placement::StationBeacon(size_t k, double at, double limit) const {
   const int32_t departure = s_.stations[k].departureMs.value_or(0) / 1000;
   return Make(
       at, kBeaconStation, beacon::Pack(beacon::Station{static_cast<int32_t>(limit), departure}),
-      fmt::format("station = {{ name = \"{}\", limit = {:.0f} }}", s_.stations[k].name, limit));
+      fmt::format("station = {{ name = {}, limit = {:.0f} }}", TomlQuoted(s_.stations[k].name), limit));
 }
 
 std::vector<Placed> Placement::StartGroup(size_t k) const {

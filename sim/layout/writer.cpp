@@ -1,55 +1,96 @@
-// The file the layout writes: the scenario file again, its own beacons
-// replaced by the layout's, each station's group under its comment.
+// The file the layout writes: the scenario file's own text again, its own
+// beacons replaced by the layout's, each station's group under its comment;
+// a file the reader loads back to the same scenario.
 #include <fmt/format.h>
 #include <toml++/toml.h>
 
 #include <algorithm>
-#include <fstream>
+#include <set>
+#include <sstream>
 
-#include "layout/layout.h"
+#include "layout/writer.h"
 
 namespace {
 
-// The input's lines without its beacons: each [[beacon]] table up to the
-// next header, or the lines of a `beacon = [ … ]` array.
-std::string WithoutBeacons(const std::string& inputPath) {
-  std::ifstream in(inputPath, std::ios::binary);
+std::vector<std::string> Lines(const std::string& text) {
   std::vector<std::string> lines;
+  std::istringstream in(text);
   for (std::string line; std::getline(in, line);) lines.push_back(line);
-  std::vector<bool> drop(lines.size(), false);
-  bool inTable = false;
-  for (size_t i = 0; i < lines.size(); ++i) {
-    const size_t first = lines[i].find_first_not_of(" \t");
-    const bool header = first != std::string::npos && lines[i][first] == '[';
-    if (header) inTable = lines[i].compare(first, 10, "[[beacon]]") == 0;
-    drop[i] = inTable;
+  return lines;
+}
+
+// The lines (from 1) where a table that is no inline table begins: its header.
+void Headers(const toml::table& table, std::set<size_t>& out) {
+  for (const auto& [key, node] : table) {
+    if (const toml::table* t = node.as_table(); t != nullptr) {
+      if (!t->is_inline()) out.insert(t->source().begin.line);
+      Headers(*t, out);
+    } else if (const toml::array* a = node.as_array(); a != nullptr) {
+      for (const toml::node& element : *a) {
+        if (const toml::table* t = element.as_table(); t != nullptr && !t->is_inline()) {
+          out.insert(t->source().begin.line);
+          Headers(*t, out);
+        }
+      }
+    }
   }
-  const bool tables = std::find(drop.begin(), drop.end(), true) != drop.end();
-  const toml::table root = toml::parse_file(inputPath);
-  if (const toml::node* array = root.get("beacon"); array != nullptr && !tables) {
-    const toml::source_region& where = array->source();
-    for (auto l = where.begin.line; l <= where.end.line && l <= lines.size(); ++l)
-      drop[l - 1] = true;
+}
+
+// The lines of the text's beacons: each [[beacon]] table (and its sub-tables)
+// up to the next header, or the lines of a `beacon = [ … ]` array.
+std::vector<bool> BeaconLines(const std::string& text, size_t count) {
+  std::vector<bool> drop(count + 1, false);
+  const toml::table root = toml::parse(text);
+  const toml::node* beacons = root.get("beacon");
+  if (beacons == nullptr) return drop;
+  std::set<size_t> headers;
+  Headers(root, headers);
+  const auto mark = [&](size_t from, size_t to) {
+    for (size_t l = from; l <= to && l <= count; ++l) drop[l] = true;
+  };
+  const toml::array* array = beacons->as_array();
+  if (array == nullptr || array->is_array_of_tables() && !array->empty() &&
+                              !array->front().as_table()->is_inline()) {
+    std::set<size_t> own;  // the beacons' headers and their sub-tables'
+    if (array != nullptr) {
+      for (const toml::node& element : *array) Headers(*element.as_table(), own);
+      for (const toml::node& element : *array) own.insert(element.source().begin.line);
+    }
+    for (const size_t header : own) {
+      const auto next = headers.upper_bound(header);
+      mark(header, next == headers.end() ? count : *next - 1);
+    }
+  } else {
+    mark(array->source().begin.line, array->source().end.line);
   }
-  std::string out;
-  for (size_t i = 0; i < lines.size(); ++i) {
-    if (!drop[i]) out += lines[i] + "\n";
-  }
-  return out;
+  return drop;
+}
+
+// A comment's text on one line.
+std::string OneLine(std::string text) {
+  std::replace_if(
+      text.begin(), text.end(), [](char c) { return c == '\n' || c == '\r'; }, ' ');
+  return text;
 }
 
 }  // namespace
 
-std::string LayoutFile(const std::string& inputPath, const Layout& layout) {
+std::string LayoutFile(const Scenario& s, const Layout& layout) {
   std::string out = fmt::format(
-      "# Beacons laid out by corvane-sim --layout from {}; each station's group\n"
+      "# Beacons laid out by corvane-sim layout from {}; each station's group\n"
       "# under a comment that says what was chosen and how its runs went.\n"
       "beacon = [\n",
-      inputPath);
+      OneLine(s.path));
   for (size_t i = 0; i < layout.beacons.size(); ++i) {
-    if (!layout.comments[i].empty()) out += fmt::format("  # {}\n", layout.comments[i]);
-    out +=
-        fmt::format("  {{ location = {:g}, {} }},\n", layout.beacons[i].location, layout.texts[i]);
+    if (!layout.comments[i].empty()) out += fmt::format("  # {}\n", OneLine(layout.comments[i]));
+    out += fmt::format("  {{ location = {}, {} }},\n", layout.beacons[i].location, layout.texts[i]);
   }
-  return out + "]\n\n" + WithoutBeacons(inputPath);
+  out += "]\n\n";
+  const std::string& text = *s.source;
+  const std::vector<std::string> lines = Lines(text);
+  const std::vector<bool> drop = BeaconLines(text, lines.size());
+  for (size_t i = 0; i < lines.size(); ++i) {
+    if (!drop[i + 1]) out += lines[i] + "\n";
+  }
+  return out;
 }

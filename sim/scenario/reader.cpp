@@ -196,9 +196,14 @@ void Override(toml::table& root, const std::string& setting) {
     return ScenarioError(fmt::format("--set {}: {}", setting, why));
   };
   if (equals == std::string::npos || equals == 0) throw bad("expected KEY=VALUE");
+  const std::string text = "v = " + setting.substr(equals + 1);
+  if (text.find_first_of("\r\n") != std::string::npos) throw bad("the value must be on one line");
+  const TomlShape shape = CheckTomlShape(text);  // as a file's text must
+  if (shape.fault) throw bad(shape.fault->message);
   toml::table value;
   try {
-    value = toml::parse("v = " + setting.substr(equals + 1), kOverrideSource);
+    if (shape.masked) static_cast<void>(toml::parse(*shape.masked, kOverrideSource));
+    value = toml::parse(text, kOverrideSource);
   } catch (const toml::parse_error& e) {
     throw bad(fmt::format("the value is not TOML: {}", e.description()));
   }
@@ -233,6 +238,7 @@ Scenario ParseScenario(std::string_view text, const std::string& path,
   r.OnlyKeys(root, "", sections);
   Scenario s;
   s.path = path;
+  s.source = std::make_shared<const std::string>(text);
   const toml::table* run = r.Table(root, "run");
   if (run == nullptr) r.Fail(1, "run", "missing: the [run] table with at least end_location");
   ReadRun(r, *run, s);

@@ -4,6 +4,7 @@
 
 #include <array>
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -66,6 +67,7 @@ constexpr int kMaxCorrections = 3;
 
 struct Scenario {
   std::string path;
+  std::shared_ptr<const std::string> source;  // the text it was read from
   ATS_VEHICLESPEC vehicle{8, 5, 2, 3, 6};
   double carLengthMetres = 20;  // the train is vehicle.carCount of them long
   Dynamics dynamics;            // its length set from the cars

@@ -8,10 +8,12 @@
 #include <cmath>
 #include <filesystem>
 #include <fstream>
+#include <tuple>
 
 #include "fresh_library.h"
 #include "host/simulator.h"
 #include "layout/trials.h"
+#include "layout/writer.h"
 #include "lint/lint.h"
 #include "scenario/reader.h"
 
@@ -95,14 +97,26 @@ TEST(Layout, ChoosesADockingStyleAndRaisesALimitBehindTheRear) {
 
 // The file written, read back into `back`: its lint warnings, and its run
 // from a freshly loaded plug-in (the run's stops point into `back`).
+// Every written file reads back to the layout's beacons and the input's line.
 RunResult RunWritten(const LaidOut& out, Scenario& back, std::vector<std::string>& warnings,
                      std::string& text) {
-  const std::string written = out.path + ".out.toml";
-  std::ofstream(written) << LayoutFile(out.path, out.layout);
-  back = LoadScenario(written);
+  text = LayoutFile(out.input, out.layout);
+  back = ParseScenario(text, out.path + ".out.toml");
+  const auto fields = [](const RouteBeacon& b) {
+    return std::make_tuple(b.location, b.data.type, b.data.optional, b.data.signal,
+                           b.data.distance);
+  };
+  EXPECT_EQ(back.beacons.size(), out.layout.beacons.size());
+  for (size_t i = 0; i < back.beacons.size() && i < out.layout.beacons.size(); ++i) {
+    EXPECT_EQ(fields(back.beacons[i]), fields(out.layout.beacons[i])) << i;
+  }
+  EXPECT_EQ(back.stations.size(), out.input.stations.size());
+  for (size_t i = 0; i < back.stations.size() && i < out.input.stations.size(); ++i) {
+    EXPECT_EQ(back.stations[i].name, out.input.stations[i].name);
+  }
+  EXPECT_EQ(back.limits.size(), out.input.limits.size());
+  EXPECT_EQ(back.gradients.size(), out.input.gradients.size());
   warnings = Lint(back);
-  std::ifstream in(written);
-  text.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
   FreshLibrary();
   return RunScenario(back, LinkedApi());
 }
@@ -130,6 +144,25 @@ TEST(Layout, TheFileWrittenLintsCleanAndDocksEveryStop) {
   EXPECT_NE(text.find("stopping_point = \"Cove\""), std::string::npos);
   EXPECT_NE(text.find("{ location = 2000, rain = 200 }"), std::string::npos) << text;
   EXPECT_EQ(text.find("[[beacon]]"), std::string::npos) << text;
+}
+
+// Names that need escaping, tables headed with spaces and a sub-table, and a
+// kept beacon's every field at full precision all read back as they were.
+TEST(Layout, TheFileWrittenReadsBackWhateverTheAuthorWrote) {
+  std::string odd = kLine;
+  odd.replace(odd.find("\"Brook\""), 7, R"("Brook \"B\" \\ 2")");
+  odd.replace(odd.find("\"Cove\""), 6, R"("Cove\nend")");
+  const size_t array = odd.find("beacon = [");
+  odd.erase(array, odd.find('\n', array) + 1 - array);
+  odd += "[[ beacon ]]\nlocation = 2000.75\ntype = 18\noptional = 200\nsignal = 3\n"
+         "distance = 12.5\n[[beacon]]\nlocation = 2050\n[beacon.run]\ndestination = 7\n"
+         "number = 12\n";
+  Scenario back;
+  std::vector<std::string> warnings;
+  std::string text;
+  RunWritten(LayOutText(odd, "layout odd.toml"), back, warnings, text);
+  EXPECT_EQ(back.stations[1].name, "Brook \"B\" \\ 2");
+  EXPECT_EQ(back.stations[2].name, "Cove\nend");
 }
 
 // The metro train on the level, doors left: from 30 km/h or more style 1
