@@ -9,6 +9,7 @@
 #include "cli/command_line.h"
 #include "cli/session.h"
 #include "scenario/reader.h"
+#include "sweep/worker_pool.h"
 
 int main(int argc, char** argv) {
   const Invocation call = ParseCommandLine(argc, argv);
@@ -22,6 +23,9 @@ int main(int argc, char** argv) {
   } catch (const ScenarioError& e) {  // a bad file, or a line the layout cannot lay out
     fmt::print(stderr, "corvane-sim: {}\n", e.what());
     return kExitBadInput;
+  } catch (const WorkerPoolError& e) {  // no descriptor or process for a worker
+    fmt::print(stderr, "corvane-sim: {}\n", e.what());
+    return kExitCannotWrite;
   } catch (const std::system_error& e) {  // fmt's print to a stream that fails
     fmt::print(stderr, "corvane-sim: cannot write the standard output: {}\n", e.what());
     return kExitCannotWrite;

@@ -54,8 +54,13 @@ int LayOutLine(const Options& o, const Scenario& scenario) {
     Fail(error);
     return kExitCannotWrite;
   }
-  const Layout layout = LayOut(scenario, WorkerOptions(o));
-  if (gInterrupted != 0) return 128 + gInterrupted;  // the file discarded
+  Layout layout;
+  try {
+    layout = LayOut(scenario, WorkerOptions(o));
+  } catch (const LayoutInterrupted&) {
+    Fail("interrupted; no file was written");
+    return 128 + gInterrupted;
+  }
   const std::string text = LayoutFile(scenario, layout);
   file->Write(text);
   if (!file->Commit(error)) {
@@ -77,7 +82,9 @@ Command AddLayout(CLI::App& app, Options& o) {
       "layout",
       "Lay out the line's beacons by running the train, and write the scenario with them");
   AddScenarioFile(*layout, o);
-  layout->add_option("-o,--output", o.output, "The scenario file to write")->required();
+  layout->add_option("-o,--output", o.output, "The scenario file to write")
+      ->required()
+      ->check(kPath);
   AddPlugin(*layout, o);
   AddWorkers(*layout, o);
   layout->footer(

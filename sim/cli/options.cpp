@@ -1,13 +1,39 @@
 // The options shared by subcommands, with their help.
 #include "cli/options.h"
 
+#include <cmath>
+
+const CLI::Validator kPath(
+    [](const std::string& path) { return path.empty() ? std::string("an empty path") : ""; },
+    "PATH");
+
+namespace {
+
+// A number of seconds, finite and within the range.
+CLI::Validator Seconds(double low, double high) {
+  return CLI::Validator(
+      [low, high](const std::string& text) -> std::string {
+        double v = NAN;
+        if (!CLI::detail::lexical_cast(text, v) || !std::isfinite(v) || v < low || v > high) {
+          return "must be a number of seconds from " + CLI::detail::to_string(low) + " to " +
+                 CLI::detail::to_string(high);
+        }
+        return "";
+      },
+      "SECONDS");
+}
+
+}  // namespace
+
 void AddScenarioFile(CLI::App& command, Options& o) {
-  command.add_option("scenario", o.scenario, "Scenario file (TOML)")->required();
+  command.add_option("scenario", o.scenario, "Scenario file (TOML)")->required()->check(kPath);
 }
 
 void AddPlugin(CLI::App& command, Options& o) {
   o.plugin = CORVANE_DEFAULT_PLUGIN;  // the plug-in of the same build
-  command.add_option("--plugin", o.plugin, "Plug-in library to drive")->capture_default_str();
+  command.add_option("--plugin", o.plugin, "Plug-in library to drive")
+      ->capture_default_str()
+      ->check(kPath);
 }
 
 void AddSet(CLI::App& command, Options& o) {
@@ -31,5 +57,5 @@ void AddWorkers(CLI::App& command, Options& o) {
       .add_option("--run-limit", o.runLimit,
                   "Seconds of wall-clock time a worker's run may take before it is stopped")
       ->capture_default_str()
-      ->check(CLI::Range(0.1, 86400.0));
+      ->check(Seconds(0.1, 86400));
 }

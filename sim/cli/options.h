@@ -17,6 +17,9 @@ struct Options {
   double runLimit = 600;
 };
 
+// A path that names a file: an empty one (an unset variable) is refused.
+extern const CLI::Validator kPath;
+
 void AddScenarioFile(CLI::App& command, Options& o);
 void AddPlugin(CLI::App& command, Options& o);
 void AddSet(CLI::App& command, Options& o);

@@ -23,14 +23,17 @@ int Sweep(const Options& o, const Scenario& scenario) {
   }
   const std::vector<SweptRun> runs = RunSweep(scenario, options);
   if (out.csv) out.csv->Write(SweepCsv(scenario, runs));
-  if (out.report && !runs.empty()) {
-    std::string failure;
+  std::string failure;
+  if (out.report && !runs.empty() && gInterrupted == 0) {
     out.report->Write(SweepReportPage(scenario, options, WorstRun(runs).point,
                                       SweepReportData(scenario, runs), failure));
-    if (!failure.empty()) fmt::print(stderr, "corvane-sim: the report's run failed: {}\n", failure);
   }
   PrintSweepSummary(stdout, scenario, runs);
   if (gInterrupted != 0) return FlushStdout() ? 128 + gInterrupted : kExitCannotWrite;
+  if (!failure.empty()) {  // no output replaced by a page without its run
+    Fail(fmt::format("the report's run failed ({}); no output was written", failure));
+    return kExitCannotWrite;
+  }
   if (!out.Commit() || !FlushStdout()) return kExitCannotWrite;
   return !o.check.empty() && SweepFailed(runs) ? kExitFailed : 0;
 }
@@ -45,9 +48,9 @@ Command AddSweep(CLI::App& app, Options& o) {
   AddScenarioFile(*sweep, o);
   AddPlugin(*sweep, o);
   AddSet(*sweep, o);
-  sweep->add_option("--csv", o.csv, "Write one row per run and station to this file");
+  sweep->add_option("--csv", o.csv, "Write one row per run and station to this file")->check(kPath);
   sweep->add_option("--report", o.report,
-                    "Write the report page of the worst run, every run's stops on it");
+                    "Write the report page of the worst run, every run's stops on it")->check(kPath);
   sweep->add_flag_callback(
       "--check", [&o] { o.check = "stops"; },
       "Exit with status 1 when any run missed a stop, stalled, broke a [[limit]] or failed");

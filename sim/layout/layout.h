@@ -5,6 +5,7 @@
 // processes.
 #pragma once
 
+#include <exception>
 #include <string>
 #include <vector>
 
@@ -48,6 +49,9 @@ std::vector<SweepAxis> Between(const std::vector<SweepAxis>& axes);
 // one seed and one jitter. A choice is run there first: the stops spread
 // widest there, and one that misses a corner is not run further.
 std::vector<SweepAxis> Corners(const std::vector<SweepAxis>& axes);
+
+// The search stopped by the interruption its options watch: nothing is laid out.
+class LayoutInterrupted : public std::exception {};
 
 // Fails with ScenarioError where the line cannot be laid out (a stop that is
 // no multiple of 25 m, a station with no limit to approach under).

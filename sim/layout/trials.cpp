@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "layout/layout.h"
 #include "layout/segment.h"
 #include "lint/line_check.h"
 
@@ -43,6 +44,7 @@ bool Trials::AtACorner(const SweepPoint& p) const {
 
 void Trials::Run(size_t k, const std::vector<Candidate*>& candidates, size_t from,
                  size_t to) const {
+  if (options_.interrupted != nullptr && *options_.interrupted != 0) throw LayoutInterrupted();
   if (candidates.empty() || from >= to) return;
   std::vector<Scenario> segments;
   for (Candidate* c : candidates) {

@@ -78,14 +78,15 @@ std::string OneLine(std::string text) {
 std::string LayoutFile(const Scenario& s, const Layout& layout) {
   std::string out = fmt::format(
       "# Beacons laid out by corvane-sim layout from {}; each station's group\n"
-      "# under a comment that says what was chosen and how its runs went.\n"
-      "beacon = [\n",
+      "# under a comment that says what was chosen and how its runs went.\n",
       OneLine(s.path));
+  if (!layout.beacons.empty()) out += "beacon = [\n";  // an empty array is no list of tables
   for (size_t i = 0; i < layout.beacons.size(); ++i) {
     if (!layout.comments[i].empty()) out += fmt::format("  # {}\n", OneLine(layout.comments[i]));
     out += fmt::format("  {{ location = {}, {} }},\n", layout.beacons[i].location, layout.texts[i]);
   }
-  out += "]\n\n";
+  if (!layout.beacons.empty()) out += "]\n";
+  out += "\n";
   const std::string& text = *s.source;
   const std::vector<std::string> lines = Lines(text);
   const std::vector<bool> drop = BeaconLines(text, lines.size());

@@ -79,6 +79,9 @@ done <<'CASES'
 2 | layout v.toml | --output is required
 2 | --sweep v.toml | --sweep is now a subcommand: corvane-sim sweep FILE
 2 | lint --layout new.csv v.toml | --layout is now a subcommand: corvane-sim layout FILE -o OUT
+# A limit that is no number slips past no more (nor an empty path or a
+# --set value over two lines, below).
+2 | sweep --run-limit nan v.toml | --run-limit: must be a number of seconds
 # Sound runs write their outputs whole.
 0 | run -q --csv new.csv --report new.html --record new.log v.toml
 0 | run -q --csv /dev/null v.toml
@@ -95,6 +98,46 @@ for signal in INT:130 TERM:143; do
   grep -qE "^interrupted at [0-9]{2}:[0-9]{2}:[0-9]{2}, [0-9]+\.[0-9] m$" summary.txt ||
     fail "SIG${signal%:*}" "no interrupted line with its time and place"
 done
+
+for args in "--csv|" "--set|run.seed=1"$'\n'"x=2"; do
+  "$sim" run -q "${args%%|*}" "${args#*|}" v.toml > /dev/null 2> err.txt
+  check $? 2 "run -q $args"
+done
+
+# A sweep or a layout interrupted: its workers gone within a second, nothing
+# written; a sweep out of descriptors says so and leaves no worker either.
+printf 'sweep = { seed = [1, 2, 3, 4] }\n' >> long.toml
+cp "$(dirname "$demo")/layout/line.toml" line.toml
+cat > two.toml <<'TOML'
+run = { start_location = 500, start_time = "08:00:00", end_location = 1900 }
+station = [ { name = "A", stop = 500, departure = "08:00:30" },
+            { name = "B", stop = 1700, door_side = 1, departure = "08:03:30" } ]
+limit = [ { from = 0, speed = 60 } ]
+sweep = { brake_scale = [1.0] }
+TOML
+sums=$(md5sum v.toml long.toml line.toml two.toml old.csv old.html old.log)
+for job in "INT:130:sweep --csv old.csv long.toml" "TERM:143:layout line.toml -o old.csv"; do
+  IFS=: read -r signal want args <<< "$job"
+  # shellcheck disable=SC2086
+  "$sim" $args > /dev/null 2> err.txt &
+  pid=$!
+  sleep 1
+  kill -"$signal" $pid
+  sleep 1
+  ! pgrep -f "$args" > /dev/null || fail "SIG$signal $args" "a process outlived a second"
+  wait $pid
+  check $? "$want" "SIG$signal $args"
+done
+(ulimit -n 5; "$sim" sweep --csv old.csv long.toml > /dev/null 2> err.txt)
+check $? 3 "sweep out of descriptors"
+grep -q "cannot start a worker" err.txt || fail "descriptors" "no word of it"
+! pgrep -f "long.toml" > /dev/null || fail "descriptors" "a worker was left"
+# A pipe as the input and as the output: read once, never reopened.
+ran=$((ran + 1))
+"$sim" layout /dev/stdin -o laid.toml < two.toml > /dev/null 2> err.txt &&
+  "$sim" lint laid.toml 2>> err.txt || fail "pipe in" "$(head -c 300 err.txt)"
+"$sim" layout two.toml -o /dev/stdout 2> err.txt | grep -q 'stopping_point = "B"' ||
+  fail "pipe out" "$(head -c 300 err.txt)"
 
 # An output through a link replaces the file it names and keeps the link;
 # a stream (/dev/stdout, to a file or a pipe) is written in place, never replaced.
