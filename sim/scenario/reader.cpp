@@ -122,9 +122,13 @@ void ReadSweep(const Reader& r, const toml::table& t, Scenario& s) {
     if (node == nullptr) continue;
     const std::string name = fmt::format("sweep.{}", k.name);
     SweepAxis axis{std::string(k.name), SweepValues(r, *node, name), LineOf(*node)};
+    std::set<double> seen;
     for (double v : axis.values) {
-      if (!Admits(k, v))
-        r.Fail(axis.line, name, fmt::format("{:g} is outside {}", v, RangeAndUnit(k)));
+      if (k.type == KeyType::Integer && v != std::floor(v))
+        r.Fail(axis.line, name, fmt::format("{} is not a whole number", v));
+      if (!Admits(k, v)) r.Fail(axis.line, name, fmt::format("{} is outside {}", v, RangeAndUnit(k)));
+      if (!seen.insert(v).second)
+        r.Fail(axis.line, name, fmt::format("{} is given twice: each run would be the same", v));
     }
     combinations *= axis.values.size();
     if (combinations > kMostCombinations) {

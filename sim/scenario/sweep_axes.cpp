@@ -34,7 +34,8 @@ Scenario Apply(const Scenario& s, const std::vector<SweepAxis>& axes, const Swee
 std::string Describe(const std::vector<SweepAxis>& axes, const SweepPoint& p) {
   std::string text;
   for (size_t i = 0; i < axes.size(); ++i) {
-    text += fmt::format("{}{} {:g}", i == 0 ? "" : ", ", axes[i].name, axes[i].values[p[i]]);
+    // Exactly as given, so that the combination can be run again.
+    text += fmt::format("{}{} {}", i == 0 ? "" : ", ", axes[i].name, axes[i].values[p[i]]);
   }
   return text.empty() ? "as the file has it" : text;
 }
