@@ -33,17 +33,34 @@ class Reader {
       : path_(std::move(path)), sections_(std::move(sections)) {}
 
   [[noreturn]] void Fail(int line, std::string_view key, std::string_view message) const {
-    if (line == 0) throw ScenarioError(fmt::format("{}: --set {}: {}", path_, key, message));
-    throw ScenarioError(fmt::format("{}:{}: {}: {}", path_, line, key, message));
+    throw ScenarioError(Located(line, key, message));
   }
 
+  // "file:12: key: message", or "file: --set key: message" for a value set
+  // on the command line.
+  std::string Located(int line, std::string_view key, std::string_view message) const {
+    if (line == 0) return fmt::format("{}: --set {}: {}", path_, key, message);
+    return fmt::format("{}:{}: {}: {}", path_, line, key, message);
+  }
+
+  // Every unknown key of the table at once, in the file's order.
   void OnlyKeys(const toml::table& table, std::string_view where,
                 const std::vector<std::string_view>& allowed) const {
+    std::vector<std::pair<int, std::string>> unknown;
     for (const auto& [key, node] : table) {
       if (std::find(allowed.begin(), allowed.end(), key.str()) == allowed.end()) {
-        Fail(LineOf(node), Qualified(where, key.str()), UnknownKey(key.str(), where));
+        unknown.emplace_back(LineOf(node), std::string(key.str()));
       }
     }
+    if (unknown.empty()) return;
+    std::sort(unknown.begin(), unknown.end());
+    std::string faults;
+    for (size_t i = 1; i < unknown.size(); ++i) {
+      const auto& [line, key] = unknown[i];
+      faults += "\n" + Located(line, Qualified(where, key), UnknownKey(key, where));
+    }
+    const auto& [line, key] = unknown.front();
+    Fail(line, Qualified(where, key), UnknownKey(key, where) + faults);
   }
 
   // Fails at the key's line (the table's, when the key is absent) unless ok.
