@@ -287,7 +287,12 @@ class LineCheck {
 
 std::vector<std::string> CheckAgainstLine(const Scenario& s) { return LineCheck(s).Run(); }
 
-bool StopWarned(const Scenario& s, const Station& st) {
+std::optional<double> ForecastStopError(const Scenario& s, const Station& st) {
   const std::optional<StopForecast> f = LineCheck(s).Forecast(st);
-  return f && std::fabs(f->error) > kStopErrorAllowed;
+  return f ? std::optional<double>(f->error) : std::nullopt;
+}
+
+bool StopWarned(const Scenario& s, const Station& st) {
+  const std::optional<double> error = ForecastStopError(s, st);
+  return error && std::fabs(*error) > kStopErrorAllowed;
 }
