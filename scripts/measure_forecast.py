@@ -10,8 +10,9 @@ approach of 20 to 80 km/h, the final-braking style of location code 12, 11,
 14 or 17, and a platform that is level or lies at the foot of a fall or the
 top of a rise of 5 to 35 per mille. STOP_FORECAST is bench/stop_forecast
 from the build; it runs each line and prints lint's forecast beside the run.
-Prints the mean and worst |forecast - run| in cm, by style and overall, and
-the stops on the wrong side of lint's 0.35 m edge.
+Prints the mean and worst |forecast - run| in cm, by style and overall, the
+same over the runs that stop within 1 m, and the stops on the wrong side of
+lint's 0.35 m edge.
 """
 import random
 import subprocess
@@ -23,6 +24,7 @@ sys.path.insert(0, str(Path(__file__).resolve().parent))
 from measure_lines import DEMO_TRAIN, TRAIN, Line  # noqa: E402
 
 EDGE = 35  # cm: lint warns of a stop forecast farther off
+NEAR = 100  # cm: the runs that stop this close, where the edge is decided
 STYLES = {12: 1, 11: 2, 14: 1, 17: 3}
 STOP = 2500
 
@@ -52,8 +54,10 @@ def draw(rng, path):
 
 def summary(name, pairs):
     misses = [abs(f - r) for f, r in pairs]
+    near = [abs(f - r) for f, r in pairs if abs(r) <= NEAR]
     wrong = sum((abs(f) > EDGE) != (abs(r) > EDGE) for f, r in pairs)
     return (f"| {name} | {len(pairs)} | {sum(misses) / len(misses):.1f} | {max(misses)} | "
+            f"{len(near)} | {sum(near) / max(len(near), 1):.1f} | {max(near, default=0)} | "
             f"{wrong} |")
 
 
@@ -70,8 +74,9 @@ def main(binary, count):
         path, _, forecast, run = row.split("\t")
         if forecast != "-" and run != "-":
             by_style.setdefault(style_of[path], []).append((int(forecast), int(run)))
-    print("| style | stops | mean cm | worst cm | wrong side of 0.35 m |")
-    print("|---|---|---|---|---|")
+    print("| style | stops | mean cm | worst cm | runs within 1 m | their mean cm | their worst cm "
+          "| wrong side of 0.35 m |")
+    print("|---|---|---|---|---|---|---|---|")
     for style in sorted(by_style):
         print(summary(str(style), by_style[style]))
     print(summary("all", [p for pairs in by_style.values() for p in pairs]))
