@@ -3,6 +3,7 @@
 #include <fmt/format.h>
 #include <unistd.h>
 
+#include <cmath>
 #include <sstream>
 
 #include "host/limit_watch.h"
@@ -24,8 +25,15 @@ int FateOf(const SweptStop& stop) {
 }  // namespace
 
 SweptStop Swept(const StopRecord& r, const std::string& stall, double endLocation) {
-  return {ErrorCm(r), StopMade(r), MissedBecause(r, stall, endLocation), r.behindTheStart,
-          !r.stoppedAt && r.crossedAtKmh.has_value()};
+  std::optional<long> first;
+  if (r.firstStoppedAt) first = std::lround((*r.firstStoppedAt - r.station->stop) * 100);
+  return {ErrorCm(r),
+          StopMade(r),
+          MissedBecause(r, stall, endLocation),
+          r.behindTheStart,
+          !r.stoppedAt && r.crossedAtKmh.has_value(),
+          r.corrections,
+          first};
 }
 
 SweptRun RunPoint(const Scenario& s, const std::vector<SweepAxis>& axes, const SweepPoint& point,
@@ -40,7 +48,10 @@ SweptRun RunPoint(const Scenario& s, const std::vector<SweepAxis>& axes, const S
   hooks.interrupted = o.interrupted;
   const RunResult run = RunScenario(swept, api, hooks);
   for (const StopRecord& r : run.stops) out.stops.push_back(Swept(r, run.stall, run.endLocation));
-  for (const Overspeed& over : run.overspeeds) out.overspeeds.push_back(Describe(over));
+  for (const Overspeed& over : run.overspeeds) {
+    out.overspeeds.push_back(Describe(over));
+    out.overspeedsFrom.push_back(over.fromMetres);
+  }
   out.stall = run.stall;
   return out;
 }
@@ -59,11 +70,13 @@ void RunInWorkers(size_t count, const SweepOptions& o, const std::function<Swept
 
 std::string Serialise(const SweptRun& run) {
   std::string text;
+  const auto cm = [](const std::optional<long>& e) { return e ? std::to_string(*e) : "-"; };
   for (const SweptStop& stop : run.stops) {
-    text += fmt::format("stop\t{}\t{}\t{}\n", stop.errorCm ? std::to_string(*stop.errorCm) : "-",
-                        FateOf(stop), stop.why);
+    text += fmt::format("stop\t{}\t{}\t{}\t{}\t{}\n", cm(stop.errorCm), FateOf(stop),
+                        stop.corrections, cm(stop.firstErrorCm), stop.why);
   }
-  for (const std::string& o : run.overspeeds) text += fmt::format("over\t{}\n", o);
+  for (size_t i = 0; i < run.overspeeds.size(); ++i)
+    text += fmt::format("over\t{}\t{}\n", run.overspeedsFrom[i], run.overspeeds[i]);
   if (!run.stall.empty()) text += fmt::format("stall\t{}\n", run.stall);
   if (!run.failure.empty()) text += fmt::format("fail\t{}\n", run.failure);
   return text + "end\n";
@@ -77,17 +90,25 @@ SweptRun Parse(const std::string& text) {
     const size_t tab = line.find('\t');
     const std::string kind = line.substr(0, tab), rest = line.substr(tab + 1);
     if (kind == "stop") {
-      const size_t a = rest.find('\t'), b = rest.find('\t', a + 1);
+      std::istringstream fields(rest);
+      std::string error, fate, corrections, first;
       SweptStop stop;
-      if (rest.substr(0, a) != "-") stop.errorCm = std::stol(rest.substr(0, a));
-      const std::string fate = rest.substr(a + 1, b - a - 1);
+      std::getline(fields, error, '\t');
+      std::getline(fields, fate, '\t');
+      std::getline(fields, corrections, '\t');
+      std::getline(fields, first, '\t');
+      std::getline(fields, stop.why);
+      if (error != "-") stop.errorCm = std::stol(error);
+      if (first != "-") stop.firstErrorCm = std::stol(first);
+      stop.corrections = std::stoi(corrections);
       stop.made = fate == std::to_string(kMade);
       stop.behind = fate == std::to_string(kBehind);
       stop.ranThrough = fate == std::to_string(kRanThrough);
-      stop.why = rest.substr(b + 1);
       run.stops.push_back(stop);
     } else if (kind == "over") {
-      run.overspeeds.push_back(rest);
+      const size_t split = rest.find('\t');
+      run.overspeedsFrom.push_back(std::stod(rest.substr(0, split)));
+      run.overspeeds.push_back(rest.substr(split + 1));
     } else if (kind == "stall") {
       run.stall = rest;
     } else if (kind == "fail") {
@@ -103,8 +124,7 @@ SweptRun Parse(const std::string& text) {
 std::vector<SweptRun> RunSweep(const Scenario& s, const SweepOptions& o) {
   const std::vector<SweepPoint> points = Combinations(s.sweep);
   std::vector<SweptRun> runs;
-  for (const SweepPoint& p : points)
-    runs.push_back({p, {}, {}, {}, kInterrupted});
+  for (const SweepPoint& p : points) runs.push_back({p, {}, {}, {}, kInterrupted});
   size_t finished = 0;
   RunInWorkers(
       points.size(), o, [&](size_t job) { return RunPoint(s, s.sweep, points[job], o); },

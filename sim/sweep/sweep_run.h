@@ -14,11 +14,13 @@
 #include "scenario/sweep_axes.h"
 
 struct SweptStop {
-  std::optional<long> errorCm;  // where the train came to rest, if it did
-  bool made = false;            // the run's own judgement: StopMade
-  std::string why;              // why it was missed
-  bool behind = false;          // behind the run's start: neither made nor missed
-  bool ranThrough = false;      // missed: it crossed the stopping point and never stood
+  std::optional<long> errorCm;       // where the train came to rest, if it did
+  bool made = false;                 // the run's own judgement: StopMade
+  std::string why;                   // why it was missed
+  bool behind = false;               // behind the run's start: neither made nor missed
+  bool ranThrough = false;           // missed: it crossed the stopping point and never stood
+  int corrections = 0;               // start-key presses that closed it up
+  std::optional<long> firstErrorCm;  // where it first came to rest, before them
 };
 
 struct SweptRun {
@@ -26,7 +28,8 @@ struct SweptRun {
   std::vector<SweptStop> stops;  // by station
   std::vector<std::string> overspeeds;
   std::string stall;
-  std::string failure;  // the worker's, when it did not finish
+  std::string failure;                 // the worker's, when it did not finish
+  std::vector<double> overspeedsFrom;  // m, where each overspeed began
 };
 
 struct SweepOptions {

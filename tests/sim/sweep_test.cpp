@@ -46,24 +46,28 @@ TEST(Sweep, EachSettingReachesTheTrainOrTheHost) {
 
 TEST(Sweep, AWorkersReportReadsBackWhole) {
   const SweptRun run{{},
-                     {{12, true, ""},
+                     {{12, true, "", false, false, 2, -350},
                       {std::nullopt, false, "not reached: the run ended"},
                       {std::nullopt, false, "", true}},
                      {"ran 71 km/h through the 30 km/h limit from 1500 to 1820 m (+41 km/h)"},
                      "stalled at 3011.9 m: stopped 11.89 m beyond B",
-                     ""};
+                     "",
+                     {1500}};
   const SweptRun back = Parse(Serialise(run));
   ASSERT_EQ(back.stops.size(), 3u);
   EXPECT_EQ(back.stops[0].errorCm, 12);
   EXPECT_TRUE(back.stops[0].made);
+  EXPECT_EQ(back.stops[0].corrections, 2);  // closed up from 3.5 m short
+  EXPECT_EQ(back.stops[0].firstErrorCm, -350);
   EXPECT_FALSE(back.stops[1].errorCm);
   EXPECT_EQ(back.stops[1].why, run.stops[1].why);
   for (size_t k = 0; k < 3; ++k) EXPECT_EQ(back.stops[k].behind, k == 2) << k;
   EXPECT_EQ(back.overspeeds, run.overspeeds);
+  EXPECT_EQ(back.overspeedsFrom, run.overspeedsFrom);
   EXPECT_EQ(back.stall, run.stall);
   EXPECT_TRUE(back.failure.empty());
   // A report cut short is a failure, not a clean run.
-  EXPECT_FALSE(Parse("stop\t12\t1\t\n").failure.empty());
+  EXPECT_FALSE(Parse("stop\t12\t1\t0\t-\t\n").failure.empty());
   EXPECT_TRUE(SweepFailed({back}));
   EXPECT_FALSE(SweepFailed({Parse(Serialise({{}, {{0, true, ""}}, {}, "", ""}))}));
 }
