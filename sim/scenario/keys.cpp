@@ -79,6 +79,7 @@ template <auto F> constexpr KeySlot Vehicle() { return At<&Scenario::vehicle, F>
 template <auto F> constexpr KeySlot Dyn() { return At<&Scenario::dynamics, F>(); }
 template <auto F> constexpr KeySlot Doors() { return At<&Scenario::doors, F>(); }
 template <auto F> constexpr KeySlot Driver() { return At<&Scenario::driver, F>(); }
+template <auto F> constexpr KeySlot Layout() { return At<&Scenario::layout, F>(); }
 
 // A sweep's factors, 1 as the file has it.
 constexpr KeySlot kBrakeScale{[](const Scenario&) { return 1.0; },
@@ -100,6 +101,7 @@ const KeySection kSections[] = {
      "The host's doors and start key at platforms. Doors an action works at a platform count as "
      "the stop's, for the dwell and the start key."},
     {"driver", false, "Who drives, and how: see *Driving by hand*."},
+    {"layout", false, "How `layout` may lay the line out."},
     {"sweep", false,
      "For `sweep`: each key a list `[a, b, …]` or `{ from, to, steps }` (both ends, evenly "
      "spaced); every combination is run, at most 100,000."},
@@ -201,6 +203,10 @@ constexpr ScenarioKey kKeys[] = {
         .In(0, 3600, "s").Sets(Doors<&DoorBehaviour::startDelaySeconds>()),
     Flag("doors", "correct_short_stops", "close up a stop short of the doors' reach, by start key")
         .Sets(Doors<&DoorBehaviour::correctShortStops>()),
+
+    Flag("layout", "allow_other_side",
+         "a station may get a location code of the other door side, where only one docks")
+        .Sets(Layout<&LayoutSettings::allowOtherSide>()),
 
     Other("driver", "mode", "string", "the mode the run starts in; the last three drive by hand")
         .Range("\"automatic\", \"unattended\", \"supervised\", \"restricted\", \"reverse\"")

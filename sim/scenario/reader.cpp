@@ -251,6 +251,7 @@ Scenario ParseScenario(std::string_view text, const std::string& path,
   s.dynamics.lengthMetres = s.vehicle.carCount * s.carLengthMetres;
   if (const toml::table* t = r.Table(root, "doors")) ReadSection(r, *t, "doors", s);
   if (const toml::table* t = r.Table(root, "driver")) ReadDriver(r, *t, s);
+  if (const toml::table* t = r.Table(root, "layout")) ReadSection(r, *t, "layout", s);
   if (const toml::table* t = r.Table(root, "sweep")) ReadSweep(r, *t, s);
   ReadLine(r, root, s);
   if (const toml::array* a = r.Array(root, "action")) ReadTimeline(r, *a, s);

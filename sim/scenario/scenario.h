@@ -65,6 +65,11 @@ struct DoorBehaviour {
 
 constexpr int kMaxCorrections = 3;
 
+// How `layout` may lay the line out.
+struct LayoutSettings {
+  bool allowOtherSide = false;  // a location code of the other door side may be written
+};
+
 struct Scenario {
   std::string path;
   std::shared_ptr<const std::string> source;  // the text it was read from
@@ -90,4 +95,5 @@ struct Scenario {
   DoorBehaviour doors;
   DriverStyle driver;
   std::vector<SweepAxis> sweep;  // for --sweep, in the order of scenario/keys.h
+  LayoutSettings layout;
 };
