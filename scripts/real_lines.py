@@ -2,10 +2,16 @@
 """Draws lines as real metro lines are, as their authors know them (no beacons),
 for corvane-sim's layout, and measures the layout on them.
 
-  real_lines.py draw DIR N [SEED]       N line descriptions written to DIR
-  real_lines.py measure SIM DIR N [SEED]  N lines drawn, laid out and each
-                                        written file linted and swept;
-                                        the figures as a Markdown table
+  real_lines.py draw DIR N [SEED] [--today]       N line descriptions written to DIR
+  real_lines.py measure SIM DIR N [SEED] [--today]  N lines drawn, laid out and each
+                                        written file linted and run over the
+                                        sweep it carries (the driver's
+                                        correction off, each stop judged on
+                                        its own); the figures as a Markdown
+                                        table
+--today draws the lines measure_lines.py draws for the layout instead:
+single line speeds, stations 900 to 2,000 m apart, platforms level for
+their last 200 m, curves 550 to 700 m before a platform.
 
 What varies, from line to line and section to section:
 - 6 to 11 stations, 400 m to 2 km apart;
@@ -20,8 +26,9 @@ What varies, from line to line and section to section:
 - doors left or right.
 Lines are drawn from a seeded generator, so the figures repeat.
 """
+import csv
 import random
-import re
+import resource
 import subprocess
 import sys
 import time
@@ -128,7 +135,8 @@ def draw(rng, name):
     for k, stop in enumerate(stops):
         stations.append({"name": f"{name}-{k}", "stop": stop, "door_side": rng.choice((-1, 1)),
                          "departure": clock(seconds)})
-        seconds += 40 + (stops[k + 1] - stop) // 8 if k + 1 < n else 0
+        # a timetable with time to spare: the dwell, and the section at 25 km/h on average
+        seconds += 60 + (stops[k + 1] - stop) // 7 if k + 1 < n else 0
     run = {"start_location": stops[0], "start_time": "08:00:00", "end_location": stops[-1] + 300,
            "max_duration": 7200}
     text = [f"# {name}: {n} stations, drawn by scripts/real_lines.py",
@@ -141,14 +149,25 @@ def draw(rng, name):
     return "\n".join(text + ["]"]) + "\n"
 
 
-def draw_all(folder, count, seed):
+def draw_all(folder, count, seed, today=False):
     folder.mkdir(parents=True, exist_ok=True)
     paths = []
     for i in range(count):
-        path = folder / f"real{seed + i}.toml"
-        path.write_text(draw(random.Random(seed + i), f"L{seed + i}"))
+        path = folder / f"{'today' if today else 'real'}{seed + i}.toml"
+        if today:
+            sys.path.insert(0, str(ROOT / "scripts"))
+            import measure_lines
+            measure_lines.description(random.Random(seed + i), path)
+        else:
+            path.write_text(draw(random.Random(seed + i), f"L{seed + i}"))
         paths.append(path)
     return paths
+
+
+def cpu():
+    """CPU seconds of the finished child processes and theirs."""
+    used = resource.getrusage(resource.RUSAGE_CHILDREN)
+    return used.ru_utime + used.ru_stime
 
 
 def sim(binary, *args):
@@ -156,49 +175,92 @@ def sim(binary, *args):
     return done.returncode, done.stdout, done.stderr
 
 
-SWEPT = re.compile(r"^(\S+)\s+(\d+)\s+(\d+)\s+(\S+)\s+(\S+)\s+(\S+)\s", re.M)
+# What the layout says of a station that does not dock, by the words it begins with.
+CAUSES = {"the train cannot leave": "cannot leave the stop before",
+          "it runs through": "runs through on the fall", "it overruns": "overruns",
+          "it stops short": "stops short", "the brake's spread": "spread wider than the window",
+          "no choice stands": "no choice within the window", "on the whole line's": "only from the stop before"}
+REMEDIES = {"none of these": "none found", "allow_other_side": "the other side's code",
+            "‰ over the last": "a platform grade",
+            "‰ under": "a grade under the stop before", "brakes ×": "stronger brakes",
+            "power ×": "more power", "brakes that vary": "steadier brakes"}
 
 
-def measure(binary, folder, count, seed):
-    rows, totals = [], {"runs": 0, "docked": 0, "tight": 0, "broken": 0, "clean": 0, "refused": 0}
-    for path in draw_all(folder, count, seed):
+def verdicts(table):
+    """The causes and remedies the layout gave its stations that do not dock."""
+    found = []
+    for line in table.splitlines():
+        if "does NOT dock: " not in line:
+            continue
+        said = line.split("does NOT dock: ", 1)[1]
+        cause = next((v for k, v in CAUSES.items() if said.startswith(k)), "other")
+        remedy = next((v for k, v in REMEDIES.items() if k in said), "none named")
+        found.append((cause, remedy))
+    return found
+
+
+def swept(binary, path):
+    """The stops of the file's own sweep, the driver's correction off, each
+    stop judged on its own: (stops, docked, within ±0.3 m, runs above a limit)."""
+    table = path.with_suffix(".csv")
+    _, out, _ = sim(binary, "sweep", "--keep-going", "--set", "doors.correct_short_stops=false",
+                    "--csv", table, path)
+    with table.open(newline="") as f:
+        stops = [r for r in csv.DictReader(f) if r["docked"] != "behind"]
+    docked = [r for r in stops if r["docked"] == "yes"]
+    tight = [r for r in docked if abs(int(r["error_cm"])) <= 30]
+    return len(stops), len(docked), len(tight), out.count("through the")
+
+
+def measure(binary, folder, count, seed, today=False):
+    rows, causes = [], {}
+    totals = dict.fromkeys(("stops", "docked", "tight", "broken", "clean", "refused", "undocked"), 0)
+    seconds, cpus = [], []
+    for path in draw_all(folder, count, seed, today):
         out = path.with_suffix(".laid.toml")
-        started = time.monotonic()
+        out.unlink(missing_ok=True)
+        started, used = time.monotonic(), cpu()
         status, table, err = sim(binary, "layout", path, "-o", out)
-        seconds = time.monotonic() - started
+        seconds.append(time.monotonic() - started)
+        cpus.append(cpu() - used)
         if status == 2 or not out.exists():
             totals["refused"] += 1
             rows.append(f"| {path.name} | refused: {err.strip()[:80]} |")
             continue
-        lint_status, _, warnings = sim(binary, "lint", out)
+        lint_status = sim(binary, "lint", out)[0]
         totals["clean"] += lint_status == 0
-        _, swept, _ = sim(binary, "sweep", "--csv", out.with_suffix(".csv"), "--keep-going", out)
-        csv = out.with_suffix(".csv").read_text().splitlines()[1:]
-        docked = sum(",yes," in r for r in csv)
-        tight = sum(1 for r in csv if ",yes," in r and abs(int(r.split(",")[-3] or 999)) <= 30)
-        broken = swept.count(" limit from ") + swept.count(" limit at ")
-        not_docking = table.count("does NOT dock")
-        totals["runs"] += len(csv)
-        totals["docked"] += docked
-        totals["tight"] += tight
-        totals["broken"] += broken
-        rows.append(f"| {path.name} | {docked}/{len(csv)} | {tight} | {lint_status} "
-                    f"| {broken} | {not_docking} | {seconds:.1f} |")
-    print("| line | stops docked | within ±0.3 m | lint status | limits broken | said not to dock | layout s |")
-    print("|---|---|---|---|---|---|---|")
+        stops, docked, tight, broken = swept(binary, out)
+        said = verdicts(table)
+        for v in said:
+            causes[v] = causes.get(v, 0) + 1
+        for key, n in zip(("stops", "docked", "tight", "broken", "undocked"),
+                          (stops, docked, tight, broken, len(said))):
+            totals[key] += n
+        rows.append(f"| {path.name} | {docked}/{stops} | {tight} | {lint_status} "
+                    f"| {broken} | {len(said)} | {seconds[-1]:.1f} | {cpus[-1]:.1f} |")
+    print("| line | stops docked | within ±0.3 m | lint status | runs above a limit "
+          "| said not to dock | layout s | CPU s |")
+    print("|---|---|---|---|---|---|---|---|")
     print("\n".join(rows))
-    runs = max(totals["runs"], 1)
-    print(f"\n{100 * totals['docked'] / runs:.1f} % docked, {100 * totals['tight'] / runs:.1f} % "
-          f"within ±0.3 m, {totals['clean']} of {count} files lint clean, "
-          f"{totals['broken']} limits broken, {totals['refused']} lines refused")
+    stops = max(totals["stops"], 1)
+    print(f"\n{count} lines: {100 * totals['docked'] / stops:.1f} % of {totals['stops']} stops docked, "
+          f"{100 * totals['tight'] / stops:.1f} % within ±0.3 m; {totals['clean']} of {count} files "
+          f"lint clean; {totals['broken']} runs above a limit; {totals['refused']} lines refused; "
+          f"{totals['undocked']} stations said not to dock; layout {sum(seconds) / len(seconds):.1f} s "
+          f"on average, {max(seconds):.1f} s the longest; CPU {sum(cpus) / len(cpus):.1f} s on "
+          f"average, {max(cpus):.1f} s the most")
+    for (cause, remedy), n in sorted(causes.items(), key=lambda x: -x[1]):
+        print(f"  {n} x {cause}; remedy: {remedy}")
 
 
 def main():
-    if len(sys.argv) >= 4 and sys.argv[1] == "draw":
-        draw_all(Path(sys.argv[2]), int(sys.argv[3]), int(sys.argv[4]) if len(sys.argv) > 4 else 3000)
-    elif len(sys.argv) >= 5 and sys.argv[1] == "measure":
-        measure(sys.argv[2], Path(sys.argv[3]), int(sys.argv[4]),
-                int(sys.argv[5]) if len(sys.argv) > 5 else 3000)
+    args = [a for a in sys.argv[1:] if a != "--today"]
+    today = "--today" in sys.argv
+    if len(args) >= 3 and args[0] == "draw":
+        draw_all(Path(args[1]), int(args[2]), int(args[3]) if len(args) > 3 else 3000, today)
+    elif len(args) >= 4 and args[0] == "measure":
+        measure(args[1], Path(args[2]), int(args[3]), int(args[4]) if len(args) > 4 else 3000,
+                today)
     else:
         sys.exit(__doc__)
 

@@ -1,35 +1,45 @@
 // corvane-sim layout: the line's beacons chosen by running the train, and
 // the scenario written again with them.
 #include <fmt/format.h>
+#include <unistd.h>
 
 #include <set>
 
 #include "cli/commands.h"
 #include "cli/session.h"
 #include "layout/layout.h"
+#include "layout/trials.h"
 #include "layout/writer.h"
 #include "model/beacon_codes.h"
 #include "scenario/reader.h"
 
 namespace {
 
-// Each station's choice and how its runs stopped; true when every one docks.
+// Each station's choice and how the written line's runs stopped there,
+// where the train first stood: a stop the driver closed up is not docked.
+// True when every one docks and no run broke a limit.
 bool PrintStations(const Layout& layout) {
-  fmt::print("{:<16} {:>4} {:>5} {:>8} {:>9} {:>8} {:>8} {:>5}\n", "station", "code", "style",
-             "in km/h", "stop. pt", "worst cm", "median", "runs");
+  fmt::print("{:<16} {:>4} {:>5} {:>8} {:>6} {:>9} {:>8} {:>8} {:>6} {:>5}\n", "station", "code",
+             "style", "in km/h", "curve", "stop. pt", "worst cm", "median", "closed", "runs");
   bool docks = true;
   for (const StationLayout& st : layout.stations) {
-    fmt::print("{:<16} {:>4} {:>5} {:>8} {:>9.0f} {:>8} {:>8} {:>5}\n", st.station->name, st.code,
-               beacon::FinalBrakingStyle(st.code),
-               st.runs > 0 ? fmt::format("{:.0f}", st.approach) : "-", st.stoppingPoint,
-               st.runs > 0 ? StopErrorText(st.worstCm) : "-",
-               st.runs > 0 ? StopErrorText(st.medianCm) : "-", st.runs);
+    const bool ran = st.runs > 0;
+    fmt::print("{:<16} {:>4} {:>5} {:>8} {:>6} {:>9.0f} {:>8} {:>8} {:>6} {:>5}\n",
+               st.station->name, st.code, beacon::FinalBrakingStyle(st.code),
+               ran ? fmt::format("{:.0f}", st.approach) : "-",
+               ran && st.curveEnd > 0 ? fmt::format("{:.0f}", st.curveEnd) : "-", st.stoppingPoint,
+               ran ? StopErrorText(st.worstCm) : "-", ran ? StopErrorText(st.medianCm) : "-",
+               ran ? std::to_string(st.closedUp) : "-", st.runs);
     docks &= st.docks;
   }
   for (const StationLayout& st : layout.stations) {
     if (!st.docks) fmt::print("{}\n", st.why);
   }
-  return docks;
+  if (layout.runsAboveALimit > 0) {
+    fmt::print("{} runs of the written sweep ran above a limit of the line\n",
+               layout.runsAboveALimit);
+  }
+  return docks && layout.runsAboveALimit == 0;
 }
 
 // The layout writes each station's name into its beacons: one name for two
@@ -54,9 +64,15 @@ int LayOutLine(const Options& o, const Scenario& scenario) {
     Fail(error);
     return kExitCannotWrite;
   }
+  SweepOptions options = WorkerOptions(o);
+  if (isatty(STDERR_FILENO)) {
+    options.progress = [](size_t station, size_t stations) {
+      fmt::print(stderr, "\rlaying out station {} of {}\r", station + 1, stations);
+    };
+  }
   Layout layout;
   try {
-    layout = LayOut(scenario, WorkerOptions(o));
+    layout = LayOut(scenario, options);
   } catch (const LayoutInterrupted&) {
     Fail("interrupted; no file was written");
     return 128 + gInterrupted;
@@ -90,9 +106,11 @@ Command AddLayout(CLI::App& app, Options& o) {
   layout->footer(
       "Exit status:\n"
       "  0      every station docks and the written file lints clean\n"
-      "  1      a station does not dock, or the written file warns\n"
+      "  1      a station does not dock, a run of the written sweep breaks a limit,\n"
+      "         or the written file warns\n"
       "  2      a bad scenario or plug-in, a line that cannot be laid out, or usage;\n"
       "         the output over an input\n"
-      "  3      the output or the standard output cannot be written\n");
+      "  3      the output or the standard output cannot be written\n"
+      "  128+N  interrupted by signal N (130 SIGINT, 143 SIGTERM): no file written\n");
   return {layout, LayOutLine};
 }

@@ -1,17 +1,22 @@
-// The layout of a line: each station's group chosen by the search and told
-// by its verdict, the line's limit beacons and the author's kept ones, in
-// location order; and the conditions the choices are run over.
+// The layout of a line: each station's section chosen by the search and
+// told by its verdict, the line's limits past the last stop, and the
+// author's kept beacons, in location order; and the sweep the choices are
+// judged by.
 #include "layout/layout.h"
 
 #include <fmt/format.h>
 
 #include <algorithm>
 #include <cstdlib>
+#include <optional>
 
 #include "layout/search.h"
 #include "layout/verdict.h"
 
 namespace {
+
+// A station at most this far behind the run's start is the one it starts at.
+constexpr double kAtTheStart = 0.5;
 
 // An author's beacon the layout keeps, every field of it.
 std::string Raw(const RouteBeacon& b) {
@@ -23,100 +28,231 @@ std::string Raw(const RouteBeacon& b) {
                      d.signal, d.distance);
 }
 
-// The train starts here: the group at the stop itself.
-std::vector<Placed> Start(const Placement& line, size_t k, StationLayout& chosen) {
-  const Station& st = line.Line().stations[k];
-  chosen.code = Codes(st.doorSide).front();
-  chosen.docks = true;
-  chosen.why = fmt::format("{}: the run starts here", st.name);
-  return line.StartGroup(k);
-}
-
-// What was chosen for station k and how its runs went.
-void Describe(const Scenario& s, size_t k, const Candidate& best, const std::vector<Candidate>& all,
-              const std::optional<std::string>& advice, StationLayout& chosen) {
-  std::vector<long> sorted = best.errors;
-  std::sort(sorted.begin(), sorted.end());
-  chosen.code = best.code;
-  chosen.approach = best.approach;
-  chosen.stoppingPoint = std::find_if(best.group.begin(), best.group.end(), [](const Placed& p) {
-                           return p.beacon.data.type == kBeaconStoppingPoint;
-                         })->beacon.location;
-  chosen.worstCm = *std::max_element(best.errors.begin(), best.errors.end(),
-                                     [](long a, long b) { return std::labs(a) < std::labs(b); });
-  chosen.medianCm = sorted[sorted.size() / 2];
-  chosen.runs = 0;
-  for (const Candidate& c : all) chosen.runs += static_cast<int>(c.errors.size());
-  chosen.docks = Docks(best);
-  chosen.why = Why(s, k, best, all, advice);
-}
-
-std::vector<Placed> Choose(const Placement& line, const Trials& trials, size_t k,
-                           StationLayout& chosen) {
-  const std::vector<Candidate> candidates = Search(line, trials, k);
-  const Candidate& best = candidates[Best(candidates)];
-  const std::optional<std::string> advice =
-      Docks(best) ? std::nullopt : PlatformThatDocks(trials, k, best);
-  Describe(line.Line(), k, best, candidates, advice, chosen);
-  return best.group;
-}
-
-// Every beacon in location order, a station group's comment on its first.
-void Assemble(const Scenario& s, const Placement& line,
-              const std::vector<std::vector<Placed>>& groups, Layout& out) {
-  std::vector<std::pair<Placed, std::string>> all;
-  for (const Placed& p : line.Limits()) all.push_back({p, ""});
-  for (size_t k = 0; k < groups.size(); ++k) {
-    for (size_t i = 0; i < groups[k].size(); ++i) {
-      all.push_back({groups[k][i], i == 0 ? out.stations[k].why : ""});
+// m a frame carries the train at 1 km/h, at the sweep's longest frame.
+double FrameMetresPerKmh(const Scenario& s, const std::vector<SweepAxis>& sweep) {
+  double step = s.timeStep, jitter = s.timeStepJitter;
+  for (const SweepAxis& axis : sweep) {
+    for (const double v : axis.values) {
+      if (axis.name == "time_step") step = std::max(step, v);
+      if (axis.name == "time_step_jitter") jitter = std::max(jitter, v);
     }
   }
-  for (const RouteBeacon& b : s.beacons) {
-    if (!Laid(b.data.type)) all.push_back({{b, ""}, ""});
-  }
-  std::stable_sort(all.begin(), all.end(), [](const auto& a, const auto& b) {
-    return a.first.beacon.location < b.first.beacon.location;
-  });
-  for (auto& [placed, comment] : all) {
-    out.beacons.push_back(placed.beacon);
-    out.texts.push_back(placed.text.empty() ? Raw(placed.beacon) : placed.text);
-    out.comments.push_back(comment);
-  }
+  return Ms(1) * step * (1 + jitter);
 }
 
-// Each axis of numbers as `pick` takes it from its sorted values; one seed
-// and one jitter, the first given.
-std::vector<SweepAxis> Reduced(const std::vector<SweepAxis>& axes,
-                               std::vector<double> (*pick)(const std::vector<double>&)) {
-  std::vector<SweepAxis> out;
-  for (const SweepAxis& axis : axes) {
-    std::vector<double> v = axis.values;
-    std::sort(v.begin(), v.end());
-    const bool one = v.size() < 2 || axis.name == "seed" || axis.name == "time_step_jitter";
-    out.push_back({axis.name, one ? std::vector<double>{axis.values.front()} : pick(v), axis.line});
+// The chosen candidate as the line's runs went at station k.
+void Describe(const Scenario& s, size_t k, const Candidate& c, StationLayout& out) {
+  std::vector<long> sorted = c.errors;
+  std::sort(sorted.begin(), sorted.end());
+  out.code = c.approach.code;
+  out.approach = c.approach.kmh;
+  out.curveEnd = c.section.curveEnd;
+  out.stoppingPoint = s.stations[k].stop - c.approach.before;
+  out.errors = c.errors;
+  out.worstCm = *std::max_element(c.errors.begin(), c.errors.end(),
+                                  [](long a, long b) { return std::labs(a) < std::labs(b); });
+  out.medianCm = sorted[sorted.size() / 2];
+  out.closedUp = c.closedUp;
+  out.docks = Docks(c);
+  out.why = fmt::format("{}: {}: over {} runs (the sweep above and the file's own) it {}",
+                        s.stations[k].name, Choice(s, k, c), c.errors.size(), Range(c));
+}
+
+int RunsOf(const std::vector<Candidate>& all) {
+  int n = 0;
+  for (const Candidate& c : all) n += static_cast<int>(c.errors.size());
+  return n;
+}
+
+// A station's choice, and why it does not dock where its trials said so.
+struct Chosen {
+  size_t k;
+  Candidate candidate;
+  std::string verdict;  // empty where it docks
+  int runs;             // every candidate's
+};
+
+class LineLayout {
+ public:
+  LineLayout(const Scenario& s, const SweepOptions& o, const std::vector<SweepAxis>& sweep)
+      : s_(s), o_(o), line_(s, FrameMetresPerKmh(s, sweep)), trials_(line_, sweep, o) {}
+
+  Layout Run() {
+    Layout out;
+    out.sweep = trials_.Sweep();
+    for (size_t k = 0; k < s_.stations.size() && Stop(k) <= s_.endLocation; ++k) {
+      if (o_.progress) o_.progress(k, s_.stations.size());
+      if (Stop(k) > s_.startLocation + kAtTheStart) {
+        Choose(k);
+      } else if (Stop(k) >= s_.startLocation - kAtTheStart) {
+        start_ = k;
+      }
+    }
+    const std::vector<std::pair<Placed, std::optional<size_t>>> placed = Assemble();
+    Scenario written = s_;
+    written.beacons.clear();
+    for (const auto& p : placed) written.beacons.push_back(p.first.beacon);
+    written.sweep = trials_.Sweep();
+    Judge(LineRuns(written), out);
+    for (const auto& [p, station] : placed) {
+      out.beacons.push_back(p.beacon);
+      out.texts.push_back(p.text.empty() ? Raw(p.beacon) : p.text);
+      out.comments.push_back(station ? out.stations[*station].why : "");
+    }
+    return out;
   }
-  return out;
-}
 
-std::vector<double> Ends(const std::vector<double>& v) { return {v.front(), v.back()}; }
+ private:
+  double Stop(size_t k) const { return s_.stations[k].stop; }
 
-std::vector<double> MidpointsNextToTheEnds(const std::vector<double>& v) {
-  std::vector<double> mids = {(v[0] + v[1]) / 2};
-  if (v.size() > 2) mids.push_back((v[v.size() - 2] + v.back()) / 2);
-  return mids;
-}
+  void Choose(size_t k) {
+    const Station& st = s_.stations[k];
+    const double floor = chosen_.empty() ? 0 : chosen_.back().candidate.approach.kmh;
+    std::vector<Candidate> own = Search(line_, trials_, k, floor, Codes(st.doorSide), true);
+    if (own.empty()) throw NoApproach(k, floor);
+    Candidate& best = own[Best(own, trials_)];
+    Finish(trials_, k, best);
+    std::vector<Candidate> other;
+    const Candidate* otherBest = nullptr;
+    if (!Docks(best) && st.doorSide != 0) {
+      other = Search(line_, trials_, k, floor, OtherSidesStyles(st.doorSide), false);
+      if (!other.empty()) {
+        Candidate& nearest = other[Best(other, trials_)];
+        Finish(trials_, k, nearest);
+        otherBest = &nearest;
+      }
+    }
+    const bool otherSide = s_.layout.allowOtherSide && otherBest != nullptr && Docks(*otherBest);
+    Chosen c{k, otherSide ? *otherBest : best, "", RunsOf(own) + RunsOf(other)};
+    if (!Docks(c.candidate)) {
+      c.verdict = fmt::format("{}; {}", Cause(line_, trials_, k, own),
+                              Remedy(trials_, k, own, otherBest, line_));
+    }
+    chosen_.push_back(std::move(c));
+  }
+
+  ScenarioError NoApproach(size_t k, double floor) const {
+    const Station& st = s_.stations[k];
+    return ScenarioError(fmt::format(
+        "{}:{}: station {}: no approach fits the {:.0f} m from {} at {:.0f} km/h or more to its "
+        "stop under the line's limits there",
+        s_.path, st.line, st.name, Stop(k) - line_.Previous(k),
+        k > 0 ? s_.stations[k - 1].name : "the start", floor));
+  }
+
+  // Every beacon in location order, with the station whose group it leads.
+  std::vector<std::pair<Placed, std::optional<size_t>>> Assemble() const {
+    std::vector<std::pair<Placed, std::optional<size_t>>> all;
+    const auto add = [&](const std::vector<Placed>& beacons, std::optional<size_t> station) {
+      for (size_t i = 0; i < beacons.size(); ++i)
+        all.push_back({beacons[i], i == 0 ? station : std::nullopt});
+    };
+    for (size_t i = 0; i < chosen_.size(); ++i) {
+      const Section& section = chosen_[i].candidate.section;
+      if (i > 0 && section.departure != chosen_[i - 1].candidate.approach.kmh)
+        all.push_back({line_.DepartureLimit(chosen_[i - 1].k, section.departure), std::nullopt});
+      add(section.beacons, chosen_[i].k);
+    }
+    if (!chosen_.empty()) {
+      const Chosen& last = chosen_.back();
+      const Section tail = line_.Tail(last.k, last.candidate.approach.kmh);
+      if (tail.departure != last.candidate.approach.kmh)
+        all.push_back({line_.DepartureLimit(last.k, tail.departure), std::nullopt});
+      add(tail.beacons, std::nullopt);
+    }
+    if (start_) {
+      const Section tail = line_.Tail(*start_, 0);
+      add(line_.StartGroup(*start_, chosen_.empty() ? tail.departure
+                                                    : chosen_.front().candidate.section.departure),
+          *start_);
+      if (chosen_.empty()) add(tail.beacons, std::nullopt);
+    }
+    for (const RouteBeacon& b : s_.beacons) {
+      if (!Laid(b.data.type)) all.push_back({{b, ""}, std::nullopt});
+    }
+    std::stable_sort(all.begin(), all.end(), [](const auto& a, const auto& b) {
+      return a.first.beacon.location < b.first.beacon.location;
+    });
+    return all;
+  }
+
+  // The written line over its sweep, each stop judged on its own (the host
+  // moves a train that missed one on), and once as the file has it.
+  std::vector<SweptRun> LineRuns(const Scenario& written) const {
+    SweepOptions o = o_;
+    o.keepGoing = true;
+    const std::vector<SweepPoint> points = Combinations(written.sweep);
+    std::vector<SweptRun> runs(points.size() + 1);
+    RunInWorkers(
+        runs.size(), o,
+        [&](size_t job) {
+          return job < points.size() ? RunPoint(written, written.sweep, points[job], o)
+                                     : RunPoint(written, {}, {}, o);
+        },
+        [&](size_t job, SweptRun run) { runs[job] = std::move(run); });
+    if (o.interrupted != nullptr && *o.interrupted != 0) throw LayoutInterrupted();
+    return runs;
+  }
+
+  // Each station as the line's runs show it.
+  void Judge(const std::vector<SweptRun>& runs, Layout& out) const {
+    size_t next = 0;
+    for (size_t k = 0; k < s_.stations.size() && Stop(k) <= s_.endLocation; ++k) {
+      StationLayout st{&s_.stations[k]};
+      st.stoppingPoint = Stop(k);
+      st.docks = true;
+      if (next < chosen_.size() && chosen_[next].k == k) {
+        Tell(runs, chosen_[next++], st);
+      } else {
+        if (start_ && *start_ == k) st.code = Codes(s_.stations[k].doorSide).front();
+        st.why =
+            fmt::format("{}: {}", s_.stations[k].name,
+                        start_ && *start_ == k ? "the run starts here" : "behind the run's start");
+      }
+      out.stations.push_back(st);
+    }
+    for (const SweptRun& run : runs) out.runsAboveALimit += !run.overspeeds.empty();
+  }
+
+  void Tell(const std::vector<SweptRun>& runs, const Chosen& chosen, StationLayout& st) const {
+    const size_t k = chosen.k;
+    Candidate line = chosen.candidate;
+    line.errors.clear();
+    line.missed = line.overspeeds = line.closedUp = 0;
+    line.stall.clear();
+    for (size_t i = 0; i < runs.size(); ++i) {
+      const SweptRun& run = runs[i];
+      const bool over =
+          std::any_of(run.overspeedsFrom.begin(), run.overspeedsFrom.end(),
+                      [&](double x) { return x > line_.Previous(k) && x <= Stop(k); });
+      Tally(line, k < run.stops.size() ? &run.stops[k] : nullptr, over,
+            run.failure.empty() ? run.stall : run.failure, i);
+    }
+    Describe(s_, k, line, st);
+    st.runs = chosen.runs;
+    if (s_.layout.allowOtherSide && !chosen.candidate.sideMatches && s_.stations[k].doorSide != 0)
+      st.why += " (the other side's code, as [layout] allow_other_side asks)";
+    if (st.docks) return;
+    st.why += "; it does NOT dock: ";
+    st.why += chosen.verdict.empty()
+                  ? fmt::format("on the whole line's runs, though from {} it docked in every run",
+                                k > 0 ? s_.stations[k - 1].name : "the start")
+                  : chosen.verdict;
+  }
+
+  const Scenario& s_;
+  const SweepOptions& o_;
+  const Placement line_;
+  const Trials trials_;
+  std::optional<size_t> start_;
+  std::vector<Chosen> chosen_;  // the stations laid out, in order
+};
 
 }  // namespace
 
 std::string StopErrorText(long cm) {
   if (cm == kRanThrough) return "through";
   return cm == kNeverReached ? "never" : fmt::format("{:+}", cm);
-}
-
-std::vector<SweepAxis> Corners(const std::vector<SweepAxis>& axes) { return Reduced(axes, Ends); }
-
-std::vector<SweepAxis> Between(const std::vector<SweepAxis>& axes) {
-  return Reduced(axes, MidpointsNextToTheEnds);
 }
 
 std::vector<SweepAxis> LayoutConditions(const Scenario& s) {
@@ -130,18 +266,5 @@ std::vector<SweepAxis> LayoutConditions(const Scenario& s) {
 }
 
 Layout LayOut(const Scenario& s, const SweepOptions& o) {
-  const Placement line(s);
-  const std::vector<SweepAxis> conditions = LayoutConditions(s);
-  const Trials trials(line, conditions, Corners(conditions), Between(conditions), o);
-  std::vector<std::vector<Placed>> groups;
-  Layout out;
-  for (size_t k = 0; k < s.stations.size(); ++k) {
-    if (s.stations[k].stop > s.endLocation) break;
-    StationLayout chosen{&s.stations[k], 0, 0, s.stations[k].stop};
-    groups.push_back(s.stations[k].stop <= s.startLocation ? Start(line, k, chosen)
-                                                           : Choose(line, trials, k, chosen));
-    out.stations.push_back(chosen);
-  }
-  Assemble(s, line, groups, out);
-  return out;
+  return LineLayout(s, o, WithMidpoints(LayoutConditions(s))).Run();
 }

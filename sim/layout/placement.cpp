@@ -13,21 +13,22 @@
 namespace {
 
 constexpr double kCurveDecel = 0.6;  // m/s²: the braking curves laid out, well inside notch 8
-constexpr double kGroupMargin = 60;  // m between a station group and its stopping curve
-// m: a train creeping in below 30 km/h settles at its speed over them first
-constexpr double kCreepMargin = 100;
-constexpr double kRaiseBeforeStop = 3;  // m: well inside the final braking
+// Of notch 8 on the grade under a curve, at most: the brakes vary across trains.
+constexpr double kCurveShareOfFullService = 0.85;
+constexpr double kGentlestCurve = 0.15;  // m/s²
+constexpr double kCurveMargin = 10;      // m a curve starts before it needs to
+constexpr double kCodeLead = 10;         // m the location code comes before the station beacon
+// m before a stop: the departure's limit, given where the stopping curve governs
+constexpr double kDepartureBefore = 3;
+// km/h: the cab offers a departure only above 10 km/h.
+constexpr double kLowestDeparture = 15;
 
 // The text gives the beacon's own whole numbers: the file runs as judged.
 Placed BrakingCurve(double start, double finalKmh, double end) {
   const beacon::Braking curve{0, static_cast<int32_t>(finalKmh), static_cast<int32_t>(end)};
-  return Make(start, kBeaconBraking, beacon::Pack(curve),
-              fmt::format("braking = {{ final_speed = {}, end = {} }}", curve.finalSpeed, curve.end));
-}
-
-Placed SpeedLimit(double at, double kmh) {
-  return Make(at, kBeaconSpeedLimit, static_cast<int64_t>(kmh),
-              fmt::format("speed_limit = {:.0f}", kmh));
+  return Make(
+      start, kBeaconBraking, beacon::Pack(curve),
+      fmt::format("braking = {{ final_speed = {}, end = {} }}", curve.finalSpeed, curve.end));
 }
 
 }  // namespace
@@ -38,6 +39,11 @@ Placed Make(double location, int32_t type, int64_t optional, std::string text) {
 
 Placed CodeBeacon(double at, int32_t code) {
   return Make(at, kBeaconLocation, code, fmt::format("location_code = {}", code));
+}
+
+Placed SpeedLimit(double at, double kmh) {
+  return Make(at, kBeaconSpeedLimit, static_cast<int64_t>(kmh),
+              fmt::format("speed_limit = {:.0f}", kmh));
 }
 
 bool Laid(int32_t type) { return type >= kBeaconStation && type <= kBeaconBraking; }
@@ -61,70 +67,118 @@ std::vector<int32_t> OtherSidesStyles(int32_t side) {
   return out;
 }
 
-Placement::Placement(const Scenario& s) : s_(s), length_(s.dynamics.lengthMetres) { LineLimits(); }
-
-double Placement::LimitAt(double x) const {
-  const LineLimit* l = ::LimitAt(s_.limits, x);
-  if (l == nullptr) {
-    throw ScenarioError(
-        fmt::format("{}: no [[limit]] holds at {} m: --layout needs the line's "
-                    "limits from the start",
-                    s_.path, x));
-  }
-  return l->kmh;
-}
-
-// A limit falls by a braking curve ending where it starts; it rises once
-// the rear of the train has cleared the lower one.
-void Placement::LineLimits() {
-  double previous = 0;
-  for (const LineLimit& l : s_.limits) {
-    const double at = std::max(l.from, s_.startLocation);
-    if (l.kmh > previous) {  // the first limit too: previous is 0
-      const double raise = previous == 0 ? at : Postponed(l.from + length_, l.kmh);
-      limits_.push_back(SpeedLimit(raise, l.kmh));
-    } else if (l.kmh < previous) {
-      const double start = l.from - BrakingDistance(previous, l.kmh, kCurveDecel) - 10;
-      limits_.push_back(BrakingCurve(start, l.kmh, l.from));
-      spans_.push_back({start, l.from});
+Placement::Placement(const Scenario& s, double frameMetresPerKmh)
+    : s_(s), grades_(s.dynamics, s.gradients), frame_(frameMetresPerKmh) {
+  for (size_t k = 0; k < s.stations.size(); ++k) {
+    std::vector<Step> steps = Steps(Stop(k) - kDepartureBefore, Next(k), Stop(k));
+    if (!Fit(steps, Stop(k) + kStepGap, kLowestDeparture,
+             [this](double u, double w, double end) { return Run(u, w, end); })) {
+      const Station& st = s.stations[k];
+      throw ScenarioError(fmt::format(
+          "{}:{}: station {}: past its stop the line's limit falls to {:.0f} km/h before a "
+          "braking curve could bring the train down to it, and the cab offers a departure only "
+          "above 10 km/h",
+          s.path, st.line, st.name, steps.front().kmh));
     }
-    previous = l.kmh;
+    departures_.push_back(steps.front().kmh);
   }
 }
 
-// A limit raised inside a station's approach would leave the stopping
-// curve too little room: it is raised as the train leaves the station.
-double Placement::Postponed(double raise, double kmh) const {
-  const double reach = BrakingDistance(kmh, 0, beacon::StoppingCurveOf(1).decel) + 2 * kGroupMargin;
-  for (const Station& st : s_.stations) {
-    if (raise > st.stop - reach && raise <= st.stop) return st.stop + 5;
-  }
-  return raise;
+double Placement::Next(size_t k) const {
+  const bool last = k + 1 == s_.stations.size() || Stop(k + 1) > s_.endLocation;
+  return last ? std::max(s_.endLocation, Stop(k) + 1) : Stop(k + 1);
 }
 
-double Placement::BeaconLimit(double stop) const {
-  double limit = LimitAt(stop - 1);
-  double last = -INFINITY;
-  for (const Placed& p : limits_) {
-    const double x = p.beacon.location;
-    if (x >= stop || x < last) continue;
-    last = x;
-    limit = p.beacon.data.type == kBeaconSpeedLimit
-                ? p.beacon.data.optional
-                : beacon::BrakingOf(p.beacon.data.optional).finalSpeed;
+// The curve as steep as kCurveDecel, or gentler where notch 8 on the grade
+// under it leaves less.
+double Placement::Run(double u, double w, double end) const {
+  const double guess = BrakingDistance(u, w, kCurveDecel);
+  const Dynamics& d = s_.dynamics;
+  const double full = std::min(Ms(d.decelByNotch[8]), d.adhesion * kGravity) +
+                      grades_.MeanPermille(end - guess - d.lengthMetres, end) / 1000 * kGravity;
+  const double a = std::clamp(kCurveShareOfFullService * full, kGentlestCurve, kCurveDecel);
+  return BrakingDistance(u, w, a) + kCurveMargin;
+}
+
+// The limits under the train from `from` to `to`; none changes before the
+// train has left the stop at `held`, where it stands.
+std::vector<Step> Placement::Steps(double from, double to, double held) const {
+  std::vector<Step> steps = BodyLimits(s_.limits, s_.dynamics.lengthMetres, from, to);
+  if (steps.empty()) {
+    throw ScenarioError(fmt::format(
+        "{}: no [[limit]] holds at {:.0f} m: the layout needs the line's limits from the start",
+        s_.path, from - s_.dynamics.lengthMetres));
   }
-  return limit;
+  for (size_t i = 1; i < steps.size(); ++i) steps[i].from = std::max(steps[i].from, held + 1);
+  return steps;
+}
+
+double Placement::FastestApproach(size_t k) const {
+  const std::vector<Step> at = Steps(Stop(k) - 1, Stop(k), Stop(k));
+  return std::min(departures_[k], at.front().kmh);
+}
+
+double Placement::OwnCurve(int32_t code, double kmh) const {
+  const beacon::StoppingCurve curve = beacon::StoppingCurveOf(beacon::FinalBrakingStyle(code));
+  return std::ceil(BrakingDistance(kmh, 0, curve.decel) + curve.offset + frame_ * kmh + 2);
+}
+
+// A rise at a speed-limit beacon; a fall by a braking curve ending where it starts.
+std::vector<Placed> Placement::Limits(const std::vector<Step>& steps) const {
+  std::vector<Placed> out;
+  for (size_t i = 1; i < steps.size(); ++i) {
+    const Step &before = steps[i - 1], &s = steps[i];
+    if (s.kmh > before.kmh) {
+      out.push_back(SpeedLimit(std::ceil(s.from), s.kmh));
+    } else {
+      const double end = std::floor(s.from);
+      out.push_back(BrakingCurve(end - Run(before.kmh, s.kmh, end), s.kmh, end));
+    }
+  }
+  return out;
+}
+
+std::optional<Section> Placement::Plan(size_t k, const Approach& a, double floor) const {
+  const double stop = Stop(k), previous = Previous(k), at = stop - a.before;
+  if (at - kCodeLead <= previous + kStepGap || a.kmh > departures_[k]) return std::nullopt;
+  if (a.kmh > LowestFrom(Steps(at, stop, at), at)) return std::nullopt;
+  std::vector<Step> steps = Steps(previous - kDepartureBefore, at, previous);
+  steps.push_back({at, a.kmh});
+  const CurveRun run = [this](double u, double w, double end) { return Run(u, w, end); };
+  if (!Fit(steps, previous + kStepGap, std::max(floor, kLowestDeparture), run)) return std::nullopt;
+  Section out{{}, steps.front().kmh, steps.back().from == at};
+  if (steps.size() > 1 && steps[steps.size() - 2].kmh > a.kmh)
+    out.curveEnd = stop - steps.back().from;
+  if (out.shaped) steps.pop_back();
+  out.beacons = Limits(steps);
+  if (out.shaped && steps.back().kmh > a.kmh)
+    out.beacons.push_back(BrakingCurve(at - run(steps.back().kmh, a.kmh, at), a.kmh, at));
+  out.beacons.push_back(CodeBeacon(at - kCodeLead, a.code));
+  out.beacons.push_back(StoppingPoint(k, at));
+  out.beacons.push_back(StationBeacon(k, at, a.kmh));
+  return out;
+}
+
+Section Placement::Tail(size_t k, double floor) const {
+  std::vector<Step> steps = Steps(Stop(k) - kDepartureBefore, Next(k), Stop(k));
+  Fit(steps, Stop(k) + kStepGap, std::max(floor, kLowestDeparture),
+      [this](double u, double w, double end) { return Run(u, w, end); });
+  return {Limits(steps), steps.front().kmh, false, 0};
+}
+
+Placed Placement::DepartureLimit(size_t k, double kmh) const {
+  return SpeedLimit(Stop(k) - kDepartureBefore, kmh);
 }
 
 Placed Placement::StoppingPoint(size_t k, double at) const {
   const int32_t next = static_cast<int32_t>(k + 1 < s_.stations.size() ? Stop(k + 1) : Stop(k));
-  CheckStep(k);
+  Check(k);
   const beacon::StoppingPoints p{static_cast<int32_t>(Stop(k)), next};
   return Make(at, kBeaconStoppingPoint, beacon::Pack(p),
               fmt::format("stopping_point = {}", TomlQuoted(s_.stations[k].name)));
 }
 
-void Placement::CheckStep(size_t k) const {
+void Placement::Check(size_t k) const {
   const double stop = Stop(k);
   if (std::fmod(stop, beacon::kStoppingPointStep) != 0 || stop < 0 ||
       stop >= beacon::kStoppingPointLimit) {
@@ -141,65 +195,14 @@ void Placement::CheckStep(size_t k) const {
 
 Placed Placement::StationBeacon(size_t k, double at, double limit) const {
   const int32_t departure = s_.stations[k].departureMs.value_or(0) / 1000;
-  return Make(
-      at, kBeaconStation, beacon::Pack(beacon::Station{static_cast<int32_t>(limit), departure}),
-      fmt::format("station = {{ name = {}, limit = {:.0f} }}", TomlQuoted(s_.stations[k].name), limit));
+  return Make(at, kBeaconStation,
+              beacon::Pack(beacon::Station{static_cast<int32_t>(limit), departure}),
+              fmt::format("station = {{ name = {}, limit = {:.0f} }}",
+                          TomlQuoted(s_.stations[k].name), limit));
 }
 
-std::vector<Placed> Placement::StartGroup(size_t k) const {
+std::vector<Placed> Placement::StartGroup(size_t k, double departure) const {
   const double stop = Stop(k);
   return {CodeBeacon(stop, Codes(s_.stations[k].doorSide).front()), StoppingPoint(k, stop),
-          StationBeacon(k, stop, LimitAt(stop))};
-}
-
-// A braking curve down to v where v is below the line's limit, then the
-// stopping-point, location and station beacons, clear of every braking curve.
-std::optional<std::vector<Placed>> Placement::Group(size_t k, int32_t code, double v) const {
-  const double stop = Stop(k), line = BeaconLimit(stop);
-  const beacon::StoppingCurve curve = beacon::StoppingCurveOf(beacon::FinalBrakingStyle(code));
-  const double margin = v < kLowestApproach ? kCreepMargin : kGroupMargin;
-  const double reach = BrakingDistance(std::min(v, line), 0, curve.decel) + margin;
-  std::vector<Placed> group;
-  double at = stop - reach;
-  if (v < line) {
-    const double end = at - 5;
-    const double start = end - BrakingDistance(line, v, kCurveDecel) - 10;
-    group.push_back(BrakingCurve(start, v, end));
-    if (start <= Previous(k) + 20 || Inside(start) || Crosses(start, stop, line)) {
-      return std::nullopt;
-    }
-  }
-  for (const Span& span : spans_) {
-    if (at + 20 >= span.from && at < span.to) at = span.from - 30;
-  }
-  if (at <= Previous(k) + 10 || (v < line && at < group[0].beacon.location)) return std::nullopt;
-  group.push_back(StoppingPoint(k, at));
-  group.push_back(CodeBeacon(at + 10, code));
-  group.push_back(StationBeacon(k, at + 20, std::min(v, Lowest(at + 20))));
-  // The approach's limit would also be the departure's: the line's returns
-  // in the final braking, where the stopping curve is the lower.
-  if (const double away = Lowest(stop); v < away)
-    group.push_back(SpeedLimit(stop - kRaiseBeforeStop, away));
-  return group;
-}
-
-// The lowest line limit under a train whose front is at x.
-double Placement::Lowest(double x) const {
-  const LineLimit* l = LowestOver(s_.limits, x - length_, x);
-  return l != nullptr ? l->kmh : LimitAt(x);
-}
-
-// Whether a braking curve from `from` to `to` would meet a limit beacon,
-// which ends it, or a restriction of the line, which it would run over.
-bool Placement::Crosses(double from, double to, double line) const {
-  for (const Placed& p : limits_) {
-    if (p.beacon.location >= from && p.beacon.location < to) return true;
-  }
-  const LineLimit* lowest = LowestOver(s_.limits, from - length_, to);
-  return lowest != nullptr && lowest->kmh < line;
-}
-
-bool Placement::Inside(double x) const {
-  return std::any_of(spans_.begin(), spans_.end(),
-                     [&](const Span& s) { return x >= s.from && x < s.to; });
+          StationBeacon(k, stop, departure)};
 }

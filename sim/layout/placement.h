@@ -1,6 +1,8 @@
-// The beacons the layout places: the line's limit beacons with the braking
-// curves they start, and each station's group of stopping-point, location
-// and station beacons, clear of those curves.
+// The beacons the layout places between two stops: the limits the line
+// lets the train keep over its whole length, with the braking curves that
+// reach each lower one, and the station's group: a braking curve down to
+// the approach, the location code, and the stopping-point and station
+// beacons where the curve ends.
 #pragma once
 
 #include <cstdint>
@@ -8,10 +10,9 @@
 #include <string>
 #include <vector>
 
+#include "layout/limit_plan.h"
+#include "model/dynamics.h"
 #include "scenario/scenario.h"
-
-// km/h: an approach below it creeps in, settling at its speed first.
-constexpr double kLowestApproach = 30;
 
 // A beacon with its named form as the written file gives it.
 struct Placed {
@@ -21,6 +22,7 @@ struct Placed {
 
 Placed Make(double location, int32_t type, int64_t optional, std::string text);
 Placed CodeBeacon(double at, int32_t code);
+Placed SpeedLimit(double at, double kmh);
 
 // Whether the layout places beacons of this type: the author's own are dropped.
 bool Laid(int32_t type);
@@ -31,43 +33,65 @@ std::vector<int32_t> Codes(int32_t side);
 // The codes of the styles only the other door side has.
 std::vector<int32_t> OtherSidesStyles(int32_t side);
 
+// How the train runs into a stop: the limit it comes in under, and where
+// the braking curve down to it ends and the station's group stands.
+struct Approach {
+  int32_t code;
+  double kmh;
+  double before;  // m before the stop
+};
+
+// The beacons from the stop before to the stop, and the limit that stop
+// gives the departure.
+struct Section {
+  std::vector<Placed> beacons;  // in location order
+  double departure;             // km/h
+  bool shaped;                  // the approach has a curve or a rise at the group
+  double curveEnd = 0;          // m before the stop the curve down to the approach ends; 0: none
+};
+
 class Placement {
  public:
-  // Lays the line's limit beacons; fails with ScenarioError where a
-  // location has no limit.
-  explicit Placement(const Scenario& s);
+  // Fails with ScenarioError where the line cannot be laid out: a stop off
+  // the stopping points' grid, a station without a departure, a stretch
+  // with no limit.
+  Placement(const Scenario& s, double frameMetresPerKmh);
 
   const Scenario& Line() const { return s_; }
-  const std::vector<Placed>& Limits() const { return limits_; }
   double Stop(size_t k) const { return s_.stations[k].stop; }
   double Previous(size_t k) const { return k > 0 ? Stop(k - 1) : s_.startLocation; }
-  double LimitAt(double x) const;
-  // The limit the laid-out limit beacons give just before a stop.
-  double BeaconLimit(double stop) const;
+  // Where the stretch after stop k ends: the next stop, or the line's end.
+  double Next(size_t k) const;
+
+  // The fastest the train may come into stop k: the lowest limit under
+  // it to the stop, and no faster than the stop's departure.
+  double FastestApproach(size_t k) const;
+  // m before stop k where the stopping curve from v km/h for a code begins.
+  double OwnCurve(int32_t code, double kmh) const;
+  // The fastest departure from stop k the beacons can give.
+  double FastestDeparture(size_t k) const { return departures_[k]; }
+
+  // The beacons from stop k - 1 to stop k for an approach, the stop before
+  // giving its departure no slower than `floor`; none where they cannot.
+  std::optional<Section> Plan(size_t k, const Approach& a, double floor) const;
+  // The limits past stop k to the line's end, no slower than `floor`.
+  Section Tail(size_t k, double floor) const;
 
   // The group at a stop the train starts from, its door side's style 1.
-  std::vector<Placed> StartGroup(size_t k) const;
-  // The station group for an approach at v km/h with a location code; none
-  // where it cannot fit.
-  std::optional<std::vector<Placed>> Group(size_t k, int32_t code, double v) const;
+  std::vector<Placed> StartGroup(size_t k, double departure) const;
+  // The limit stop k gives its departure, where its approach's is another.
+  Placed DepartureLimit(size_t k, double kmh) const;
 
  private:
-  // The run of a braking curve: no stopping-point or speed-limit beacon within.
-  struct Span {
-    double from, to;
-  };
-
-  void LineLimits();
-  double Postponed(double raise, double kmh) const;
+  double Run(double u, double w, double end) const;
+  std::vector<Step> Steps(double from, double to, double held) const;
+  std::vector<Placed> Limits(const std::vector<Step>& steps) const;
   Placed StoppingPoint(size_t k, double at) const;
-  void CheckStep(size_t k) const;
+  void Check(size_t k) const;
   Placed StationBeacon(size_t k, double at, double limit) const;
-  double Lowest(double x) const;
-  bool Crosses(double from, double to, double line) const;
-  bool Inside(double x) const;
 
   const Scenario& s_;
-  double length_;
-  std::vector<Placed> limits_;
-  std::vector<Span> spans_;
+  TrainModel grades_;
+  double frame_;                    // m a frame carries the train a km/h, at most
+  std::vector<double> departures_;  // by station
 };

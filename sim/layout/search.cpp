@@ -1,69 +1,63 @@
 #include "layout/search.h"
 
-#include <fmt/format.h>
-
 #include <algorithm>
-#include <array>
+#include <cmath>
 #include <cstdlib>
-#include <iterator>
 #include <tuple>
-
-#include "scenario/scenario_error.h"
 
 namespace {
 
-// km/h: creeping in, where nothing faster docks.
-constexpr std::array<double, 2> kCreepSpeeds = {20, 10};
-constexpr double kApproachStep = 10;  // km/h
-constexpr long kTightCm = 30;         // cm: the band a stop is best within
+constexpr double kApproachStep = 5;        // km/h
+constexpr double kSlowestApproach = 10;    // km/h
+constexpr double kFarthestCurveEnd = 300;  // m before the stop
+// m past where the stop's own curve begins: where else an approach curve ends
+constexpr double kCurveEnds[] = {25, 50, 100, 200};
 
-// From one speed down to another in steps of 10 km/h.
-std::vector<double> Speeds(double from, double to) {
-  std::vector<double> out;
-  for (double v = from; v >= to - 1e-9; v -= kApproachStep) out.push_back(v);
+// The line's fastest approach, then every multiple of 5 km/h below it down to 10.
+std::vector<double> Speeds(double fastest) {
+  std::vector<double> out = {fastest};
+  for (double v = std::ceil(fastest / kApproachStep) * kApproachStep - kApproachStep;
+       v >= kSlowestApproach; v -= kApproachStep)
+    out.push_back(v);
   return out;
 }
 
-// The creeping speeds below the slowest tried first.
-std::vector<double> Creeping(double first) {
-  std::vector<double> out;
-  std::copy_if(kCreepSpeeds.begin(), kCreepSpeeds.end(), std::back_inserter(out),
-               [&](double v) { return v < first; });
+std::vector<double> CurveEnds(double own) {
+  std::vector<double> out = {own};
+  for (const double more : kCurveEnds) {
+    if (own + more <= kFarthestCurveEnd) out.push_back(own + more);
+  }
+  if (own < kFarthestCurveEnd) out.push_back(kFarthestCurveEnd);
   return out;
 }
 
-// Every code with every approach speed, where its group fits.
-std::vector<Candidate> Candidates(const Placement& line, size_t k,
-                                  const std::vector<int32_t>& codes, bool sideMatches,
-                                  const std::vector<double>& speeds) {
+// Every code with every curve end at one approach speed, where its section fits.
+std::vector<Candidate> AtSpeed(const Placement& line, size_t k, double v, double floor,
+                               const std::vector<int32_t>& codes, bool sideMatches) {
   std::vector<Candidate> out;
-  for (const double v : speeds) {
-    for (const int32_t code : codes) {
-      if (auto group = line.Group(k, code, v))
-        out.push_back({code, sideMatches, v, *group, {}, 0, 0, false});
+  for (const int32_t code : codes) {
+    for (const double before : CurveEnds(line.OwnCurve(code, v))) {
+      const Approach a{code, v, before};
+      const std::optional<Section> section = line.Plan(k, a, floor);
+      if (!section) continue;
+      out.push_back({a, sideMatches, *section});
+      if (!section->shaped) break;  // no curve of its own: where its group stands changes nothing
     }
   }
   return out;
 }
 
-// The trials a candidate has not run yet; false when there were none.
-bool Finish(const Trials& trials, size_t k, Candidate& c) {
-  if (c.errors.size() == trials.Count()) return false;
-  trials.Run(k, {&c}, c.errors.size(), trials.Count());
-  return true;
+auto Rank(const Candidate& c) {
+  const bool docks = Docks(c);
+  return std::make_tuple(!docks, c.warned, c.overspeeds > 0, Worst(c) > kTightCm,
+                         docks ? Spread(c) : Worst(c), Worst(c), -c.approach.kmh,
+                         c.approach.before);
 }
 
-// Where the door side's codes dock at no approach down to `first`: the
-// same creeping in, and the styles only the other door side has at every
-// speed. A door-side mismatch or a slow approach is better than a missed stop.
-std::vector<Candidate> Fallbacks(const Placement& line, size_t k, double limit, double first) {
-  const int32_t side = line.Line().stations[k].doorSide;
-  std::vector<Candidate> out = Candidates(line, k, Codes(side), side != 0, Creeping(first));
-  if (side == 0) return out;
-  std::vector<double> every = Speeds(limit, first);
-  for (const double v : Creeping(first)) every.push_back(v);
-  const std::vector<Candidate> other = Candidates(line, k, OtherSidesStyles(side), false, every);
-  out.insert(out.end(), other.begin(), other.end());
+std::vector<Candidate*> Docked(const std::vector<Candidate*>& from) {
+  std::vector<Candidate*> out;
+  std::copy_if(from.begin(), from.end(), std::back_inserter(out),
+               [](const Candidate* c) { return Docks(*c); });
   return out;
 }
 
@@ -76,54 +70,85 @@ long Worst(const Candidate& c) {
 }
 
 long Spread(const Candidate& c) {
+  if (c.errors.empty()) return 0;
   const auto [lo, hi] = std::minmax_element(c.errors.begin(), c.errors.end());
   return *hi - *lo;
 }
 
-size_t Best(const std::vector<Candidate>& candidates) {
-  const auto rank = [&](const Candidate& c) {
-    const bool docks = Docks(c);
-    return std::make_tuple(!docks, docks && !c.sideMatches, docks && c.warned, c.overspeeds,
-                           Worst(c) > kTightCm, docks ? Spread(c) : Worst(c), Worst(c),
-                           -c.approach);
+bool Settled(const Candidate& c, size_t trials) {
+  return c.errors.size() == trials && Docks(c) && !c.warned && Worst(c) <= kTightCm;
+}
+
+size_t Best(const std::vector<Candidate>& candidates, const Trials& trials) {
+  size_t best = candidates.size();
+  for (size_t i = 0; i < candidates.size(); ++i) {
+    const Candidate& c = candidates[i];
+    if (c.errors.size() == trials.Count() && Docks(c) &&
+        (best == candidates.size() || Rank(c) < Rank(candidates[best])))
+      best = i;
+  }
+  if (best < candidates.size()) return best;
+  // None docks: the one that docked in the largest share of its runs, of
+  // those that ran the corners where any did, then the worst case nearest.
+  const bool cornered = std::any_of(candidates.begin(), candidates.end(), [&](const Candidate& c) {
+    return c.errors.size() >= trials.AtCorners();
+  });
+  const size_t runs = cornered ? trials.AtCorners() : 1;
+  const auto near = [&](const Candidate& c) {
+    return std::make_tuple(static_cast<double>(c.missed) / c.errors.size(), Worst(c),
+                           -c.approach.kmh, c.approach.before);
   };
-  return std::min_element(
-             candidates.begin(), candidates.end(),
-             [&](const Candidate& a, const Candidate& b) { return rank(a) < rank(b); }) -
-         candidates.begin();
+  for (size_t i = 0; i < candidates.size(); ++i) {
+    if (candidates[i].errors.size() < runs) continue;
+    if (best == candidates.size() || near(candidates[i]) < near(candidates[best])) best = i;
+  }
+  return best;
 }
 
-void Judge(const Trials& trials, size_t k, std::vector<Candidate>& candidates) {
-  std::vector<Candidate*> all, docked;
-  for (Candidate& c : candidates) all.push_back(&c);
-  trials.Run(k, all, 0, trials.AtCorners());
-  std::copy_if(all.begin(), all.end(), std::back_inserter(docked),
-               [](const Candidate* c) { return Docks(*c); });
-  trials.Run(k, docked, trials.AtCorners(), trials.Count());
+void Judge(const Trials& trials, size_t k, std::vector<Candidate>& candidates, bool untilSettled) {
+  std::vector<Candidate*> alive;
+  for (Candidate& c : candidates) alive.push_back(&c);
+  for (size_t probe = 0; probe < trials.Probes(); ++probe) {
+    trials.Run(k, alive, probe, probe + 1);
+    alive = Docked(alive);
+  }
+  trials.Run(k, alive, trials.Probes(), trials.AtCorners());
+  std::vector<Candidate*> cornered = Docked(alive);
+  std::sort(cornered.begin(), cornered.end(),
+            [](const Candidate* a, const Candidate* b) { return Rank(*a) < Rank(*b); });
+  for (Candidate* c : cornered) {
+    if (untilSettled && (c->warned || Worst(*c) > kTightCm)) continue;  // it cannot settle
+    trials.Run(k, {c}, trials.AtCorners(), trials.Count());
+    if (untilSettled && Settled(*c, trials.Count())) return;
+  }
 }
 
-// The door side's codes at approaches down to 30 km/h first, the fallbacks
-// only where none of them docks.
-std::vector<Candidate> Search(const Placement& line, const Trials& trials, size_t k) {
-  const Station& st = line.Line().stations[k];
-  const double limit = line.BeaconLimit(st.stop), first = std::min(limit, kLowestApproach);
-  std::vector<Candidate> candidates =
-      Candidates(line, k, Codes(st.doorSide), st.doorSide != 0, Speeds(limit, first));
-  if (candidates.empty()) {
-    throw ScenarioError(
-        fmt::format("{}:{}: station {}: no room for its beacons between the stop "
-                    "before it and its stopping curve",
-                    line.Line().path, st.line, st.name));
+void Finish(const Trials& trials, size_t k, Candidate& c) {
+  trials.Run(k, {&c}, c.errors.size(), trials.Count());
+}
+
+std::vector<Candidate> Search(const Placement& line, const Trials& trials, size_t k, double floor,
+                              const std::vector<int32_t>& codes, bool sideMatches) {
+  std::vector<Candidate> tried;
+  for (const double v : Speeds(line.FastestApproach(k))) {
+    std::vector<Candidate> batch = AtSpeed(line, k, v, floor, codes, sideMatches);
+    Judge(trials, k, batch, true);
+    tried.insert(tried.end(), batch.begin(), batch.end());
+    if (std::any_of(batch.begin(), batch.end(),
+                    [&](const Candidate& c) { return Settled(c, trials.Count()); }))
+      return tried;
   }
-  Judge(trials, k, candidates);
-  if (!Docks(candidates[Best(candidates)])) {
-    std::vector<Candidate> more = Fallbacks(line, k, limit, first);
-    Judge(trials, k, more);
-    candidates.insert(candidates.end(), more.begin(), more.end());
+  // None settles: those that docked at the corners run in full, best first,
+  // until one docks in every trial.
+  std::vector<Candidate*> cornered;
+  for (Candidate& c : tried) {
+    if (Docks(c) && c.errors.size() < trials.Count()) cornered.push_back(&c);
   }
-  // A candidate's rank only falls as it runs more, so the best of the
-  // ranks is the best once it has run every trial.
-  while (Finish(trials, k, candidates[Best(candidates)])) {
+  std::sort(cornered.begin(), cornered.end(),
+            [](const Candidate* a, const Candidate* b) { return Rank(*a) < Rank(*b); });
+  for (Candidate* c : cornered) {
+    Finish(trials, k, *c);
+    if (Docks(*c)) break;
   }
-  return candidates;
+  return tried;
 }

@@ -1,6 +1,11 @@
-// The search for a station's location code and approach speed: the
-// candidates, run at the sweep's corners first and further only where they
-// dock there, and their ranking.
+// The search for a station's approach: every approach speed from the
+// line's down to 10 km/h in 5 km/h steps, fastest first, each with the
+// braking curve ending from where the stop's own curve begins out to 300 m
+// before the stop, and each code given. A speed's candidates run at the
+// sweep's two opposite corners, then at its other corners, and over every
+// trial only where they docked there; the search ends at the first speed
+// with a candidate that docks in every trial within ±0.3 m and that lint
+// expects to dock.
 #pragma once
 
 #include <vector>
@@ -8,21 +13,33 @@
 #include "layout/placement.h"
 #include "layout/trials.h"
 
+// cm: the band a stop is best within
+constexpr long kTightCm = 30;
+
 // The error farthest from the stop, in cm, and the spread of the errors.
 long Worst(const Candidate& c);
 long Spread(const Candidate& c);
 
-// The best candidate's index: docked first, then the door side's own code,
-// then one lint has no warning for, then the fewest runs above a limit,
-// then every stop within the tight band, then the smallest spread, then
-// the worst case nearest, then the faster approach. Where none docks, the
-// nearest.
-size_t Best(const std::vector<Candidate>& candidates);
+// Docked in every trial within the tight band, and lint expects it.
+bool Settled(const Candidate& c, size_t trials);
 
-// Each candidate at the sweep's corners, where the stops spread widest,
-// and over the other trials only where it docks there.
-void Judge(const Trials& trials, size_t k, std::vector<Candidate>& candidates);
+// The best candidate's index among those that docked in every trial:
+// one lint expects to dock first, then every stop within the tight band,
+// then the smallest spread, then the worst case nearest, then the faster
+// approach, then the nearer curve end. Where none docks, the one that
+// docked in the largest share of its runs, of those that ran the corners
+// (any, where none did), then the worst case nearest.
+size_t Best(const std::vector<Candidate>& candidates, const Trials& trials);
 
-// The candidates tried for station k; the best of them has run every
-// trial. Fails with ScenarioError where no station group fits.
-std::vector<Candidate> Search(const Placement& line, const Trials& trials, size_t k);
+// The candidates tried for station k with these codes, the stop before
+// giving its departure no slower than `floor`; empty where no group fits.
+std::vector<Candidate> Search(const Placement& line, const Trials& trials, size_t k, double floor,
+                              const std::vector<int32_t>& codes, bool sideMatches);
+
+// Each candidate at the probes, then at the corners where it docked at
+// them, then over every trial where it docked at the corners, the best
+// first, until one settles when `untilSettled`.
+void Judge(const Trials& trials, size_t k, std::vector<Candidate>& candidates, bool untilSettled);
+
+// The candidate run over every trial it has not run yet.
+void Finish(const Trials& trials, size_t k, Candidate& c);

@@ -7,26 +7,30 @@
 namespace {
 
 constexpr int32_t kSegmentDeparture = 8 * 3600 + 30;  // s of the day: the segment's start
-constexpr int32_t kStartDoorSide = -1;                // of the stop the segment starts from
+// s: the doors' dwell at both ends, and how long before its departure the
+// train stands at the start; the cab offers the departure 10 s after the doors.
+constexpr double kSegmentDwell = 1;
+constexpr int32_t kStandingBefore = 10;
+constexpr int32_t kStartDoorSide = -1;  // of the stop the segment starts from
 
 // The train stands at `from` for the departure, its target the stop.
-std::vector<Placed> StartBeacons(const Placement& line, double from, double stop) {
+std::vector<Placed> StartBeacons(double from, double stop, double departure) {
   const beacon::StoppingPoints p{static_cast<int32_t>(from), static_cast<int32_t>(stop)};
-  const beacon::Station departure{static_cast<int32_t>(line.LimitAt(from)), kSegmentDeparture};
+  const beacon::Station leave{static_cast<int32_t>(departure), kSegmentDeparture};
   return {CodeBeacon(from, Codes(kStartDoorSide).front()),
           Make(from, kBeaconStoppingPoint, beacon::Pack(p), ""),
-          Make(from, kBeaconStation, beacon::Pack(departure), "")};
+          Make(from, kBeaconStation, beacon::Pack(leave), "")};
 }
 
 }  // namespace
 
-Scenario Segment(const Placement& line, size_t k, const std::vector<Placed>& group,
-                 const std::vector<SweepAxis>& conditions) {
+Scenario Segment(const Placement& line, size_t k, const Section& section) {
   const Scenario& s = line.Line();
   Scenario seg = s;
   const double from = line.Previous(k), stop = line.Stop(k);
   seg.startLocation = from;
-  seg.startTimeMs = (kSegmentDeparture - 30) * 1000;
+  seg.startTimeMs = (kSegmentDeparture - kStandingBefore) * 1000;
+  seg.doors.dwellSeconds = kSegmentDwell;
   seg.startSpeed = 0;
   seg.endLocation = stop + 150;
   seg.maxSeconds = 3600;
@@ -35,12 +39,9 @@ Scenario Segment(const Placement& line, size_t k, const std::vector<Placed>& gro
   seg.stations = {{"from", from, kStartDoorSide, kSegmentDeparture * 1000, 0}, s.stations[k]};
   seg.stations[1].departureMs.reset();
   seg.beacons.clear();
-  for (const Placed& b : StartBeacons(line, from, stop)) seg.beacons.push_back(b.beacon);
-  for (const Placed& b : line.Limits()) {
-    if (b.beacon.location > from && b.beacon.location < seg.endLocation)
-      seg.beacons.push_back(b.beacon);
-  }
-  for (const Placed& b : group) seg.beacons.push_back(b.beacon);
+  for (const Placed& b : StartBeacons(from, stop, section.departure))
+    seg.beacons.push_back(b.beacon);
+  for (const Placed& b : section.beacons) seg.beacons.push_back(b.beacon);
   for (const RouteBeacon& b : s.beacons) {
     if (!Laid(b.data.type) && b.location > from && b.location < seg.endLocation)
       seg.beacons.push_back(b);
@@ -48,22 +49,23 @@ Scenario Segment(const Placement& line, size_t k, const std::vector<Placed>& gro
   std::stable_sort(
       seg.beacons.begin(), seg.beacons.end(),
       [](const RouteBeacon& a, const RouteBeacon& b) { return a.location < b.location; });
-  seg.sweep = conditions;
+  seg.sweep.clear();
   return seg;
 }
 
-std::vector<Gradient> WithPlatform(const Scenario& s, size_t k, double permille) {
-  const double stop = s.stations[k].stop, from = stop - kPlatformMetres;
+std::vector<Gradient> WithGrade(const std::vector<Gradient>& grades, double from, double metres,
+                                double permille) {
+  const double to = from + metres;
   std::vector<Gradient> out;
-  double beyond = 0;  // the grade the line has at the stop, kept past it
-  for (const Gradient& g : s.gradients) {
-    if (g.from <= stop) beyond = g.permille;
+  double beyond = 0;  // the grade the line has at `to`, kept past it
+  for (const Gradient& g : grades) {
+    if (g.from <= to) beyond = g.permille;
     if (g.from < from) out.push_back(g);
   }
   out.push_back({from, permille, 0});
-  out.push_back({stop, beyond, 0});
-  for (const Gradient& g : s.gradients) {
-    if (g.from > stop) out.push_back(g);
+  out.push_back({to, beyond, 0});
+  for (const Gradient& g : grades) {
+    if (g.from > to) out.push_back(g);
   }
   return out;
 }

@@ -1,6 +1,6 @@
 // The trial scenario of one station: the line from the stop before it,
-// with the line's limit beacons, the author's kept ones and a candidate's
-// station group, run over the layout's conditions.
+// the train leaving under the departure's limit, with a candidate's
+// section of beacons and the author's kept ones.
 #pragma once
 
 #include <vector>
@@ -11,9 +11,10 @@
 // m: a platform grade tried where nothing docks runs this far into the stop.
 constexpr double kPlatformMetres = 400;
 
-// The line from the stop before station k to just past it, with `group`.
-Scenario Segment(const Placement& line, size_t k, const std::vector<Placed>& group,
-                 const std::vector<SweepAxis>& conditions);
+// The line from the stop before station k to just past it, with `section`.
+Scenario Segment(const Placement& line, size_t k, const Section& section);
 
-// The line's grades with the last kPlatformMetres into stop k at `permille`.
-std::vector<Gradient> WithPlatform(const Scenario& s, size_t k, double permille);
+// The line's grades with `metres` from `from` at `permille`, the grade
+// there kept past them.
+std::vector<Gradient> WithGrade(const std::vector<Gradient>& grades, double from, double metres,
+                                double permille);

@@ -1,45 +1,141 @@
 #include "layout/trials.h"
 
 #include <algorithm>
+#include <cstdlib>
 
-#include "layout/layout.h"
 #include "layout/segment.h"
 #include "lint/line_check.h"
 
-void Record(Candidate& c, const SweptRun& run) {
-  const SweptStop* stop = run.stops.size() > 1 ? &run.stops[1] : nullptr;
-  c.missed += stop == nullptr || !stop->made;
-  if (stop == nullptr || !stop->errorCm) {
-    c.errors.push_back(stop != nullptr && stop->ranThrough ? kRanThrough : kNeverReached);
+namespace {
+
+constexpr double kStopBeforeMetres = 150;  // m past the stop before a grade under it runs
+
+bool OneValue(const SweepAxis& axis) {
+  return axis.values.size() < 2 || axis.name == "seed" || axis.name == "time_step_jitter";
+}
+
+std::vector<double> Sorted(std::vector<double> v) {
+  std::sort(v.begin(), v.end());
+  v.erase(std::unique(v.begin(), v.end()), v.end());
+  return v;
+}
+
+// The weakest braking corner: every axis at its least, the load at its most.
+SweepPoint Weakest(const std::vector<SweepAxis>& corners) {
+  SweepPoint p;
+  for (const SweepAxis& axis : corners)
+    p.push_back(axis.name == "load" ? axis.values.size() - 1 : 0);
+  return p;
+}
+
+SweepPoint Opposite(const std::vector<SweepAxis>& corners, SweepPoint p) {
+  for (size_t i = 0; i < p.size(); ++i) p[i] = corners[i].values.size() - 1 - p[i];
+  return p;
+}
+
+// The brakes varying `share` as much about ×1.
+std::vector<SweepAxis> Steadier(std::vector<SweepAxis> axes, double share) {
+  for (SweepAxis& axis : axes) {
+    if (axis.name != "brake_scale") continue;
+    for (double& v : axis.values) v = 1 + (v - 1) * share;
+  }
+  return axes;
+}
+
+}  // namespace
+
+std::vector<SweepAxis> Corners(const std::vector<SweepAxis>& axes) {
+  std::vector<SweepAxis> out;
+  for (const SweepAxis& axis : axes) {
+    const std::vector<double> v = Sorted(axis.values);
+    out.push_back({axis.name,
+                   OneValue(axis) ? std::vector<double>{axis.values.front()}
+                                  : std::vector<double>{v.front(), v.back()},
+                   axis.line});
+  }
+  return out;
+}
+
+std::vector<SweepAxis> WithMidpoints(const std::vector<SweepAxis>& axes) {
+  std::vector<SweepAxis> out = axes;
+  for (SweepAxis& axis : out) {
+    const std::vector<double> v = Sorted(axis.values);
+    if (axis.name == "seed" || axis.name == "time_step_jitter" || v.size() < 2) continue;
+    std::vector<double> with = v;
+    with.push_back((v[0] + v[1]) / 2);
+    if (v.size() > 2) with.push_back((v[v.size() - 2] + v.back()) / 2);
+    axis.values = Sorted(with);
+  }
+  return out;
+}
+
+void Tally(Candidate& c, const SweptStop* stop, bool over, const std::string& ended, size_t index) {
+  c.overspeeds += over;
+  if (c.errors.size() <= index) c.errors.resize(index + 1, kNeverReached);
+  // A stop the train stood at: within reach of it, not moved on by the host.
+  if (stop == nullptr || !stop->errorCm || std::labs(*stop->errorCm) >= kRanThrough) {
+    c.errors[index] = stop != nullptr && stop->ranThrough ? kRanThrough : kNeverReached;
+    ++c.missed;
+    if (c.stall.empty()) c.stall = ended;
     return;
   }
-  c.errors.push_back(*stop->errorCm);
-  c.overspeeds += !run.overspeeds.empty();  // on the way to a stop it stood at
+  const bool closedUp = stop->corrections > 0 && stop->firstErrorCm;
+  c.closedUp += closedUp;
+  c.errors[index] = closedUp ? *stop->firstErrorCm : *stop->errorCm;
+  c.missed += !stop->made || closedUp;
 }
 
-bool Docks(const Candidate& c) { return c.missed == 0 && c.overspeeds == 0; }
+void Record(Candidate& c, const SweptRun& run, size_t index) {
+  Tally(c, run.stops.size() > 1 ? &run.stops[1] : nullptr, !run.overspeeds.empty(),
+        run.failure.empty() ? run.stall : run.failure, index);
+}
 
-Trials::Trials(const Placement& line, const std::vector<SweepAxis>& conditions,
-               const std::vector<SweepAxis>& corners, const std::vector<SweepAxis>& between,
-               const SweepOptions& o)
-    : line_(line), conditions_(conditions), corners_(corners), between_(between), options_(o) {
+bool Docks(const Candidate& c) { return !c.errors.empty() && c.missed == 0 && c.overspeeds == 0; }
+
+Trials::Trials(const Placement& line, const std::vector<SweepAxis>& sweep, const SweepOptions& o)
+    : line_(line), sweep_(sweep), corners_(Corners(sweep)), options_(o) {
   options_.keepGoing = false;  // the train's own stop is judged, not the host's mending
-  for (const SweepPoint& p : Combinations(corners_)) trials_.push_back({&corners_, p});
+  const SweepPoint weakest = Weakest(corners_), strongest = Opposite(corners_, weakest);
+  trials_ = {{&corners_, weakest}};
+  if (strongest != weakest) trials_.push_back({&corners_, strongest});
+  for (const SweepPoint& p : Combinations(corners_)) {
+    if (p != weakest && p != strongest) trials_.push_back({&corners_, p});
+  }
   atCorners_ = trials_.size();
-  for (const SweepPoint& p : Combinations(conditions_)) {
-    if (!AtACorner(p)) trials_.push_back({&conditions_, p});
+  const auto atACorner = [&](const SweepPoint& p) {
+    for (size_t i = 0; i < p.size(); ++i) {
+      const std::vector<double>& ends = corners_[i].values;
+      if (std::find(ends.begin(), ends.end(), sweep_[i].values[p[i]]) == ends.end()) return false;
+    }
+    return true;
+  };
+  for (const SweepPoint& p : Combinations(sweep_)) {
+    if (!atACorner(p)) trials_.push_back({&sweep_, p});
   }
   trials_.push_back({&asTheFileHasIt_, {}});
-  for (const SweepPoint& p : Combinations(between_)) trials_.push_back({&between_, p});
 }
 
-bool Trials::AtACorner(const SweepPoint& p) const {
-  for (size_t i = 0; i < p.size(); ++i) {
-    const std::vector<double>& ends = corners_[i].values;
-    if (std::find(ends.begin(), ends.end(), conditions_[i].values[p[i]]) == ends.end())
-      return false;
+Scenario Trials::Changed(size_t k, const Candidate& c) const {
+  Scenario seg = Segment(line_, k, c.section);
+  const double stop = line_.Stop(k), before = line_.Previous(k);
+  Dynamics& d = seg.dynamics;
+  switch (c.change.kind) {
+    case Change::kPlatform:
+      seg.gradients =
+          WithGrade(seg.gradients, stop - kPlatformMetres, kPlatformMetres, c.change.value);
+      break;
+    case Change::kStopBefore:
+      seg.gradients = WithGrade(seg.gradients, before - d.lengthMetres,
+                                d.lengthMetres + kStopBeforeMetres, c.change.value);
+      break;
+    case Change::kBrakes:
+      for (double& decel : d.decelByNotch) decel *= c.change.value;
+      break;
+    case Change::kPower: d.accelPerNotch *= c.change.value; break;
+    case Change::kNone:
+    case Change::kSteadierBrakes: break;
   }
-  return true;
+  return seg;
 }
 
 void Trials::Run(size_t k, const std::vector<Candidate*>& candidates, size_t from,
@@ -48,8 +144,7 @@ void Trials::Run(size_t k, const std::vector<Candidate*>& candidates, size_t fro
   if (candidates.empty() || from >= to) return;
   std::vector<Scenario> segments;
   for (Candidate* c : candidates) {
-    segments.push_back(Segment(line_, k, c->group, conditions_));
-    if (c->platform) segments.back().gradients = WithPlatform(line_.Line(), k, *c->platform);
+    segments.push_back(Changed(k, *c));
     if (from == 0) c->warned = StopWarned(segments.back(), segments.back().stations[1]);
   }
   const size_t n = to - from;
@@ -57,7 +152,12 @@ void Trials::Run(size_t k, const std::vector<Candidate*>& candidates, size_t fro
       candidates.size() * n, options_,
       [&](size_t job) {
         const Trial& trial = trials_[from + job % n];
-        return RunPoint(segments[job / n], *trial.axes, trial.point, options_);
+        const Change& change = candidates[job / n]->change;
+        if (change.kind != Change::kSteadierBrakes)
+          return RunPoint(segments[job / n], *trial.axes, trial.point, options_);
+        return RunPoint(segments[job / n], Steadier(*trial.axes, change.value), trial.point,
+                        options_);
       },
-      [&](size_t job, const SweptRun& run) { Record(*candidates[job / n], run); });
+      [&](size_t job, const SweptRun& run) { Record(*candidates[job / n], run, from + job % n); });
+  if (options_.interrupted != nullptr && *options_.interrupted != 0) throw LayoutInterrupted();
 }

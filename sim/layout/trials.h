@@ -1,10 +1,12 @@
-// Candidates' trials: each choice of code and approach for a station, run
-// over the layout's conditions in worker processes, and what each run says
-// of the stop. A stop is docked as the run judged it, never by its
-// rounded error.
+// Candidates' trials: each choice of approach for a station, run over the
+// layout's conditions in worker processes, and what each run says of the
+// stop. A stop is docked as the run judged it, never by its rounded error,
+// and only where the train stood there by itself: one the driver closed up
+// with the start key is not.
 #pragma once
 
-#include <optional>
+#include <algorithm>
+#include <stdexcept>
 #include <vector>
 
 #include "layout/placement.h"
@@ -13,52 +15,83 @@
 // cm: a run that ran through the stop, or never reached it
 constexpr long kRanThrough = 100000, kNeverReached = -kRanThrough;
 
-struct Candidate {
-  int32_t code;
-  bool sideMatches;
-  double approach;
-  std::vector<Placed> group;
-  std::vector<long> errors;                       // cm, one a trial run
-  int missed = 0;                                 // runs whose stop the run judged missed
-  int overspeeds = 0;                             // runs above a limit of the line: stops missed
-  bool warned = false;                            // lint expects the stop missed
-  std::optional<double> platform = std::nullopt;  // ‰ into the stop, where one is tried
+// What a remedy changes in a candidate's runs: the platform's grade, the
+// grade under the stop before, or the train.
+struct Change {
+  enum Kind { kNone, kPlatform, kStopBefore, kBrakes, kPower, kSteadierBrakes };
+  Kind kind = kNone;
+  double value = 0;  // ‰ for a grade, a factor for the train
 };
 
-// One run of a candidate's trial scenario, whose second stop is the station's.
-void Record(Candidate& c, const SweptRun& run);
+struct Candidate {
+  Approach approach;
+  bool sideMatches;
+  Section section;
+  std::vector<long> errors;  // cm where the train first came to rest, by trial, as far as run
+  int missed = 0;            // runs whose stop the train did not make by itself
+  int overspeeds = 0;        // runs above a limit of the line: stops missed
+  int closedUp = 0;          // runs whose stop the driver closed up
+  std::string stall;         // how a run that never reached the stop ended
+  bool warned = false;       // lint expects the stop missed
+  Change change = {};
+};
 
-// Every run made and none above a limit of the line.
+// How the station's stop went in trial `index`: where the train first
+// stood, whether it was made by the train itself, whether the run broke a
+// limit of the line on the way (`over`), and how a run that never came
+// there ended.
+void Tally(Candidate& c, const SweptStop* stop, bool over, const std::string& ended, size_t index);
+// One run of a candidate's trial scenario, whose second stop is the station's.
+void Record(Candidate& c, const SweptRun& run, size_t index);
+
+// Every run made by the train itself and none above a limit of the line.
 bool Docks(const Candidate& c);
 
-// The runs each candidate is judged by, the sweep's corners first: the
-// combinations there, the sweep's others, the file's own settings, and
-// those between the sweep's.
+// SIGINT or SIGTERM came during a layout: nothing is to be written.
+struct LayoutInterrupted : std::runtime_error {
+  LayoutInterrupted() : std::runtime_error("interrupted") {}
+};
+
+// The runs each candidate is judged by: every combination of the sweep
+// written with the layout, the two opposite corners first (the weakest
+// braking and the strongest), then the other corners, then the rest; and
+// last the file's own settings.
 class Trials {
  public:
-  Trials(const Placement& line, const std::vector<SweepAxis>& conditions,
-         const std::vector<SweepAxis>& corners, const std::vector<SweepAxis>& between,
-         const SweepOptions& o);
+  Trials(const Placement& line, const std::vector<SweepAxis>& sweep, const SweepOptions& o);
   Trials(const Trials&) = delete;  // the trials point into its axes
   Trials& operator=(const Trials&) = delete;
 
   size_t Count() const { return trials_.size(); }
+  size_t Probes() const { return std::min(kProbes, atCorners_); }
   size_t AtCorners() const { return atCorners_; }
+  const std::vector<SweepAxis>& Sweep() const { return sweep_; }
 
-  // Trials `from` to `to` of every candidate, station k's.
+  // Trials `from` to `to` of every candidate, station k's. Throws
+  // LayoutInterrupted once the options' flag is set.
   void Run(size_t k, const std::vector<Candidate*>& candidates, size_t from, size_t to) const;
 
  private:
+  static constexpr size_t kProbes = 2;
   struct Trial {
     const std::vector<SweepAxis>* axes;
     SweepPoint point;
   };
 
-  bool AtACorner(const SweepPoint& p) const;
+  Scenario Changed(size_t k, const Candidate& c) const;
 
   const Placement& line_;
-  std::vector<SweepAxis> conditions_, corners_, between_, asTheFileHasIt_;
+  std::vector<SweepAxis> sweep_, corners_, asTheFileHasIt_;
   SweepOptions options_;
   std::vector<Trial> trials_;
   size_t atCorners_;
 };
+
+// The sweep's corners: each axis of numbers at its least and greatest value,
+// one seed and one jitter. A choice is run there first: the stops spread
+// widest there, and one that misses a corner is not run further.
+std::vector<SweepAxis> Corners(const std::vector<SweepAxis>& axes);
+// The sweep with the midpoints next to the first and last values of each
+// axis of numbers among its values. A choice that docks over the sweep
+// only by the luck of its values misses some of these.
+std::vector<SweepAxis> WithMidpoints(const std::vector<SweepAxis>& axes);

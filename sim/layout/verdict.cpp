@@ -18,11 +18,115 @@
 namespace {
 
 constexpr double kFinalMetres = 150;  // m: the final braking's grade is judged over them
-// ‰: the platform grades tried where nothing docks, gentlest first.
+constexpr long kWindowCm = 50;
+// ‰: the platform grades tried, gentlest first.
 constexpr std::array<double, 6> kPlatformPermille = {2.5, 5, 7.5, 10, 15, 20};
+constexpr std::array<double, 2> kStrongerBrakes = {1.1, 1.2};
+constexpr std::array<double, 2> kMorePower = {1.25, 1.5};
+constexpr double kSteadierShare = 0.5;  // of the brakes' variation across the sweep
 
-// "stops -12 to +30 cm", "runs through it", "never reaches it", or
-// what share did which, and the runs above a limit of the line.
+std::string DoorSide(int32_t code) {
+  const std::vector<int32_t> left = beacon::SideCodes(-1);
+  return std::find(left.begin(), left.end(), code) != left.end() ? "doors left" : "doors right";
+}
+
+// The full service brake on the grade of the stopping curve's last 150 m,
+// against the curve.
+std::string FullBrake(const Scenario& s, size_t k) {
+  const TrainModel grades(s.dynamics, s.gradients);
+  const SpeedEnvelope envelope(s, grades);
+  const int notch = s.vehicle.brakeNotchCount;
+  const double stop = s.stations[k].stop, from = stop - kFinalMetres;
+  return fmt::format(
+      "on the last {:.0f} m ({:+.1f} ‰ on average) notch {} slows it {:.2f} m/s², the stopping "
+      "curve asks {:.2f} to {:.2f}",
+      kFinalMetres, grades.MeanPermille(from, stop), notch, envelope.Decel(notch, from, stop),
+      beacon::StoppingCurveOf(3).decel, beacon::StoppingCurveOf(1).decel);
+}
+
+// Each code's nearest candidate.
+std::vector<const Candidate*> NearestByCode(const std::vector<Candidate>& tried,
+                                            const Trials& trials) {
+  std::map<int32_t, std::vector<Candidate>> byCode;
+  for (const Candidate& c : tried) byCode[c.approach.code].push_back(c);
+  std::vector<const Candidate*> out;
+  for (const auto& [code, all] : byCode) {
+    const Candidate& nearest = all[Best(all, trials)];
+    for (const Candidate& c : tried) {
+      if (c.approach.code == code && c.approach.kmh == nearest.approach.kmh &&
+          c.approach.before == nearest.approach.before)
+        out.push_back(&c);
+    }
+  }
+  return out;
+}
+
+std::string InWords(const Scenario& s, size_t k, const std::vector<const Candidate*>& nearest) {
+  std::vector<std::string> parts;
+  for (const Candidate* c : nearest)
+    parts.push_back(fmt::format("{} {}", Choice(s, k, *c), Range(*c)));
+  return fmt::format("{}", fmt::join(parts, "; "));
+}
+
+// The candidate again with a change, judged over the same trials.
+Candidate Changed(const Trials& trials, size_t k, const Candidate& best, Change change) {
+  std::vector<Candidate> one = {best};
+  Candidate& c = one.front();
+  c.errors.clear();
+  c.missed = c.overspeeds = c.closedUp = 0;
+  c.stall.clear();
+  c.change = change;
+  Judge(trials, k, one, false);
+  return c;
+}
+
+bool DocksOverAll(const Trials& trials, const Candidate& c) {
+  return Docks(c) && c.errors.size() == trials.Count();
+}
+
+std::string ChangeText(const Placement& line, size_t k, const Change& c) {
+  const Scenario& s = line.Line();
+  switch (c.kind) {
+    case Change::kPlatform:
+      return fmt::format("a {} of {:g} ‰ over the last {:.0f} m into the stop",
+                         c.value < 0 ? "fall" : "rise", std::fabs(c.value), kPlatformMetres);
+    case Change::kStopBefore:
+      return fmt::format(
+          "a grade of {:g} ‰ under {} (its last {:.0f} m and the first 150 m past it)", c.value,
+          k > 0 ? s.stations[k - 1].name : "the start", s.dynamics.lengthMetres);
+    case Change::kBrakes: return fmt::format("brakes ×{:g} as strong", c.value);
+    case Change::kPower: return fmt::format("power ×{:g} as strong", c.value);
+    case Change::kSteadierBrakes:
+      return fmt::format("brakes that vary {:g} times as much across the sweep", c.value);
+    case Change::kNone: break;
+  }
+  return "";
+}
+
+// The changes worth trying for what the runs of `c` show.
+std::vector<Change> Changes(const Placement& line, size_t k, const Candidate& c) {
+  std::vector<Change> out;
+  const auto [lo, hi] = std::minmax_element(c.errors.begin(), c.errors.end());
+  if (*hi == kNeverReached) {  // it never came: the start before
+    const double under =
+        TrainModel(line.Line().dynamics, line.Line().gradients).PermilleUnder(line.Previous(k));
+    for (const double share : {0.5, 0.0}) out.push_back({Change::kStopBefore, under * share});
+    for (const double f : kMorePower) out.push_back({Change::kPower, f});
+    return out;
+  }
+  const bool beyond = *lo > 0, shortOf = *hi < 0;
+  if (beyond || shortOf) {
+    for (const double p : kPlatformPermille) out.push_back({Change::kPlatform, beyond ? p : -p});
+  }
+  if (beyond) {
+    for (const double f : kStrongerBrakes) out.push_back({Change::kBrakes, f});
+  }
+  if (!beyond && !shortOf) out.push_back({Change::kSteadierBrakes, kSteadierShare});
+  return out;
+}
+
+}  // namespace
+
 std::string Range(const Candidate& c) {
   std::vector<long> stood;
   std::copy_if(c.errors.begin(), c.errors.end(), std::back_inserter(stood),
@@ -43,91 +147,85 @@ std::string Range(const Candidate& c) {
     else if (n > 0)
       parts.push_back(fmt::format("{} of {} runs {}", n, c.errors.size(), f.some));
   }
-  if (c.overspeeds > 0) parts.push_back(fmt::format("{} above the line's limit", c.overspeeds));
+  if (c.closedUp > 0)
+    parts.push_back(fmt::format("closed up by the driver's start key in {} run{}", c.closedUp,
+                                c.closedUp == 1 ? "" : "s"));
+  if (c.overspeeds > 0)
+    parts.push_back(fmt::format("above a limit of the line in {} run{}", c.overspeeds,
+                                c.overspeeds == 1 ? "" : "s"));
   return fmt::format("{}", fmt::join(parts, ", "));
 }
 
-// The full service brake on the grade of the stopping curve's last 150 m,
-// against the curve.
-std::string FullBrake(const Scenario& s, size_t k) {
-  const TrainModel grades(s.dynamics, s.gradients);
-  const SpeedEnvelope envelope(s, grades);
-  const int notch = s.vehicle.brakeNotchCount;
-  const double stop = s.stations[k].stop, from = stop - kFinalMetres;
-  return fmt::format(
-      " the train runs past in every style: on the last {:.0f} m ({:+.1f} ‰ on average) "
-      "notch {} slows it {:.2f} m/s², the stopping curve asks {:.2f} to {:.2f}",
-      kFinalMetres, grades.MeanPermille(from, stop), notch, envelope.Decel(notch, from, stop),
-      beacon::StoppingCurveOf(3).decel, beacon::StoppingCurveOf(1).decel);
+std::string Choice(const Scenario& s, size_t k, const Candidate& c) {
+  const int32_t side = s.stations[k].doorSide;
+  const std::string other = c.sideMatches || side == 0
+                                ? ""
+                                : fmt::format(", {}: the other side's", DoorSide(c.approach.code));
+  const std::string curve =
+      c.section.curveEnd > 0
+          ? fmt::format(", its curve ending {:.0f} m before the stop", c.section.curveEnd)
+          : "";
+  return fmt::format("code {} (style {}{}) in at {:.0f} km/h{}", c.approach.code,
+                     beacon::FinalBrakingStyle(c.approach.code), other, c.approach.kmh, curve);
 }
 
-// Where nothing docks: each code's nearest runs, and what would move the stop.
-std::string NoDock(const Scenario& s, size_t k, const std::vector<Candidate>& all,
-                   const std::optional<std::string>& advice) {
-  std::map<int32_t, const Candidate*> nearest;
-  for (const Candidate& c : all) {
-    const Candidate*& n = nearest[c.code];
-    if (n == nullptr || Worst(c) < Worst(*n)) n = &c;
+std::string Cause(const Placement& line, const Trials& trials, size_t k,
+                  const std::vector<Candidate>& tried) {
+  const Scenario& s = line.Line();
+  const std::vector<const Candidate*> nearest = NearestByCode(tried, trials);
+  const std::string each = InWords(s, k, nearest);
+  const auto all = [&](auto&& test) {
+    return std::all_of(nearest.begin(), nearest.end(), [&](const Candidate* c) {
+      const auto [lo, hi] = std::minmax_element(c->errors.begin(), c->errors.end());
+      return test(*lo, *hi, *c);
+    });
+  };
+  if (all([](long, long hi, const Candidate&) { return hi == kNeverReached; })) {
+    return fmt::format("the train cannot leave {}: {} ({})",
+                       k > 0 ? s.stations[k - 1].name : "the start", nearest.front()->stall, each);
   }
-  std::string out = "; it does NOT dock:";
-  bool past = true, shortOf = true;
-  for (const auto& [code, c] : nearest) {
-    const auto [lo, hi] = std::minmax_element(c->errors.begin(), c->errors.end());
-    past &= *lo > 0;
-    shortOf &= *hi < 0;
-    out += fmt::format(" style {} (code {}) in at {:.0f} km/h {};", beacon::FinalBrakingStyle(code),
-                       code, c->approach, Range(*c));
+  if (all([](long lo, long, const Candidate&) { return lo > kWindowCm; })) {
+    const bool through = all([](long, long hi, const Candidate&) { return hi == kRanThrough; });
+    return fmt::format("{} on the grade into it in every choice: {} ({})",
+                       through ? "it runs through" : "it overruns", FullBrake(s, k), each);
   }
-  if (past)
-    return out + FullBrake(s, k) +
-           ": stronger brakes or a platform that rises into the stop would dock it";
-  if (advice) return out + *advice;
-  if (shortOf) {
-    return out +
-           " the train stops short in every style: a platform that falls into the stop "
-           "would dock it";
-  }
-  return out + fmt::format(
-                   " no style brings the train within {:.0f} cm in every condition "
-                   "here: a more level approach or brakes that vary less would dock it",
-                   kDockedWindow * 100);
-}
-
-}  // namespace
-
-std::optional<std::string> PlatformThatDocks(const Trials& trials, size_t k,
-                                             const Candidate& best) {
-  if (Worst(best) >= kRanThrough || Spread(best) > 2 * std::lround(kDockedWindow * 100)) return {};
-  const auto [lo, hi] = std::minmax_element(best.errors.begin(), best.errors.end());
-  if (*lo < 0 && *hi > 0) return {};
-  const double sign = *hi < 0 ? -1 : 1;  // short: a fall brings it on
-  for (const double permille : kPlatformPermille) {
-    std::vector<Candidate> graded = {best};
-    graded[0].errors.clear();
-    graded[0].missed = graded[0].overspeeds = 0;
-    graded[0].platform = sign * permille;
-    Judge(trials, k, graded);
-    if (!Docks(graded[0])) continue;
+  if (all([](long, long hi, const Candidate&) { return hi < -kWindowCm; }))
+    return fmt::format("it stops short in every choice ({})", each);
+  if (all([](long, long, const Candidate& c) { return Spread(c) > 2 * kWindowCm; })) {
     return fmt::format(
-        " a {} of {:g} ‰ over the last {:.0f} m into the stop would dock style {} in at "
-        "{:.0f} km/h: it {} in the same runs",
-        sign < 0 ? "fall" : "rise", permille, kPlatformMetres, beacon::FinalBrakingStyle(best.code),
-        best.approach, Range(graded[0]));
+        "the brake's spread across the sweep is wider than the window in every choice ({}; the "
+        "window {} cm)",
+        each, 2 * kWindowCm);
   }
-  return {};
+  return fmt::format("no choice stands within the window in every run ({})", each);
 }
 
-std::string Why(const Scenario& s, size_t k, const Candidate& best,
-                const std::vector<Candidate>& all, const std::optional<std::string>& advice) {
-  const Station& st = s.stations[k];
-  const std::string side =
-      best.sideMatches ? ""
-      : st.doorSide == 0
-          ? ", doors on one side: no code opens none"
-          : fmt::format(", doors {}: no {} code docks", st.doorSide < 0 ? "right" : "left",
-                        st.doorSide < 0 ? "left-door" : "right-door");
-  return fmt::format("{}: code {} (style {}{}), in at {:.0f} km/h: over {} run{} it {}{}", st.name,
-                     best.code, beacon::FinalBrakingStyle(best.code), side, best.approach,
-                     best.errors.size(), best.errors.size() == 1 ? "" : "s", Range(best),
-                     Docks(best) ? "" : NoDock(s, k, all, advice));
+std::string Remedy(const Trials& trials, size_t k, const std::vector<Candidate>& tried,
+                   const Candidate* other, const Placement& line) {
+  if (other != nullptr && DocksOverAll(trials, *other)) {
+    return fmt::format(
+        "with [layout] allow_other_side = true, {} would dock: it {} over the same runs",
+        Choice(line.Line(), k, *other), Range(*other));
+  }
+  // Each code's nearest with each change its runs call for, the gentlest first.
+  std::vector<std::pair<const Candidate*, Change>> tries;
+  for (const Candidate* c : NearestByCode(tried, trials)) {
+    for (const Change& change : Changes(line, k, *c)) tries.push_back({c, change});
+  }
+  std::stable_sort(tries.begin(), tries.end(), [](const auto& a, const auto& b) {
+    return std::make_pair(a.second.kind, std::fabs(a.second.value)) <
+           std::make_pair(b.second.kind, std::fabs(b.second.value));
+  });
+  std::vector<std::string> tested;
+  for (const auto& [c, change] : tries) {
+    const Candidate changed = Changed(trials, k, *c, change);
+    const std::string what = ChangeText(line, k, change);
+    if (DocksOverAll(trials, changed)) {
+      return fmt::format("{} would dock {}: it {} over the same runs", what,
+                         Choice(line.Line(), k, *c), Range(changed));
+    }
+    if (std::find(tested.begin(), tested.end(), what) == tested.end()) tested.push_back(what);
+  }
+  if (tested.empty()) return "no remedy found";
+  return fmt::format("none of these docks it when run: {}", fmt::join(tested, "; "));
 }

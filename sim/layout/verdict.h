@@ -1,20 +1,27 @@
-// The verdict in words: how a station's chosen runs went, why its stop
-// docks or not, and the platform grade that would dock one that does not.
+// The verdict in words: how a station's chosen runs went and, for one that
+// does not dock, the cause its runs show and a remedy that docks it when
+// run: the other door side's code first, then the platform or the train.
 #pragma once
 
-#include <optional>
 #include <string>
 #include <vector>
 
+#include "layout/placement.h"
 #include "layout/trials.h"
-#include "scenario/scenario.h"
 
-// The gentlest platform grade that docks `best`, in words, where its stops
-// all fall short or all beyond and spread no wider than the window.
-std::optional<std::string> PlatformThatDocks(const Trials& trials, size_t k, const Candidate& best);
+// "stops -12 to +30 cm", with the runs closed up by the driver, run
+// through, never reaching the stop or above a limit of the line.
+std::string Range(const Candidate& c);
 
-// The choice for station k in words, for the file's comment: the code, the
-// approach and its runs; where it does not dock, each code's nearest runs
-// and what would move the stop (`advice`, a grade found to dock it).
-std::string Why(const Scenario& s, size_t k, const Candidate& best,
-                const std::vector<Candidate>& all, const std::optional<std::string>& advice);
+// The choice in words: code, style, approach and curve, over how many runs.
+std::string Choice(const Scenario& s, size_t k, const Candidate& c);
+
+// Why none of `tried` docks station k, as the runs of each code's nearest show.
+std::string Cause(const Placement& line, const Trials& trials, size_t k,
+                  const std::vector<Candidate>& tried);
+
+// The first remedy that docks one of `tried` when run over the same
+// trials, or what was tried: the other side's code first (`other`, its
+// nearest, has run them), then the platform, then the train.
+std::string Remedy(const Trials& trials, size_t k, const std::vector<Candidate>& tried,
+                   const Candidate* other, const Placement& line);

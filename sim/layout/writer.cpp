@@ -1,14 +1,16 @@
 // The file the layout writes: the scenario file's own text again, its own
-// beacons replaced by the layout's, each station's group under its comment;
-// a file the reader loads back to the same scenario.
+// beacons and [sweep] replaced by the layout's beacons, each station's group
+// under its comment, and the sweep every choice was judged by; a file the
+// reader loads back to the same scenario.
+#include "layout/writer.h"
+
 #include <fmt/format.h>
+#include <fmt/ranges.h>
 #include <toml++/toml.h>
 
 #include <algorithm>
 #include <set>
 #include <sstream>
-
-#include "layout/writer.h"
 
 namespace {
 
@@ -37,20 +39,29 @@ void Headers(const toml::table& table, std::set<size_t>& out) {
 }
 
 // The lines of the text's beacons: each [[beacon]] table (and its sub-tables)
-// up to the next header, or the lines of a `beacon = [ … ]` array.
+// up to the next header, or the lines of a `beacon = [ … ]` array; and those
+// of its [sweep] table, or of a `sweep = { … }` line.
 std::vector<bool> BeaconLines(const std::string& text, size_t count) {
   std::vector<bool> drop(count + 1, false);
   const toml::table root = toml::parse(text);
-  const toml::node* beacons = root.get("beacon");
-  if (beacons == nullptr) return drop;
   std::set<size_t> headers;
   Headers(root, headers);
   const auto mark = [&](size_t from, size_t to) {
     for (size_t l = from; l <= to && l <= count; ++l) drop[l] = true;
   };
+  if (const toml::table* sweep = root["sweep"].as_table()) {
+    const size_t from = sweep->source().begin.line;
+    const auto next = headers.upper_bound(from);
+    if (sweep->is_inline())
+      mark(from, sweep->source().end.line);
+    else
+      mark(from, next == headers.end() ? count : *next - 1);
+  }
+  const toml::node* beacons = root.get("beacon");
+  if (beacons == nullptr) return drop;
   const toml::array* array = beacons->as_array();
-  if (array == nullptr || array->is_array_of_tables() && !array->empty() &&
-                              !array->front().as_table()->is_inline()) {
+  if (array == nullptr ||
+      array->is_array_of_tables() && !array->empty() && !array->front().as_table()->is_inline()) {
     std::set<size_t> own;  // the beacons' headers and their sub-tables'
     if (array != nullptr) {
       for (const toml::node& element : *array) Headers(*element.as_table(), own);
@@ -73,13 +84,23 @@ std::string OneLine(std::string text) {
   return text;
 }
 
+// `sweep = { brake_scale = [0.95, 0.975, …], … }`, each value as it reads back.
+std::string SweepLine(const std::vector<SweepAxis>& sweep) {
+  std::vector<std::string> axes;
+  for (const SweepAxis& axis : sweep)
+    axes.push_back(fmt::format("{} = [{}]", axis.name, fmt::join(axis.values, ", ")));
+  return fmt::format("sweep = {{ {} }}\n", fmt::join(axes, ", "));
+}
+
 }  // namespace
 
 std::string LayoutFile(const Scenario& s, const Layout& layout) {
   std::string out = fmt::format(
       "# Beacons laid out by corvane-sim layout from {}; each station's group\n"
-      "# under a comment that says what was chosen and how its runs went.\n",
+      "# under a comment that says what was chosen and how the runs of the\n"
+      "# sweep below and one as the file has it went.\n",
       OneLine(s.path));
+  out += SweepLine(layout.sweep);
   if (!layout.beacons.empty()) out += "beacon = [\n";  // an empty array is no list of tables
   for (size_t i = 0; i < layout.beacons.size(); ++i) {
     if (!layout.comments[i].empty()) out += fmt::format("  # {}\n", OneLine(layout.comments[i]));
