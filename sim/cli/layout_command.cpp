@@ -6,11 +6,13 @@
 #include <set>
 
 #include "cli/commands.h"
+#include "cli/line_page_data.h"
 #include "cli/session.h"
 #include "layout/layout.h"
 #include "layout/trials.h"
 #include "layout/writer.h"
 #include "model/beacon_codes.h"
+#include "report/line_page.h"
 #include "scenario/reader.h"
 
 namespace {
@@ -55,12 +57,24 @@ bool NamesApart(const Scenario& s) {
   return true;
 }
 
+// The file written and the line's page, each committed whole, or why not said.
+bool Committed(std::optional<OutputFile>& file, std::optional<OutputFile>& page) {
+  std::string error;
+  for (std::optional<OutputFile>* out : {&file, &page}) {
+    if (*out && !(*out)->Commit(error)) return Fail(error);
+  }
+  return true;
+}
+
 int LayOutLine(const Options& o, const Scenario& scenario) {
-  if (!Apart(o, {{"-o", o.output}}) || !NamesApart(scenario)) return kExitBadInput;
+  if (!Apart(o, {{"-o", o.output}, {"--report", o.report}}) || !NamesApart(scenario))
+    return kExitBadInput;
   if (PluginApi api{}; !Loaded(o.plugin, api)) return kExitBadInput;
   std::string error;
   std::optional<OutputFile> file = OutputFile::Open(o.output, error);  // before the work
-  if (!file) {
+  std::optional<OutputFile> page =
+      file && !o.report.empty() ? OutputFile::Open(o.report, error) : std::nullopt;
+  if (!file || (!o.report.empty() && !page)) {
     Fail(error);
     return kExitCannotWrite;
   }
@@ -78,15 +92,14 @@ int LayOutLine(const Options& o, const Scenario& scenario) {
     return 128 + gInterrupted;
   }
   const std::string text = LayoutFile(scenario, layout);
+  const Scenario written = ParseScenario(text, o.output);
   file->Write(text);
-  if (!file->Commit(error)) {
-    Fail(error);
-    return kExitCannotWrite;
-  }
+  if (page) page->Write(RenderLinePage(LinePageData(written, layout)));
+  if (!Committed(file, page)) return kExitCannotWrite;
   const bool docks = PrintStations(layout);
   // What the layout could not mend, in the author's description (a
   // departure the train cannot keep), is said by the lint of the text written.
-  const size_t warnings = PrintLint(ParseScenario(text, o.output));
+  const size_t warnings = PrintLint(written);
   if (!FlushStdout()) return kExitCannotWrite;
   return docks && warnings == 0 ? 0 : kExitFailed;
 }
@@ -100,6 +113,11 @@ Command AddLayout(CLI::App& app, Options& o) {
   AddScenarioFile(*layout, o);
   layout->add_option("-o,--output", o.output, "The scenario file to write")
       ->required()
+      ->check(kPath);
+  layout
+      ->add_option("--report", o.report,
+                   "Write the line's page: its limits, profile, beacons and each station's "
+                   "stops over the sweep")
       ->check(kPath);
   AddPlugin(*layout, o);
   AddWorkers(*layout, o);

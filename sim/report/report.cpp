@@ -219,16 +219,19 @@ void ReplaceOnce(std::string& text, std::string_view marker, const std::string& 
 
 }  // namespace
 
-std::string RenderReport(const Scenario& s, const RunResult& run, const ReportFrames& frames,
-                         const std::string& sweep) {
-  std::string page = kReportPage;
-  nlohmann::json all = RunData(s, run, frames);
-  if (!sweep.empty()) all["sweep"] = nlohmann::json::parse(sweep);
+std::string InlinedPage(std::string page, const nlohmann::json& data) {
   // A name that is not UTF-8 (a file name, say) is shown with replacement characters.
-  const std::string data =
-      ScriptSafe(all.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace));
+  const std::string text =
+      ScriptSafe(data.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace));
   ReplaceOnce(page, "/*UPLOT_CSS*/", kChartStyle);
   ReplaceOnce(page, "/*UPLOT_JS*/", kChartScript);
-  ReplaceOnce(page, "/*DATA*/", data);
+  ReplaceOnce(page, "/*DATA*/", text);
   return page;
+}
+
+std::string RenderReport(const Scenario& s, const RunResult& run, const ReportFrames& frames,
+                         const std::string& sweep) {
+  nlohmann::json all = RunData(s, run, frames);
+  if (!sweep.empty()) all["sweep"] = nlohmann::json::parse(sweep);
+  return InlinedPage(kReportPage, all);
 }

@@ -2,6 +2,7 @@
 // at any moment and the stop table.
 #pragma once
 
+#include <nlohmann/json.hpp>
 #include <string>
 #include <vector>
 
@@ -45,6 +46,10 @@ class ReportRecorder {
   ReportFrame last_{};
   ReportFrames kept_;
 };
+
+// A page with the charting library and `data` inlined: nothing is fetched,
+// and the data can neither end nor hide its script element.
+std::string InlinedPage(std::string page, const nlohmann::json& data);
 
 // The page as text; the charting library is inlined, nothing is fetched.
 // `sweep` is a sweep's stops as JSON (SweepReportData), shown above the run
