@@ -8,8 +8,6 @@
 
 namespace {
 
-constexpr double kStopBeforeMetres = 150;  // m past the stop before a grade under it runs
-
 bool OneValue(const SweepAxis& axis) {
   return axis.values.size() < 2 || axis.name == "seed" || axis.name == "time_step_jitter";
 }

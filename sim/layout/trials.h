@@ -15,6 +15,9 @@
 // cm: a run that ran through the stop, or never reached it
 constexpr long kRanThrough = 100000, kNeverReached = -kRanThrough;
 
+// m past the stop before that a grade tried under it runs on
+constexpr double kStopBeforeMetres = 150;
+
 // What a remedy changes in a candidate's runs: the platform's grade, the
 // grade under the stop before, or the train.
 struct Change {

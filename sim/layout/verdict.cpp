@@ -18,7 +18,7 @@
 namespace {
 
 constexpr double kFinalMetres = 150;  // m: the final braking's grade is judged over them
-constexpr long kWindowCm = 50;
+const long kWindowCm = std::lround(kDockedWindow * 100);
 // ‰: the platform grades tried, gentlest first.
 constexpr std::array<double, 6> kPlatformPermille = {2.5, 5, 7.5, 10, 15, 20};
 constexpr std::array<double, 2> kStrongerBrakes = {1.1, 1.2};
@@ -92,8 +92,8 @@ std::string ChangeText(const Placement& line, size_t k, const Change& c) {
                          c.value < 0 ? "fall" : "rise", std::fabs(c.value), kPlatformMetres);
     case Change::kStopBefore:
       return fmt::format(
-          "a grade of {:g} ‰ under {} (its last {:.0f} m and the first 150 m past it)", c.value,
-          k > 0 ? s.stations[k - 1].name : "the start", s.dynamics.lengthMetres);
+          "a grade of {:g} ‰ under {} (its last {:.0f} m and the first {:.0f} m past it)", c.value,
+          k > 0 ? s.stations[k - 1].name : "the start", s.dynamics.lengthMetres, kStopBeforeMetres);
     case Change::kBrakes: return fmt::format("brakes ×{:g} as strong", c.value);
     case Change::kPower: return fmt::format("power ×{:g} as strong", c.value);
     case Change::kSteadierBrakes:
