@@ -207,9 +207,17 @@ std::string Remedy(const Trials& trials, size_t k, const std::vector<Candidate>&
         "with [layout] allow_other_side = true, {} would dock: it {} over the same runs",
         Choice(line.Line(), k, *other), Range(*other));
   }
-  // Each code's nearest with each change its runs call for, the gentlest first.
+  // Each code's nearest and its fastest approach, whose stops spread least,
+  // with each change their runs call for, the gentlest first.
+  std::vector<const Candidate*> bases = NearestByCode(tried, trials);
+  for (const Candidate& c : tried) {
+    const bool seen = std::any_of(bases.begin(), bases.end(), [&](const Candidate* b) {
+      return b->approach.code == c.approach.code && b->approach.kmh >= c.approach.kmh;
+    });
+    if (!seen) bases.push_back(&c);
+  }
   std::vector<std::pair<const Candidate*, Change>> tries;
-  for (const Candidate* c : NearestByCode(tried, trials)) {
+  for (const Candidate* c : bases) {
     for (const Change& change : Changes(line, k, *c)) tries.push_back({c, change});
   }
   std::stable_sort(tries.begin(), tries.end(), [](const auto& a, const auto& b) {
