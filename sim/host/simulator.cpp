@@ -19,7 +19,6 @@
 namespace {
 
 constexpr int kProgressFrames = 6000;
-constexpr double kLongestPhysicsStep = 0.05;  // seconds; longer frames are integrated in parts
 
 // How far the run has come: along the line, or toward its time limit.
 double Progress(const Scenario& s, const RunClock& now) {
@@ -79,7 +78,7 @@ class Host {
   }
 
  private:
-  // The world moves on under the last handles; a long frame in short steps.
+  // The world moves on under the last handles.
   void Move() {
     bool paused = false;
     const double step = clock_.NextStep(now_.elapsed, paused);
@@ -88,9 +87,7 @@ class Host {
     now_.lastLocation = now_.motion.location;
     now_.elapsed += step;
     if (mender_.Moving()) return mender_.Move(now_.motion, step);
-    const int parts = static_cast<int>(std::ceil(step / kLongestPhysicsStep));
-    const ATS_HANDLES applied = limits_.Applied(handles_, timeline_);
-    for (int i = 0; i < parts; ++i) model_.Step(now_.motion, applied, step / parts);
+    model_.Frame(now_.motion, limits_.Applied(handles_, timeline_), step);
   }
 
   void RunTimeline() {

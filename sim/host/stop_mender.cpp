@@ -5,6 +5,8 @@
 #include <algorithm>
 #include <cmath>
 
+#include "model/units.h"
+
 bool StopMender::Begin(const RunClock& now) {
   const double at = now.motion.location;
   StopRecord* stop = stops_.Next(at);
@@ -24,7 +26,7 @@ bool StopMender::Begin(const RunClock& now) {
 
 void StopMender::Move(TrainMotion& m, double dt) {
   const double left = target_ - m.location;
-  const double step = std::min(std::fabs(left), kShuntKmh / 3.6 * dt);
+  const double step = std::min(std::fabs(left), Ms(kShuntKmh) * dt);
   m.location += std::copysign(step, left);
   m.speed = std::copysign(kShuntKmh, left);
   if (step < std::fabs(left)) return;

@@ -14,6 +14,8 @@
 #include "model/beacon_codes.h"
 #include "model/cab.h"
 #include "model/clock_text.h"
+#include "model/dynamics.h"
+#include "model/units.h"
 #include "scenario/stop_style.h"
 
 namespace {
@@ -21,7 +23,6 @@ namespace {
 // m: a stop expected this close docks. Less than the docked window: the
 // figures are a model's, and the stops near the window's edge fall either way.
 constexpr double kStopErrorAllowed = 0.35;
-constexpr double kFinalBrakingBand = 3;  // km/h below the stopping curve the final braking acts
 constexpr double kFlatTolerance = 0.5;   // km/h: a beacon limit equal to the line's
 constexpr double kSlowestApproach = 10;  // km/h: slower is no help worth giving
 // km/h: creeping in below it, automatic driving holds the train 1 to 2 km/h
@@ -29,8 +30,7 @@ constexpr double kSlowestApproach = 10;  // km/h: slower is no help worth giving
 // of the final braking, which takes the train at its target, does not hold.
 constexpr double kCreeping = 15;
 constexpr double kOverTarget = 1;  // km/h automatic driving runs above its target before braking
-
-double KmhPerS(double ms2) { return ms2 * 3.6; }
+constexpr double kFarPast = 500;   // m beyond the stop: a train still running there never stops
 
 // The final braking into a station as lint sees it.
 struct StopForecast {
@@ -43,7 +43,7 @@ struct StopForecast {
 class LineCheck {
  public:
   explicit LineCheck(const Scenario& s)
-      : s_(s), grades_(s.dynamics, s.gradients), envelope_(s, grades_) {}
+      : s_(s), train_(s.dynamics, s.gradients), envelope_(s, train_) {}
 
   std::vector<std::string> Run() {
     Limits();
@@ -122,8 +122,7 @@ class LineCheck {
                                b.location, line, fix));
       return;
     }
-    const double shed = (std::pow(Ms(piece.v0), 2) - std::pow(Ms(limit.kmh), 2)) /
-                        (2 * std::max(piece.decel, 1e-9));
+    const double shed = BrakingDistance(piece.v0, limit.kmh, std::max(piece.decel, 1e-9));
     Warn(b.line, fmt::format("the train comes to {:.0f} m at about {:.0f} km/h, above {}: from "
                              "{:.0f} km/h it needs {:.0f} m to slow down; lower the limit by "
                              "{:.0f} m, or end a braking curve to {:.0f} km/h there",
@@ -143,24 +142,22 @@ class LineCheck {
     const RouteBeacon& b = s_.beacons[p.beacon];
     if (b.data.type != kBeaconBraking) return;
     const beacon::Braking c = beacon::BrakingOf(b.data.optional);
-    const double asked =
-        (std::pow(Ms(p.v0), 2) - std::pow(Ms(c.finalSpeed), 2)) / (2 * (c.end - b.location));
+    const double asked = DecelerationToSlow(p.v0, c.finalSpeed, c.end - b.location);
     if (asked <= p.decel + 1e-9) return;
-    const double permille = grades_.MeanPermille(b.location - Length(), c.end);
-    const double start = c.end - (std::pow(Ms(p.v0), 2) - std::pow(Ms(c.finalSpeed), 2)) /
-                                     (2 * std::max(p.decel, 1e-9));
+    const double permille = train_.MeanPermille(b.location - Length(), c.end);
+    const double start = c.end - BrakingDistance(p.v0, c.finalSpeed, std::max(p.decel, 1e-9));
     Warn(b.line, fmt::format("braking curve from {:.0f} to {} km/h by {} m on {:.1f} ‰: notch 8 "
                              "leaves {:.2f} km/h/s, the curve needs {:.2f}: the train runs above "
                              "it; start it at or before {:.0f} m",
-                             p.v0, c.finalSpeed, c.end, permille, KmhPerS(p.decel), KmhPerS(asked),
+                             p.v0, c.finalSpeed, c.end, permille, Kmh(p.decel), Kmh(asked),
                              std::floor(start)));
   }
 
   // A fall steeper than the overspeed brake can hold a speed on.
   void Falls() {
-    const double notch4 = s_.dynamics.decelByNotch[notch::kOverspeed];
+    const double notch4 = train_.Braking(notch::kOverspeed);
     for (const Gradient& g : s_.gradients) {
-      const double pull = KmhPerS(-g.permille / 1000 * kGravity);
+      const double pull = -TrainModel::GradeDrag(g.permille);
       if (pull < notch4) continue;
       Warn(g.line, fmt::format("the fall of {:.1f} ‰ from {:.0f} m pulls {:.2f} km/h/s, and the "
                                "overspeed brake (notch 4) gives {:.2f}: the train runs away above "
@@ -180,19 +177,19 @@ class LineCheck {
     const beacon::StoppingCurve curve = beacon::StoppingCurveOf(style);
     const double v = limit + kOverTarget;
     const double from = st.stop - d - Length();
-    const double permille = grades_.MeanPermille(from, st.stop);
+    const double permille = train_.MeanPermille(from, st.stop);
     const std::string expect = fmt::format(
         "station {}: style {}'s final braking from {:.0f} km/h on the last {:.0f} m ({} of {:.1f} "
         "‰ on average) is expected to stop the train about {:.1f} m {}",
         st.name, style, v, d + Length(), permille < 0 ? "a fall" : "a rise", std::fabs(permille),
         std::fabs(error), error < 0 ? "short" : "beyond");
     // The style's lightest notch is the one it takes farthest below the curve.
-    const int notch =
-        error < 0 ? beacon::FinalBrakingNotch(style, kFinalBrakingBand) : notch::kFullService;
+    const int notch = error < 0 ? beacon::FinalBrakingNotch(style, beacon::kFinalBrakingBand)
+                                : notch::kFullService;
     const std::string why =
         fmt::format("notch {}{} {} {:.2f} km/h/s, the stopping curve {:.2f}", notch,
                     error < 0 ? ", its lightest," : "", error < 0 ? "slows it" : "leaves",
-                    KmhPerS(envelope_.Decel(notch, from, st.stop)), KmhPerS(curve.decel));
+                    Kmh(envelope_.Decel(notch, from, st.stop)), Kmh(curve.decel));
     Warn(st.line, fmt::format("{}: {}; {}", expect, why,
                               error < 0 ? ShortFix(style) : OverrunFix(st.stop, style, limit)));
   }
@@ -216,45 +213,40 @@ class LineCheck {
   }
 
   // Metres past the stopping point (negative: short) where the train
-  // stands after an approach at v km/h under a limit: from where the
-  // stopping curve falls below the limit and governs, frame by frame, the final braking's notch by
-  // the style's table, acting after the brake's delay and through its lag, on the grade under the
-  // train. The train holds its speed before.
+  // stands after an approach at v km/h under a limit: the run's own train
+  // model, frame by frame from where the stopping curve falls below the
+  // limit and governs, under the notches automatic driving stops with. The
+  // train holds its speed before.
   double StopError(double stop, int style, double limit, double v) const {
     const beacon::StoppingCurve curve = beacon::StoppingCurveOf(style);
-    const double dt = s_.timeStep, delay = s_.dynamics.brakeDelaySeconds;
-    const double lag = std::max(s_.dynamics.lagSeconds, dt);
-    double x = stop, speed = Ms(v), decel = 0;
-    while (curve.SpeedAt(stop - x) < limit) x -= 0.1;
-    std::vector<int> asked;  // the notch asked in each frame, for the delay
-    int notch = 0;
-    for (double t = 0; speed > 0 && x < stop + 500; t += dt) {
-      const double e = curve.SpeedAt(stop - x) - 3.6 * speed;
-      if (e < kFinalBrakingBand) notch = beacon::FinalBrakingNotch(style, e);
-      asked.push_back(notch);
-      const size_t back = static_cast<size_t>(delay / dt);
-      const int acting = asked.size() > back ? asked[asked.size() - 1 - back] : 0;
-      const double asks =
-          envelope_.Decel(acting, x - Length(), x) + envelope_.Resistance(3.6 * speed);
-      decel += (asks - decel) * dt / lag;
-      speed -= decel * dt;
-      x += std::max(0.0, speed) * dt;
+    TrainModel train(s_.dynamics, s_.gradients);
+    TrainMotion m{stop, v};
+    while (curve.SpeedAt(stop - m.location) < limit) m.location -= 0.1;
+    train.Settle(m);
+    ATS_HANDLES handles{0, 0, 1, 0};
+    while (m.speed > 0 && m.location < stop + kFarPast) {
+      handles.brake = beacon::StoppingNotch(style, stop - m.location, m.speed, handles.brake);
+      train.Frame(m, handles, s_.timeStep);
     }
-    return x - stop;
+    return m.location - stop;
   }
 
   // The earliest the train can be at each station: the envelope, its
-  // acceleration from the last stop and its stopping curve into the next.
+  // acceleration from the last stop in automatic driving's strongest power
+  // notch, as the train model has it, and its stopping curve into the next.
   void Timetable() {
-    const double accel = Ms(s_.dynamics.accelPerNotch * std::min(4, s_.vehicle.powerNotchCount));
+    const int notch = std::min(4, s_.vehicle.powerNotchCount);
     double from = s_.startLocation, leaves = s_.startTimeMs / 1000.0;
     for (const Station& st : s_.stations) {
       if (st.stop < s_.startLocation || st.stop > s_.endLocation) continue;
       const beacon::StoppingCurve curve = beacon::StoppingCurveOf(StyleOfStop(s_, st.stop));
       double seconds = 0;
-      for (double x = from + 0.5; x < st.stop; x += 1) {  // the time for each metre
-        const double v = std::min({envelope_.SpeedAt(x), 3.6 * std::sqrt(2 * accel * (x - from)),
-                                   curve.SpeedAt(st.stop - x)});
+      double powered = 0, step = 0.5;  // km/h in the notch, at each metre's middle
+      for (double x = from + 0.5; x < st.stop; x += 1, step = 1) {  // the time for each metre
+        const double accel = train_.Traction(notch, powered) - train_.Resistance(powered) -
+                             TrainModel::GradeDrag(train_.PermilleUnder(x));
+        powered = SpeedAfterBraking(powered, -Ms(accel), step);  // braking backwards: gaining
+        const double v = std::min({envelope_.SpeedAt(x), powered, curve.SpeedAt(st.stop - x)});
         if (v <= 0) return;  // nothing lets the train on: no time to give
         seconds += 1 / Ms(v);
       }
@@ -278,7 +270,7 @@ class LineCheck {
   }
 
   const Scenario& s_;
-  TrainModel grades_;
+  TrainModel train_;  // for its queries only: StopError runs its own
   SpeedEnvelope envelope_;
   std::vector<std::string> warnings_;
 };
@@ -287,7 +279,12 @@ class LineCheck {
 
 std::vector<std::string> CheckAgainstLine(const Scenario& s) { return LineCheck(s).Run(); }
 
-bool StopWarned(const Scenario& s, const Station& st) {
+std::optional<double> ForecastStopError(const Scenario& s, const Station& st) {
   const std::optional<StopForecast> f = LineCheck(s).Forecast(st);
-  return f && std::fabs(f->error) > kStopErrorAllowed;
+  return f ? std::optional<double>(f->error) : std::nullopt;
+}
+
+bool StopWarned(const Scenario& s, const Station& st) {
+  const std::optional<double> error = ForecastStopError(s, st);
+  return error && std::fabs(*error) > kStopErrorAllowed;
 }

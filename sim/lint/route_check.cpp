@@ -11,20 +11,15 @@
 #include "model/beacon_codes.h"
 #include "model/cab.h"
 #include "model/clock_text.h"
+#include "model/dynamics.h"
+#include "model/units.h"
 
 namespace {
-
-double MetresPerSecond(double kmh) { return kmh / 3.6; }
-
-// Metres from v km/h to w km/h at a m/s².
-double BrakingDistance(double v, double w, double a) {
-  return (std::pow(MetresPerSecond(v), 2) - std::pow(MetresPerSecond(w), 2)) / (2 * a);
-}
 
 // The line as the train finds it at each beacon, for the checks.
 class RouteWalk {
  public:
-  explicit RouteWalk(const Scenario& s) : s_(s) {
+  explicit RouteWalk(const Scenario& s) : s_(s), train_(s.dynamics) {
     for (size_t i = 0; i < s.beacons.size(); ++i) OfType(s.beacons[i].data.type).push_back(i);
   }
 
@@ -135,9 +130,7 @@ class RouteWalk {
   }
 
   // Metres a frame can carry the train at the limit.
-  double FrameTravel() const {
-    return MetresPerSecond(limit_) * s_.timeStep * (1 + s_.timeStepJitter);
-  }
+  double FrameTravel() const { return Ms(limit_) * s_.timeStep * (1 + s_.timeStepJitter); }
   double StoppingCurve(double from) const {
     return BrakingDistance(from, 0, beacon::StoppingCurveOf(style_).decel) + FrameTravel();
   }
@@ -238,7 +231,7 @@ class RouteWalk {
     const double stop = StopAhead(b.location);
     double end = stop - StoppingCurve(limit);
     if (const RouteBeacon* curve = NextOf(i, kBeaconBraking, end)) end = curve->location;
-    const double notch4 = s_.dynamics.decelByNotch[notch::kOverspeed] / 3.6;
+    const double notch4 = Ms(train_.Braking(notch::kOverspeed));
     const double needed = BrakingDistance(from, limit, notch4);
     if (!std::isfinite(end) || b.location + needed <= end) return;
     Warn(b,
@@ -267,6 +260,7 @@ class RouteWalk {
   }
 
   const Scenario& s_;
+  TrainModel train_;  // for its braking only
   std::array<std::vector<size_t>, kBeaconRain - kBeaconRunNumber + 1> byType_;
   std::vector<std::string> warnings_;
   double limit_ = 0;             // km/h, the last limit passed

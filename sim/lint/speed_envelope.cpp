@@ -5,8 +5,9 @@
 
 #include "model/beacon_codes.h"
 #include "model/cab.h"
+#include "model/units.h"
 
-SpeedEnvelope::SpeedEnvelope(const Scenario& s, const TrainModel& grades) : s_(s), grades_(grades) {
+SpeedEnvelope::SpeedEnvelope(const Scenario& s, const TrainModel& train) : s_(s), train_(train) {
   pieces_.push_back({-INFINITY, 0, 0, 0, 0});
   double beforeCurve = 0, curveEnd = -INFINITY;
   for (size_t i = 0; i < s.beacons.size(); ++i) {
@@ -38,19 +39,11 @@ double SpeedEnvelope::SpeedAt(double x) const {
                        [](double at, const EnvelopePiece& p) { return at < p.from; });
   const EnvelopePiece& p = *std::prev(after);
   if (p.flat()) return std::max(p.v0, p.floor);
-  const double v2 = std::pow(Ms(p.v0), 2) - 2 * p.decel * (x - p.from);
-  return std::max(p.floor, 3.6 * std::sqrt(std::max(0.0, v2)));
+  return std::max(p.floor, SpeedAfterBraking(p.v0, p.decel, x - p.from));
 }
 
 double SpeedEnvelope::Decel(int notch, double from, double to) const {
-  const Dynamics& d = s_.dynamics;
-  const double brake = std::min(d.decelByNotch[notch] / 3.6, d.adhesion * kGravity);
-  return brake + grades_.MeanPermille(from, to) / 1000 * kGravity;
-}
-
-double SpeedEnvelope::Resistance(double kmh) const {
-  const Dynamics& d = s_.dynamics;
-  return Ms(d.resistance + d.resistanceLinear * kmh + d.resistanceQuadratic * kmh * kmh);
+  return Ms(train_.Braking(notch) + TrainModel::GradeDrag(train_.MeanPermille(from, to)));
 }
 
 // The limit changes at a beacon: at once upward, shed by notch 4 downward.
@@ -67,7 +60,7 @@ void SpeedEnvelope::Curve(size_t i) {
   const double x = s_.beacons[i].location, u = SpeedAt(x);
   const beacon::Braking c = beacon::BrakingOf(s_.beacons[i].data.optional);
   if (c.end <= x) return;
-  const double asked = (std::pow(Ms(u), 2) - std::pow(Ms(c.finalSpeed), 2)) / (2 * (c.end - x));
+  const double asked = DecelerationToSlow(u, c.finalSpeed, c.end - x);
   const double can = std::max(0.0, Decel(notch::kFullService, x - s_.dynamics.lengthMetres, c.end));
   pieces_.push_back({x, u, static_cast<double>(c.finalSpeed), std::min(asked, can), i});
 }

@@ -22,20 +22,19 @@ struct EnvelopePiece {
 
 class SpeedEnvelope {
  public:
-  SpeedEnvelope(const Scenario& s, const TrainModel& grades);
+  SpeedEnvelope(const Scenario& s, const TrainModel& train);
 
   double SpeedAt(double location) const;  // km/h
   const std::vector<EnvelopePiece>& Pieces() const { return pieces_; }
-  // m/s² a notch sheds on the mean grade from one location to another.
+  // m/s² a notch sheds on the mean grade from one location to another, as
+  // the train model has it, the running resistance aside.
   double Decel(int notch, double from, double to) const;
-  // m/s² the running resistance sheds at a speed.
-  double Resistance(double kmh) const;
 
  private:
   void Limit(size_t beacon, double kmh);
   void Curve(size_t beacon);
 
   const Scenario& s_;
-  const TrainModel& grades_;
+  const TrainModel& train_;
   std::vector<EnvelopePiece> pieces_;  // in location order
 };

@@ -7,6 +7,7 @@
 
 #include "corvane_tables.h"
 #include "model/cab.h"
+#include "model/units.h"
 
 namespace beacon {
 
@@ -52,7 +53,7 @@ StoppingCurve StoppingCurveOf(int style) {
 }
 
 double StoppingCurve::SpeedAt(double toStop) const {
-  return 3.6 * std::sqrt(std::max(0.0, 2 * decel * (toStop + offset)));
+  return Kmh(std::sqrt(std::max(0.0, 2 * decel * (toStop + offset))));
 }
 
 namespace {
@@ -128,6 +129,14 @@ int FinalBrakingNotch(int style, double e) {
     case 3: return e <= -0.4 ? 8 : e <= -0.2 ? 7 : e <= 0 ? 6 : e <= 1 ? 5 : e <= 2 ? 4 : 3;
     default: return 0;  // no final braking before the first location code
   }
+}
+
+int StoppingNotch(int style, double toStop, double kmh, int holds) {
+  constexpr double kOverTarget = 1;  // km/h over the target of 0 that calls for the brake
+  if (toStop < -kOverrunMetres) return notch::kFullService;
+  if (toStop <= kFinalBrakingEnds) return kmh >= kOverTarget ? notch::kOverspeed : holds;
+  const double e = StoppingCurveOf(style).SpeedAt(toStop) - kmh;
+  return e < kFinalBrakingBand ? FinalBrakingNotch(style, e) : holds;
 }
 
 }  // namespace beacon

@@ -53,6 +53,12 @@ StoppingCurve StoppingCurveOf(int style);
 // The final braking's notch by style for e km/h below the stopping curve:
 // the host's own reading of the plug-in's tables.
 int FinalBrakingNotch(int style, double e);
+constexpr double kFinalBrakingBand = 3;  // km/h below the curve the final braking acts
+// The notch automatic driving brakes with where the stopping curve governs,
+// toStop metres before the stopping point at kmh: the final braking's in
+// its band, the overspeed brake from kFinalBrakingEnds on while the train
+// runs, full service past the overrun limit; else the notch it holds.
+int StoppingNotch(int style, double toStop, double kmh, int holds);
 
 // The location codes of group 1 that open the doors on `side` (-1 or +1),
 // one for each final-braking style, style 1 first: the code table's own.

@@ -62,6 +62,9 @@ constexpr double kDockedWindow = 0.5;    // m either side of the stopping point:
 constexpr double kCeilingKmh = 26;       // restricted manual and reverse stop a train above it
 constexpr double kOverrunMetres = 6.25;  // beyond the stopping point: the overrun protection
 constexpr int32_t kStartKeyTarget = 4;   // km/h: the start key departs only above this target
+// m before the stopping point: automatic driving's final braking gives way
+// to the overspeed brake.
+constexpr double kFinalBrakingEnds = 0.2;
 
 // The one judge of a stop: the train stands within the docked window, an
 // error in metres beyond the stopping point (negative: short).

@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "model/cab.h"
+#include "model/units.h"
 
 namespace {
 
@@ -95,10 +96,9 @@ void Driver::Run(const CabView& cab) {
   const double speed = std::fabs(cab.speed);
   const std::optional<double> toStop = MetresToStop(cab);
   // Without a target on the cab the driver plans his own stop.
-  const double mps = speed / 3.6;
   const double from = style_.mode == DriverMode::Supervised
                           ? kStoppingMetres
-                          : std::max(kStoppingMetres, mps * mps / (2 * kPlannedDecel) + 5);
+                          : std::max(kStoppingMetres, BrakingDistance(speed, 0, kPlannedDecel) + 5);
   if (toStop && *toStop < from) {
     phase_ = Phase::Stopping;
     Stop(cab);
@@ -114,7 +114,7 @@ void Driver::Run(const CabView& cab) {
   } else {
     // Slow as fast as the target falls, and shed the excess in two seconds.
     const double decel = TargetFall(cab) + over / 2;
-    handles_ = {0, NotchFor(decel / 3.6)};
+    handles_ = {0, NotchFor(Ms(decel))};
   }
 }
 
@@ -134,12 +134,11 @@ void Driver::Stop(const CabView& cab) {
     return;
   }
   const double left = *toStop;
-  const double mps = speed / 3.6;
   if (left <= 0.2) {
     handles_ = {0, kHoldingNotch};
     return;
   }
-  const double needed = mps * mps / (2 * left);
+  const double needed = DecelerationToSlow(speed, 0, left);
   handles_ = {speed < 8 && needed < 0.05 ? 1 : 0, needed < 0.05 ? 0 : NotchFor(needed)};
 }
 
@@ -164,7 +163,7 @@ std::optional<double> Driver::MetresToStop(const CabView& cab) const {
 int Driver::NotchFor(double mps2) const {
   const int strongest = std::min(style_.brakeNotch, kStrongestService);
   for (int notch = 1; notch < strongest; ++notch) {
-    if (decel_[notch] / 3.6 >= mps2) return notch;
+    if (Ms(decel_[notch]) >= mps2) return notch;
   }
   return strongest;
 }

@@ -35,7 +35,28 @@ double TrainModel::MeanPermille(double from, double to) const {
 }
 
 double TrainModel::Grip() const {
-  return (raining_ ? d_.wetAdhesion : d_.adhesion) * kGravity * 3.6;
+  return Kmh((raining_ ? d_.wetAdhesion : d_.adhesion) * kGravity);
+}
+
+double TrainModel::Braking(int notch) const {
+  const int last = static_cast<int>(d_.decelByNotch.size()) - 1;
+  return std::min(d_.decelByNotch[std::clamp(notch, 0, last)], Grip());
+}
+
+double TrainModel::Resistance(double kmh) const {
+  return d_.resistance + d_.resistanceLinear * kmh + d_.resistanceQuadratic * kmh * kmh;
+}
+
+double TrainModel::Fade(double kmh) const { return kmh > d_.baseSpeed ? d_.baseSpeed / kmh : 1; }
+
+double TrainModel::Mass() const { return 1 + d_.load * d_.loadMass; }
+
+double TrainModel::Pulled(double effort, double kmh) const {
+  return std::min(effort * Fade(kmh) / Mass(), Grip());
+}
+
+double TrainModel::Traction(int notch, double kmh) const {
+  return Pulled(std::max(0, notch) * d_.accelPerNotch, kmh);
 }
 
 // What the notches ask for: brake deceleration (negative), or traction.
@@ -83,13 +104,11 @@ void TrainModel::Step(TrainMotion& m, const ATS_HANDLES& h, double dt) {
   // Along the line (km/h per second, positive forwards): the grade, and
   // traction in the reverser's direction.
   const double v = std::fabs(m.speed);
-  const double grade = -kGradeKmhPerSecondPerPermille * PermilleUnder(m.location);
-  const double fade = v > d_.baseSpeed ? d_.baseSpeed / v : 1;
-  const double mass = 1 + d_.load * d_.loadMass;
-  const double pulled = std::min(effort_ > 0 ? effort_ * fade / mass : 0, Grip());
+  const double grade = -GradeDrag(PermilleUnder(m.location));
+  const double pulled = effort_ > 0 ? Pulled(effort_, v) : 0;
   double traction = h.reverser < 0 ? -pulled : pulled;
   const double braked = std::min(std::max(0.0, -effort_), Grip());
-  const double running = d_.resistance + d_.resistanceLinear * v + d_.resistanceQuadratic * v * v;
+  const double running = Resistance(v);
   const double friction = running + braked;
   if (holding_ && traction != 0 && v >= heldSpeed_) {
     // The control gives what keeps the speed, up to the notch's traction.
@@ -105,5 +124,16 @@ void TrainModel::Step(TrainMotion& m, const ATS_HANDLES& h, double dt) {
     const double speed = m.speed + (pull - std::copysign(friction, m.speed)) * dt;
     m.speed = std::signbit(speed) == std::signbit(m.speed) ? speed : 0.0;  // friction stops it
   }
-  m.location += (before + m.speed) / 2 / 3.6 * dt;
+  m.location += Ms((before + m.speed) / 2) * dt;
+}
+
+void TrainModel::Settle(const TrainMotion& m) {
+  const double v = std::fabs(m.speed);
+  const double push = Resistance(v) + GradeDrag(PermilleUnder(m.location));
+  asked_ = applied_ = effort_ = push > 0 ? push * Mass() / Fade(v) : push;
+}
+
+void TrainModel::Frame(TrainMotion& m, const ATS_HANDLES& h, double seconds) {
+  const int parts = static_cast<int>(std::ceil(seconds / kLongestStep));
+  for (int i = 0; i < parts; ++i) Step(m, h, seconds / parts);
 }

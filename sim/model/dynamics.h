@@ -55,8 +55,25 @@ class TrainModel {
 
   // Moves the train by dt seconds under the handles.
   void Step(TrainMotion& m, const ATS_HANDLES& h, double dt);
+  // Moves the train through one of the host's frames: a long one in steps
+  // of at most kLongestStep.
+  void Frame(TrainMotion& m, const ATS_HANDLES& h, double seconds);
+  static constexpr double kLongestStep = 0.05;  // s
+  // The notch response that holds the train's speed where it runs, as of a
+  // train found running steadily: traction up a rise, the brakes down a fall.
+  void Settle(const TrainMotion& m);
   // Rain from a rain beacon of non-zero intensity until one of zero.
   void SetRaining(bool raining) { raining_ = raining; }
+
+  // What Step applies, in km/h per second: a brake notch as far as the
+  // rails' grip allows, the running resistance and a power notch's traction
+  // at a speed, and a grade's pull back (negative on a fall).
+  double Braking(int notch) const;
+  double Resistance(double kmh) const;
+  double Traction(int notch, double kmh) const;
+  static constexpr double GradeDrag(double permille) {
+    return kGradeKmhPerSecondPerPermille * permille;
+  }
 
   // The grade at a location, ‰, positive rising in the running direction.
   double PermilleAt(double location) const;
@@ -71,6 +88,9 @@ class TrainModel {
   void Act();                          // the oldest pending change takes effect
   double Rise(double location) const;  // ∫ grade dx from the first gradient: metres × ‰
   double Grip() const;                 // km/h per second the wheels transmit
+  double Fade(double kmh) const;  // traction's share left at a speed: constant power above the base
+  double Mass() const;            // of the loaded train, in empty trains
+  double Pulled(double effort, double kmh) const;  // traction for a positive effort
 
   Dynamics d_;
   std::vector<Gradient> gradients_;  // in location order

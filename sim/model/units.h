@@ -1,5 +1,5 @@
 // The units the simulator mixes, converted in one place, and the one
-// braking-distance formula: v² = u² - 2as.
+// braking formula, v² = u² - 2as, solved for s, a and v.
 #pragma once
 
 #include <algorithm>
@@ -15,6 +15,11 @@ constexpr double kGradeKmhPerSecondPerPermille = kGravity * 3.6 / 1000;
 // Metres to slow from v to w km/h at a m/s²; 0 when w is not below v.
 inline double BrakingDistance(double v, double w, double a) {
   return std::max(0.0, (Ms(v) * Ms(v) - Ms(w) * Ms(w)) / (2 * a));
+}
+
+// m/s² to slow from v to w km/h over x metres; 0 when w is not below v.
+inline double DecelerationToSlow(double v, double w, double x) {
+  return std::max(0.0, (Ms(v) * Ms(v) - Ms(w) * Ms(w)) / (2 * x));
 }
 
 // km/h after slowing from v km/h at a m/s² over x metres; 0 once stopped.

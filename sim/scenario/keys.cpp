@@ -18,6 +18,14 @@ constexpr double kShortestStep = 0.001;  // s: at most a billion frames in the l
 
 // A row of the table, built up by its modifiers.
 struct Key : ScenarioKey {
+  // One field set; defined before its callers, for clang's constant evaluation.
+  template <typename T>
+  constexpr Key With(T ScenarioKey::*field, T value) const {
+    Key k = *this;
+    k.*field = value;
+    return k;
+  }
+
   constexpr Key(std::string_view section, std::string_view name, KeyType type, const char* meaning)
       : ScenarioKey{section, name, type, meaning} {}
 
@@ -37,13 +45,6 @@ struct Key : ScenarioKey {
   constexpr Key Range(const char* words) const { return With(&Key::rangeWords, words); }
   constexpr Key Default(const char* words) const { return With(&Key::defaultWords, words); }
 
- private:
-  template <typename T>
-  constexpr Key With(T ScenarioKey::*field, T value) const {
-    Key k = *this;
-    k.*field = value;
-    return k;
-  }
 };
 
 constexpr Key Number(std::string_view section, std::string_view name, const char* meaning) {

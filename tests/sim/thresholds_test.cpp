@@ -88,23 +88,38 @@ TEST_F(Thresholds, StartKeyTargetIsWhereTheStartKeyIsTaken) {
 }
 
 // Lint's model of the final braking: the notch each style takes at e km/h
-// below the stopping curve, the curve being the host's own reading too.
+// below the stopping curve, the curve being the host's own reading too; and
+// into the stop past the station beacon, the notch the last metres and the
+// overrun take, by speed, for the notch held before.
 TEST_F(Thresholds, FinalBrakingNotchIsThePluginsForEveryStyle) {
   constexpr double kToStop = 100;
+  const auto placed = [&](int32_t code, double toStop, double kmh) {
+    FreshLibrary();
+    host.moving = false;
+    ReadyAtStart(host, kModeAutomatic, 80, kStop, code);
+    host.Beacon(kBeaconStation, beacon::Pack(beacon::Station{80, 9 * 3600}));
+    const int32_t held = host.handles.brake;
+    host.Place(kStop - toStop, kmh, kEightAm + 1000);
+    host.Frame();
+    return held;
+  };
   for (const auto& [style, code] : {std::pair{1, 12}, {2, 11}, {3, 17}}) {
     SCOPED_TRACE(style);
     const double curve = beacon::StoppingCurveOf(style).SpeedAt(kToStop);
     std::set<int32_t> notches;
     for (double e = -1.025; e < 2.95; e += 0.05) {  // clear of each band's edge
-      FreshLibrary();
-      host.moving = false;
-      ReadyAtStart(host, kModeAutomatic, 80, kStop, code);
-      host.Place(kStop - kToStop, curve - e, kEightAm + 1000);
-      host.Frame();
+      placed(code, kToStop, curve - e);
       EXPECT_EQ(host.handles.brake, beacon::FinalBrakingNotch(style, e)) << "e " << e;
       notches.insert(host.handles.brake);
     }
     EXPECT_GE(notches.size(), 4u);  // the scan crossed the style's bands
+    for (double kmh : {0.5, 2.5}) {
+      for (double toStop = 1.025; toStop > -7; toStop -= 0.05) {
+        const int held = placed(code, toStop, kmh);
+        EXPECT_EQ(host.handles.brake, beacon::StoppingNotch(style, toStop, kmh, held))
+            << toStop << " m at " << kmh << " km/h";
+      }
+    }
   }
 }
 
