@@ -3,13 +3,14 @@
 
 usage: check_docs.py PAGE BUILD_DIR
 
-A ```console block holds commands after "$ ", each followed by what it prints
-(standard output and error together). The output must be the one shown, or,
-where the block has a line "…", hold each shown line in that order. A block
-```toml file=NAME is written to NAME before the commands after it run. The
-commands run in a scratch folder with a copy of the examples, the scripts,
-and the build as build/native; corvane-sim and corvane-replay are on the
-PATH. A link to a file or a heading that is not there is a fault too.
+A ```console block holds commands after "$ ", each followed by what it prints:
+the standard output and error together, in the order a terminal shows them.
+The output must be the one shown, or, where the block has a line "…", hold
+each shown line in that order. A block ```toml file=NAME is written to NAME
+before the commands after it run. The commands run in a scratch folder with
+a copy of the examples, the scripts, and the build as build/native;
+corvane-sim and corvane-replay are on the PATH. A link to a file or a
+heading that is not there is a fault too.
 """
 import difflib, os, re, shutil, subprocess, sys, tempfile
 
@@ -61,8 +62,9 @@ def command_faults(page, text, build):
                 continue
             for run in re.split(r'^\$ ', body, flags=re.M)[1:]:
                 command, *shown = run.rstrip('\n').split('\n')
-                done = subprocess.run(command, shell=True, cwd=scratch, env=env, text=True,
-                                      stdout=subprocess.PIPE, stderr=subprocess.STDOUT)
+                done = subprocess.run(['stdbuf', '-oL', 'bash', '-c', command], cwd=scratch,
+                                      env=env, text=True, stdout=subprocess.PIPE,
+                                      stderr=subprocess.STDOUT)
                 printed = [line.rstrip() for line in done.stdout.rstrip('\n').split('\n')]
                 shown = [line.rstrip() for line in shown]
                 if not shown_in(shown, printed if done.stdout else []):
