@@ -77,5 +77,6 @@ def command_faults(page, text, build):
 page, build = sys.argv[1], os.path.abspath(sys.argv[2])
 text = open(page, encoding='utf-8').read()
 faults = link_faults(page, text) + command_faults(page, text, build)
-print('\n'.join(faults))
+if faults:
+    print('\n'.join(faults))
 sys.exit(1 if faults else 0)
