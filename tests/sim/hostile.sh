@@ -128,10 +128,13 @@ for job in "INT:130:sweep --csv old.csv long.toml" "TERM:143:layout line.toml -o
   wait $pid
   check $? "$want" "SIG$signal $args"
 done
-(ulimit -n 5; "$sim" sweep --csv old.csv long.toml > /dev/null 2> err.txt)
-check $? 3 "sweep out of descriptors"
-grep -q "cannot start a worker" err.txt || fail "descriptors" "no word of it"
-! pgrep -f "long.toml" > /dev/null || fail "descriptors" "a worker was left"
+# (The sanitizers' runtime needs descriptors of its own: not under them.)
+if ! nm "$sim" 2> /dev/null | grep -q __asan_init; then
+  (ulimit -n 5; "$sim" sweep --csv old.csv long.toml > /dev/null 2> err.txt)
+  check $? 3 "sweep out of descriptors"
+  grep -q "cannot start a worker" err.txt || fail "descriptors" "no word of it"
+  ! pgrep -f "long.toml" > /dev/null || fail "descriptors" "a worker was left"
+fi
 # A pipe as the input and as the output: read once, never reopened.
 ran=$((ran + 1))
 "$sim" layout /dev/stdin -o laid.toml < two.toml > /dev/null 2> err.txt &&
