@@ -104,6 +104,10 @@ for args in "--csv|" "--set|run.seed=1"$'\n'"x=2"; do
   check $? 2 "run -q $args"
 done
 
+# A standard error that cannot be written ends in a status, not an abort.
+"$sim" lint adir 2> /dev/full
+check $? 2 "lint adir 2>/dev/full"
+
 # A sweep or a layout interrupted: its workers gone within a second, nothing
 # written; a sweep out of descriptors says so and leaves no worker either.
 printf 'sweep = { seed = [1, 2, 3, 4] }\n' >> long.toml
