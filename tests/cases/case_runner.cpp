@@ -230,11 +230,12 @@ class CaseRun {
         {"gstate.time", &gState.time}, {"moving", &host_.moving},
         {"spec.brake", &gTrainspecs.brakeNotchCount}, {"driver.brake", &gDriver.brake},
         {"initialized", &initialized}, {"ws.mode", &windshield.wiperMode},
-        {"ws.rain", &windshield.rain},
+        {"ws.rain", &windshield.rain}, {"ws.unused", &windshield.unusedDrops},
         {"version", Slot([] { return double(GetPluginVersion()); })},
         {"powerlock", Slot([] { return double(powerLock != nullptr); })},
         {"brakelock", Slot([] { return double(brakeLock != nullptr); })},
         {"sounds", Slot([] { return double(std::count(gSound, gSound + kChannelCount, 1)); })},
+        {"drops", Slot([] { return double(std::count(gPanel + 200, gPanel + 250, 1)); })},
     };
 #undef ATC
     // clang-format on
