@@ -23,6 +23,7 @@
 #include "confload.h"
 #include "corvane_frame.h"
 #include "fresh_library.h"
+#include "tools.h"
 #include "train_host.h"
 #include "traincontrol.h"
 #include "windshield.h"
@@ -181,6 +182,7 @@ class CaseRun {
         {"AddBeacon", [&] { host_.AddBeacon(n[0], i(1), i(2)); }},
         {"ClearSounds", [&] { host_.ClearSounds(); }},
         {"ResetAtc", [&] { atc = AtcState{}; }},
+        {"Timer", [&] { due_ = tOn(timer_, i(0), i(1)); }},
     };
 #undef STEP
     // clang-format on
@@ -231,6 +233,7 @@ class CaseRun {
         {"spec.brake", &gTrainspecs.brakeNotchCount}, {"driver.brake", &gDriver.brake},
         {"initialized", &initialized}, {"ws.mode", &windshield.wiperMode},
         {"ws.rain", &windshield.rain}, {"ws.unused", &windshield.unusedDrops},
+        {"timer", &timer_}, {"due", &due_},
         {"version", Slot([] { return double(GetPluginVersion()); })},
         {"powerlock", Slot([] { return double(powerLock != nullptr); })},
         {"brakelock", Slot([] { return double(brakeLock != nullptr); })},
@@ -284,6 +287,8 @@ class CaseRun {
   const std::string file_;
   TrainHost host_{LinkedApi()};
   Frame f_{};
+  int32_t timer_ = 0;  // a timer of tools.h and its last answer
+  bool due_ = false;
   const std::map<std::string, Slot> fields_ = MakeFields();
 };
 
