@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <type_traits>
 
 #include "fresh_library.h"
 
@@ -47,25 +48,31 @@ class Reader {
   size_t pos_ = 0;
 };
 
-// The next call's arguments, in the same layout HostCallWriter writes.
-void Call(int op, Reader& in, GuardedArray& panel, GuardedArray& sound) {
-  HostCall call;
-  call.ordinal = op + 1;
-  uint8_t nulls = 0;
+// Each argument of a call in order, as HostCallWriter writes them and
+// RunHostCalls reads them: an Elapse starts with a byte of null-array flags.
+template <typename AnyCall, typename Visit>
+void EachArgument(AnyCall& call, uint8_t& nulls, Visit visit) {
   switch (call.ordinal) {
-    case kSetVehicleSpec: call.spec = in.Take<ATS_VEHICLESPEC>(); break;
+    case kSetVehicleSpec: visit(call.spec); break;
     case kElapse:
-      nulls = in.Take<uint8_t>();
-      call.state = in.Take<ATS_VEHICLESTATE>();
+      visit(nulls);
+      visit(call.state);
       break;
-    case kSetBeaconData: call.beacon = in.Take<ATS_BEACONDATA>(); break;
+    case kSetBeaconData: visit(call.beacon); break;
     case kLoad:
     case kDispose:
     case kGetPluginVersion:
     case kDoorOpen:
     case kDoorClose: break;
-    default: call.value = in.Take<int32_t>(); break;
+    default: visit(call.value); break;
   }
+}
+
+void Call(int op, Reader& in, GuardedArray& panel, GuardedArray& sound) {
+  HostCall call;
+  call.ordinal = op + 1;
+  uint8_t nulls = 0;
+  EachArgument(call, nulls, [&](auto& arg) { arg = in.Take<std::decay_t<decltype(arg)>>(); });
   Invoke(LinkedApi(), call, (nulls & 1) ? nullptr : panel.values,
          (nulls & 2) ? nullptr : sound.values);
 }
@@ -91,18 +98,6 @@ bool RunHostCalls(const uint8_t* data, size_t size) {
 
 void HostCallWriter::Append(const HostCall& call) {
   bytes_.push_back(static_cast<char>(call.ordinal - 1));
-  switch (call.ordinal) {
-    case kSetVehicleSpec: Raw(call.spec); break;
-    case kElapse:
-      bytes_.push_back(0);  // both arrays given
-      Raw(call.state);
-      break;
-    case kSetBeaconData: Raw(call.beacon); break;
-    case kLoad:
-    case kDispose:
-    case kGetPluginVersion:
-    case kDoorOpen:
-    case kDoorClose: break;
-    default: Raw(call.value); break;
-  }
+  uint8_t bothArrays = 0;
+  EachArgument(call, bothArrays, [&](const auto& arg) { Raw(arg); });
 }

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Installs what a clean Debian machine lacks to build and test everything:
-# the native toolchain and libraries, the MinGW-w64 cross compiler and a
-# 32-bit wine to run the Windows build.
+# the native toolchain and libraries, the MinGW-w64 cross compiler, a
+# 32-bit wine to run the Windows build, and help2man and man for the man page.
 set -euo pipefail
 
 SUDO=""
@@ -13,6 +13,7 @@ packages=(
   libcli11-dev libtomlplusplus-dev libfmt-dev nlohmann-json3-dev chromium
   g++-mingw-w64-i686 binutils-mingw-w64-i686
   wine wine32:i386 wine64 qemu-user-static binfmt-support
+  help2man man-db
 )
 
 missing=()

@@ -4,6 +4,8 @@
 #include <fmt/format.h>
 
 #include <csignal>
+#include <cstdio>
+#include <string>
 #include <system_error>
 
 #include "cli/command_line.h"
@@ -11,23 +13,33 @@
 #include "scenario/reader.h"
 #include "sweep/worker_pool.h"
 
+namespace {
+
+// The last word on stderr, which may itself fail: nothing is thrown.
+int Said(int status, const std::string& message) {
+  std::fputs(("corvane-sim: " + message + "\n").c_str(), stderr);
+  return status;
+}
+
+}  // namespace
+
 int main(int argc, char** argv) {
   const Invocation call = ParseCommandLine(argc, argv);
   if (call.work == nullptr) return call.status;
   // A closed standard output is a write error to report, not a silent death.
   std::signal(SIGPIPE, SIG_IGN);
-  for (int signal : {SIGINT, SIGTERM}) std::signal(signal, [](int s) { gInterrupted = s; });
+  for (int signal : {SIGINT, SIGTERM, SIGHUP}) {
+    std::signal(signal, [](int s) { gInterrupted = s; });
+  }
 
   try {
     return call.work(call.options, LoadScenario(call.options.scenario, call.options.overrides));
   } catch (const ScenarioError& e) {  // a bad file, or a line the layout cannot lay out
-    fmt::print(stderr, "corvane-sim: {}\n", e.what());
-    return kExitBadInput;
+    return Said(kExitBadInput, e.what());
   } catch (const WorkerPoolError& e) {  // no descriptor or process for a worker
-    fmt::print(stderr, "corvane-sim: {}\n", e.what());
-    return kExitCannotWrite;
+    return Said(kExitCannotWrite, e.what());
   } catch (const std::system_error& e) {  // fmt's print to a stream that fails
-    fmt::print(stderr, "corvane-sim: cannot write the standard output: {}\n", e.what());
-    return kExitCannotWrite;
+    return Said(kExitCannotWrite, std::string("cannot write the standard output or error: ") +
+                                      e.what());
   }
 }

@@ -4,7 +4,6 @@
 
 #include <atomic>
 #include <cstdlib>
-#include <new>
 
 #include "test_line.h"
 
@@ -12,16 +11,8 @@ namespace {
 std::atomic<long> allocations{0};
 }
 
-// Counting replacements of the global allocation functions and of malloc,
-// so that both C++ and C allocations inside the library are seen.
-void* operator new(std::size_t size) {
-  ++allocations;
-  if (void* p = std::malloc(size)) return p;
-  throw std::bad_alloc();
-}
-void operator delete(void* p) noexcept { std::free(p); }
-void operator delete(void* p, std::size_t) noexcept { std::free(p); }
-
+// Counting replacements of malloc and its kin: the C++ allocation functions
+// take their memory from malloc, so both C and C++ allocations are seen.
 extern "C" void* __libc_malloc(std::size_t);
 extern "C" void* __libc_calloc(std::size_t, std::size_t);
 extern "C" void* __libc_realloc(void*, std::size_t);

@@ -1,5 +1,5 @@
 // The host's side of the lifecycle: the reserves and the array hand-over,
-// and the options, timer and panel conversions it sets up.
+// and the options, indicators and panel conversions it sets up.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -57,25 +57,6 @@ TEST(Options, DefaultsAreRestoredWhateverWasWritten) {
   EXPECT_EQ(gOpts[56].value, 50);
   EXPECT_EQ(gOpts[56].extra, nullptr);
   EXPECT_TRUE(pointersNullified);
-}
-
-TEST(Timer, ReportsEachElapsedPeriodOnceAcrossTheWrap) {
-  const struct {
-    int32_t timer, now;
-    bool due;
-    int32_t after;
-  } cases[] = {{0, 555, false, 555},
-               {1000, 1009, false, 1000},
-               {1000, 1010, true, 1010},
-               {1010, 1035, true, 1020},
-               {1030, 1035, false, 1030},
-               {1030, 900, false, 1030},
-               {INT32_MAX - 5, INT32_MIN + 4, true, INT32_MIN + 4}};
-  for (const auto& c : cases) {
-    int32_t timer = c.timer;
-    EXPECT_EQ(tOn(timer, c.now, 10), c.due) << c.timer << " at " << c.now;
-    EXPECT_EQ(timer, c.after) << c.timer << " at " << c.now;
-  }
 }
 
 TEST(Indicator, BlinksOnlyWithABlinkTime) {

@@ -129,6 +129,6 @@ Command AddLayout(CLI::App& app, Options& o) {
       "  2      a bad scenario or plug-in, a line that cannot be laid out, or usage;\n"
       "         the output over an input\n"
       "  3      the output or the standard output cannot be written\n"
-      "  128+N  interrupted by signal N (130 SIGINT, 143 SIGTERM): no file written\n");
+      "  128+N  interrupted by signal N (130 SIGINT, 143 SIGTERM); nothing written\n");
   return {layout, LayOutLine};
 }

@@ -2,6 +2,8 @@
 #include "cli/options.h"
 
 #include <cmath>
+#include <filesystem>
+#include <system_error>
 
 const CLI::Validator kPath(
     [](const std::string& path) { return path.empty() ? std::string("an empty path") : ""; },
@@ -23,6 +25,19 @@ CLI::Validator Seconds(double low, double high) {
       "SECONDS");
 }
 
+// The plug-in installed with this executable (bin/../lib/...), else the one
+// of the build that made it.
+std::string DefaultPlugin() {
+  namespace fs = std::filesystem;
+  std::error_code error;
+  const fs::path self = fs::read_symlink("/proc/self/exe", error);
+  if (!error) {
+    const fs::path installed = (self.parent_path() / CORVANE_INSTALLED_PLUGIN).lexically_normal();
+    if (fs::exists(installed, error)) return installed.string();
+  }
+  return CORVANE_DEFAULT_PLUGIN;
+}
+
 }  // namespace
 
 void AddScenarioFile(CLI::App& command, Options& o) {
@@ -30,9 +45,11 @@ void AddScenarioFile(CLI::App& command, Options& o) {
 }
 
 void AddPlugin(CLI::App& command, Options& o) {
-  o.plugin = CORVANE_DEFAULT_PLUGIN;  // the plug-in of the same build
-  command.add_option("--plugin", o.plugin, "Plug-in library to drive")
-      ->capture_default_str()
+  o.plugin = DefaultPlugin();
+  command
+      .add_option("--plugin", o.plugin,
+                  "Plug-in library to drive (default: the one installed with corvane-sim, else "
+                  "the one built with it)")
       ->check(kPath);
 }
 

@@ -11,7 +11,6 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
-#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -19,12 +18,12 @@
 #include <optional>
 #include <sstream>
 #include <string>
-#include <variant>
 #include <vector>
 
 #include "confload.h"
 #include "corvane_frame.h"
 #include "fresh_library.h"
+#include "tools.h"
 #include "train_host.h"
 #include "traincontrol.h"
 #include "windshield.h"
@@ -32,19 +31,27 @@
 namespace {
 
 using Tokens = std::vector<std::string>;
-struct Computed {
-  double (*get)();
-};
-using Slot = std::variant<int32_t*, double*, float*, bool*, Computed>;
 
-struct Line {
-  std::string where;  // file:line
-  std::string text;
+// A field that the cases read and, unless it is computed, set.
+struct Slot {
+  template <typename T>
+  Slot(T* x)
+      : get([x] { return static_cast<double>(*x); }),
+        set([x](double v) { *x = static_cast<T>(v); }) {}
+  explicit Slot(std::function<double()> computed) : get(std::move(computed)) {}
+  std::function<double()> get;
+  std::function<void(double)> set;
+};
+
+// A line of a block, its row filled in.
+struct Step {
+  std::string where;  // file:line, and the row
+  Tokens tokens;
 };
 
 struct Block {
   std::string file, name;
-  std::vector<Line> lines;
+  std::vector<Step> steps;
 };
 void PrintTo(const Block& block, std::ostream* out) { *out << block.name; }
 
@@ -84,36 +91,46 @@ class CaseRun {
   }
 
  private:
+  // A check or a setting: the field, its operator and the value's text.
+  struct Test {
+    Slot slot;
+    std::string op, value;
+  };
+
   bool RunToken(const std::string& token, const std::string& where) {
     if (std::isupper(static_cast<unsigned char>(token[0]))) return Act(token, where);
-    static const char* const kOps[] = {"==", "!=", "<=", ">=", "<", ">", "~", "="};
-    for (const char* op : kOps) {
-      const size_t at = token.find(op);
-      if (at == std::string::npos) continue;
-      const std::string name = token.substr(0, at), value = token.substr(at + strlen(op));
-      const auto slot = Find(name);
-      if (!slot) return Fail(where, "no field " + name);
-      if (std::string(op) == "=")
-        return Set(*slot, Value(value, where)) || Fail(where, name + " is read-only");
-      Check(name, Get(*slot), op, value, where);
-      return true;
-    }
-    return Fail(where, "not a token: " + token);
+    const std::optional<Test> test = Parse(token, where);
+    if (!test) return false;
+    if (test->op == "=" && !test->slot.set) return Fail(where, token + ": read-only");
+    if (test->op == "=")
+      test->slot.set(Value(test->value, where));
+    else if (!Holds(*test, where))
+      ADD_FAILURE() << where << ": " << token << ", is " << test->slot.get();
+    return true;
   }
 
-  void Check(const std::string& name, double actual, const std::string& op, const std::string& text,
-             const std::string& where) {
-    const Tokens parts = Split(text, ',');
-    const double expected = Value(parts[0], where);
-    const bool ok = op == "==" ? actual == expected || (std::isnan(actual) && std::isnan(expected))
-                    : op == "!=" ? actual != expected
-                    : op == "<=" ? actual <= expected
-                    : op == ">=" ? actual >= expected
-                    : op == "<"  ? actual < expected
-                    : op == ">"  ? actual > expected
-                                 : std::abs(actual - expected) <= Value(parts.at(1), where);
-    if (!ok)
-      ADD_FAILURE() << where << ": " << name << " is " << actual << ", expected " << op << text;
+  std::optional<Test> Parse(const std::string& token, const std::string& where) {
+    const size_t at = token.find_first_of("=!<>~");
+    const std::optional<Slot> slot = Find(token.substr(0, at));
+    if (at == std::string::npos || !slot) {
+      Fail(where, "no field to check or set: " + token);
+      return std::nullopt;
+    }
+    const size_t length = token[at + 1] == '=' ? 2 : 1;
+    return Test{*slot, token.substr(at, length), token.substr(at + length)};
+  }
+
+  bool Holds(const Test& test, const std::string& where) {
+    const Tokens parts = Split(test.value, ',');
+    const double a = test.slot.get(), e = Value(parts.at(0), where);
+    const std::string& op = test.op;
+    if (op == "~") return std::abs(a - e) <= Value(parts.at(1), where);
+    return op == "=="   ? a == e || (std::isnan(a) && std::isnan(e))
+           : op == "!=" ? a != e
+           : op == "<=" ? a <= e
+           : op == ">=" ? a >= e
+           : op == "<"  ? a < e
+                        : a > e;
   }
 
   bool Act(const std::string& token, const std::string& where) {
@@ -127,39 +144,34 @@ class CaseRun {
       for (const std::string& t : macro->second) expanded.push_back(Substitute(t, args));
       return Run(expanded, where);
     }
-    if (word == "Until") return Until(args, where);
+    if (word == "Until") {
+      const std::optional<Test> test = Parse(args.at(0), where);
+      if (!test) return false;
+      if (host_.RunUntil([&] { return Holds(*test, where); }, Value(args.at(1), where)))
+        return true;
+      return Fail(where, args[0] + " never held");
+    }
     std::vector<double> n;
     for (const std::string& a : args) n.push_back(Value(a, where));
     n.resize(3, 0);
     const auto i = [&](int k) { return static_cast<int32_t>(n[k]); };
+    const ATS_VEHICLESPEC spec{i(0), i(1), 0, 0, i(2)},
+        started{8, 5, 2, 3, args.size() > 1 ? i(1) : 6};
+    // clang-format off
+#define STEP(step) {#step, [&] { step(f_); }}
     const std::map<std::string, std::function<void()>> actions = {
-        {"SelectStopAndLimit", [&] { SelectStopAndLimit(f_); }},
-        {"ComputeCurveSpeed", [&] { ComputeCurveSpeed(f_); }},
-        {"ComputeTargetSpeed", [&] { ComputeTargetSpeed(f_); }},
-        {"DriveAutomatically", [&] { DriveAutomatically(f_); }},
-        {"ExecuteStopBraking", [&] { ExecuteStopBraking(f_); }},
-        {"ShowStationIndications", [&] { ShowStationIndications(f_); }},
-        {"ShowCab", [&] { ShowCab(f_); }},
-        {"UpdateCctv", [&] { UpdateCctv(f_); }},
+        STEP(SelectStopAndLimit), STEP(ComputeCurveSpeed), STEP(ComputeTargetSpeed),
+        STEP(DriveAutomatically), STEP(ExecuteStopBraking), STEP(ShowStationIndications),
+        STEP(ShowCab), STEP(UpdateCctv),
         {"SetBrakeHandle", [&] { SetBrakeHandle(i(0)); }},
-        {"Start",
-         [&] {
-           host_.Start(i(0), {8, 5, 2, 3, args.size() > 1 ? i(1) : 6});
-         }},
+        {"Start", [&] { host_.Start(i(0), started); }},
         {"Load", [&] { host_.api().Load(); }},
         {"Initialize", [&] { host_.api().Initialize(i(0)); }},
-        {"Spec",
-         [&] {
-           host_.api().SetVehicleSpec({i(0), i(1), 0, 0, i(2)});
-         }},
+        {"Spec", [&] { host_.api().SetVehicleSpec(spec); }},
         {"Dispose", [&] { host_.api().Dispose(); }},
-        {"Frame",
-         [&] {
-           for (int k = args.empty() ? 1 : i(0); k > 0; --k) host_.Frame();
-         }},
+        {"Frame", [&] { for (int k = args.empty() ? 1 : i(0); k > 0; --k) host_.Frame(); }},
         {"RunFor", [&] { host_.RunFor(n[0]); }},
         {"KeyDown", [&] { host_.KeyDown(i(0)); }},
-        {"KeyUp", [&] { host_.api().KeyUp(i(0)); }},
         {"Press", [&] { host_.PressKey(i(0)); }},
         {"SetBrake", [&] { host_.SetBrake(i(0)); }},
         {"SetPower", [&] { host_.SetPower(i(0)); }},
@@ -170,27 +182,14 @@ class CaseRun {
         {"AddBeacon", [&] { host_.AddBeacon(n[0], i(1), i(2)); }},
         {"ClearSounds", [&] { host_.ClearSounds(); }},
         {"ResetAtc", [&] { atc = AtcState{}; }},
+        {"Timer", [&] { due_ = tOn(timer_, i(0), i(1)); }},
     };
+#undef STEP
+    // clang-format on
     const auto action = actions.find(word);
     if (action == actions.end()) return Fail(where, "no step " + word);
     action->second();
     return true;
-  }
-
-  // Until:check,seconds runs frames until the check holds.
-  bool Until(const Tokens& args, const std::string& where) {
-    const size_t at = args.at(0).find_first_of("<>=!");
-    const std::string name = args[0].substr(0, at);
-    const auto slot = Find(name);
-    if (!slot) return Fail(where, "no field " + name);
-    const std::string op = args[0].substr(at, args[0][at + 1] == '=' ? 2 : 1);
-    const double bound = Value(args[0].substr(at + op.size()), where);
-    const auto holds = [&] {
-      const double v = Get(*slot);
-      return op == ">" ? v > bound : op == "<" ? v < bound : op == "==" ? v == bound : v != bound;
-    };
-    if (host_.RunUntil(holds, Value(args.at(1), where))) return true;
-    return Fail(where, args[0] + " never held");
   }
 
   std::optional<Slot> Find(const std::string& name) {
@@ -221,8 +220,8 @@ class CaseRun {
         ATC(holdpwbk), ATC(nzlocation), ATC(targettime), ATC(thisstop), ATC(nextstop),
         ATC(finbak), ATC(finbaksty), ATC(proceedtime), ATC(dwell), ATC(dwelltime),
         ATC(proceedsound), ATC(finalsound), ATC(terminus), ATC(run), ATC(door), ATC(doordet),
-        ATC(doorbrake), ATC(doorsidelamp), ATC(dokedlamp), ATC(psdlamp), ATC(cctv),
-        ATC(cctvmode), ATC(targetcover), ATC(targetcovertime),
+        ATC(doorsidelamp), ATC(psdlamp), ATC(cctv), ATC(cctvmode), ATC(targetcover),
+        ATC(targetcovertime),
         {"out.brake", &gHandles.brake}, {"out.power", &gHandles.power},
         {"out.reverser", &gHandles.reverser}, {"out.constant", &gHandles.constantSpeed},
         {"f.location", &f_.location}, {"f.v", &f_.v}, {"f.time", &f_.time},
@@ -233,11 +232,13 @@ class CaseRun {
         {"gstate.time", &gState.time}, {"moving", &host_.moving},
         {"spec.brake", &gTrainspecs.brakeNotchCount}, {"driver.brake", &gDriver.brake},
         {"initialized", &initialized}, {"ws.mode", &windshield.wiperMode},
-        {"ws.rain", &windshield.rain},
-        {"version", Computed{[] { return double(GetPluginVersion()); }}},
-        {"powerlock", Computed{[] { return double(powerLock != nullptr); }}},
-        {"brakelock", Computed{[] { return double(brakeLock != nullptr); }}},
-        {"sounds", Computed{[] { return double(std::count(gSound, gSound + kChannelCount, 1)); }}},
+        {"ws.rain", &windshield.rain}, {"ws.unused", &windshield.unusedDrops},
+        {"timer", &timer_}, {"due", &due_},
+        {"version", Slot([] { return double(GetPluginVersion()); })},
+        {"powerlock", Slot([] { return double(powerLock != nullptr); })},
+        {"brakelock", Slot([] { return double(brakeLock != nullptr); })},
+        {"sounds", Slot([] { return double(std::count(gSound, gSound + kChannelCount, 1)); })},
+        {"drops", Slot([] { return double(std::count(gPanel + 200, gPanel + 250, 1)); })},
     };
 #undef ATC
     // clang-format on
@@ -273,34 +274,11 @@ class CaseRun {
       return ((std::stod(hms[0]) * 60 + std::stod(hms.at(1))) * 60 + std::stod(hms.at(2))) * 1000;
     }
     if (end != term.c_str() && *end == '\0') return number;
-    if (const auto slot = Find(term)) return Get(*slot);
+    if (const auto slot = Find(term)) return slot->get();
     Fail(where, "not a value: " + term);
     return NAN;
   }
 
-  static double Get(const Slot& slot) {
-    return std::visit(
-        [](auto p) {
-          if constexpr (std::is_same_v<decltype(p), Computed>) {
-            return p.get();
-          } else {
-            return static_cast<double>(*p);
-          }
-        },
-        slot);
-  }
-  static bool Set(const Slot& slot, double value) {
-    return std::visit(
-        [&](auto p) {
-          if constexpr (std::is_same_v<decltype(p), Computed>) {
-            return false;
-          } else {
-            *p = static_cast<std::remove_pointer_t<decltype(p)>>(value);
-            return true;
-          }
-        },
-        slot);
-  }
   static bool Fail(const std::string& where, const std::string& why) {
     ADD_FAILURE() << where << ": " << why;
     return false;
@@ -309,38 +287,53 @@ class CaseRun {
   const std::string file_;
   TrainHost host_{LinkedApi()};
   Frame f_{};
+  int32_t timer_ = 0;  // a timer of tools.h and its last answer
+  bool due_ = false;
   const std::map<std::string, Slot> fields_ = MakeFields();
 };
 
+// The blocks of every case file, their rows filled in; "== Re-braking then
+// re-powering" in driving.cases is the test driving_RebrakingThenRepowering.
 std::vector<Block> LoadBlocks() {
-  std::vector<Block> blocks;
   std::vector<std::filesystem::path> files;
   for (const auto& entry : std::filesystem::directory_iterator(CASES_DIR)) {
     if (entry.path().extension() == ".cases") files.push_back(entry.path());
   }
   std::sort(files.begin(), files.end());
+  std::vector<Block> blocks;
   for (const auto& path : files) {
+    const std::string file = path.filename().string();
     std::ifstream in(path);
+    Tokens rows;
     int number = 0;
     for (std::string text; std::getline(in, text);) {
-      ++number;
-      const Tokens tokens = Split(text.substr(0, text.find('#')));
+      const std::string where = file + ":" + std::to_string(++number);
+      text = text.substr(0, text.find('#'));
+      const Tokens tokens = Split(text);
       if (tokens.empty()) continue;
       if (tokens[0] == "def") {
-        macros[path.filename().string()][tokens.at(1)] = Tokens(tokens.begin() + 2, tokens.end());
+        macros[file][tokens.at(1)] = Tokens(tokens.begin() + 2, tokens.end());
       } else if (tokens[0] == "==") {
         std::string name = path.stem().string() + "_";
-        for (size_t i = 1; i < tokens.size(); ++i) {
-          std::string word = tokens[i];
-          word.erase(std::remove_if(word.begin(), word.end(), [](char c) { return !isalnum(c); }),
-                     word.end());
-          if (!word.empty()) word[0] = static_cast<char>(toupper(word[0]));
-          name += word;
+        bool capital = true;
+        for (const char c : text.substr(text.find("==") + 2)) {
+          if (std::isalnum(c)) name += capital ? static_cast<char>(std::toupper(c)) : c;
+          capital = c == ' ' || (capital && !std::isalnum(c));
         }
-        blocks.push_back({path.filename().string(), name, {}});
-      } else if (!blocks.empty()) {
-        blocks.back().lines.push_back(
-            {path.filename().string() + ":" + std::to_string(number), text});
+        blocks.push_back({file, name, {}});
+        rows.clear();
+      } else if (blocks.empty()) {
+        continue;  // before the first block only macros count
+      } else if (tokens[0] == "rows") {
+        rows.assign(tokens.begin() + 1, tokens.end());
+      } else if (tokens[0] != "|") {
+        blocks.back().steps.push_back({where, tokens});
+      } else {
+        for (const std::string& row : Split(text.substr(text.find('|') + 1), '|')) {
+          Tokens filled;
+          for (const std::string& t : rows) filled.push_back(Substitute(t, Split(row)));
+          blocks.back().steps.push_back({where + " [" + row + "]", filled});
+        }
       }
     }
   }
@@ -351,24 +344,8 @@ class Cases : public ::testing::TestWithParam<Block> {};
 
 TEST_P(Cases, Hold) {
   CaseRun run(GetParam().file);
-  Tokens rows;
-  for (const Line& line : GetParam().lines) {
-    Tokens tokens = Split(line.text.substr(0, line.text.find('#')));
-    if (tokens[0] == "rows") {
-      rows.assign(tokens.begin() + 1, tokens.end());
-      continue;
-    }
-    if (tokens[0] != "|") {
-      if (!run.Run(tokens, line.where)) return;
-      continue;
-    }
-    const std::string data = line.text.substr(0, line.text.find('#'));
-    for (const std::string& row : Split(data.substr(data.find('|') + 1), '|')) {
-      const Tokens values = Split(row);
-      Tokens filled;
-      for (const std::string& t : rows) filled.push_back(Substitute(t, values));
-      if (!run.Run(filled, line.where + " [" + row + "]")) return;
-    }
+  for (const Step& step : GetParam().steps) {
+    if (!run.Run(step.tokens, step.where)) return;
   }
 }
 

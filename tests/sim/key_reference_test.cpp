@@ -12,7 +12,7 @@
 
 namespace {
 
-constexpr const char* kDocument = CORVANE_SOURCE_DIR "/README.md";
+constexpr const char* kDocument = CORVANE_SOURCE_DIR "/docs/scenario.md";
 constexpr std::string_view kBegin = "<!-- keys begin", kEnd = "<!-- keys end -->";
 
 TEST(KeyReference, TheDocumentHoldsTheTableAsRendered) {

@@ -19,10 +19,7 @@ class TrainHost {
   static constexpr int32_t kFrameMs = 20;
   static constexpr ATS_VEHICLESPEC kSpec{8, 5, 2, 3, 6};
 
-  explicit TrainHost(const PluginApi& api) : api_(api) {
-    std::fill(std::begin(panel), std::end(panel), 0);
-    std::fill(std::begin(sound), std::end(sound), 0);
-  }
+  explicit TrainHost(const PluginApi& api) : api_(api) {}
 
   // The host's start: Load, the vehicle specification, Initialize.
   void Start(int32_t mode = 0, ATS_VEHICLESPEC spec = kSpec) {
@@ -91,8 +88,8 @@ class TrainHost {
 
   ATS_VEHICLESTATE state{};
   ATS_HANDLES handles{};
-  int32_t panel[kChannelCount];
-  int32_t sound[kChannelCount];
+  int32_t panel[kChannelCount]{};
+  int32_t sound[kChannelCount]{};
   float top = 0;       // the highest speed reached
   bool moving = true;  // false: the train stays as placed, only time goes on
   long frames = 0;
