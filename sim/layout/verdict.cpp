@@ -19,8 +19,8 @@ namespace {
 
 constexpr double kFinalMetres = 150;  // m: the final braking's grade is judged over them
 const long kWindowCm = std::lround(kDockedWindow * 100);
-// ‰: the platform grades tried, gentlest first.
-constexpr std::array<double, 6> kPlatformPermille = {2.5, 5, 7.5, 10, 15, 20};
+// ‰: how far the platform's grade is moved, the least first.
+constexpr std::array<double, 8> kPlatformPermille = {2.5, 5, 7.5, 10, 15, 20, 30, 40};
 constexpr std::array<double, 2> kStrongerBrakes = {1.1, 1.2};
 constexpr std::array<double, 2> kMorePower = {1.25, 1.5};
 constexpr double kSteadierShare = 0.5;  // of the brakes' variation across the sweep
@@ -84,12 +84,25 @@ bool DocksOverAll(const Trials& trials, const Candidate& c) {
   return Docks(c) && c.errors.size() == trials.Count();
 }
 
+// "rising 3.5 ‰", "falling 2 ‰", "level"
+std::string Grade(double permille) {
+  if (std::fabs(permille) < 0.05) return "level";
+  return fmt::format("{} {:.3g} ‰", permille < 0 ? "falling" : "rising", std::fabs(permille));
+}
+
+// ‰ on average over the last kPlatformMetres into stop k, as the line has it.
+double PlatformGrade(const Placement& line, size_t k) {
+  const Scenario& s = line.Line();
+  return TrainModel(s.dynamics, s.gradients)
+      .MeanPermille(line.Stop(k) - kPlatformMetres, line.Stop(k));
+}
+
 std::string ChangeText(const Placement& line, size_t k, const Change& c) {
   const Scenario& s = line.Line();
   switch (c.kind) {
     case Change::kPlatform:
-      return fmt::format("a {} of {:g} ‰ over the last {:.0f} m into the stop",
-                         c.value < 0 ? "fall" : "rise", std::fabs(c.value), kPlatformMetres);
+      return fmt::format("the last {:.0f} m into the stop {} (now {} on average)", kPlatformMetres,
+                         Grade(c.value), Grade(PlatformGrade(line, k)));
     case Change::kStopBefore:
       return fmt::format(
           "a grade of {:g} ‰ under {} (its last {:.0f} m and the first {:.0f} m past it)", c.value,
@@ -115,8 +128,10 @@ std::vector<Change> Changes(const Placement& line, size_t k, const Candidate& c)
     return out;
   }
   const bool beyond = *lo > 0, shortOf = *hi < 0;
-  if (beyond || shortOf) {
-    for (const double p : kPlatformPermille) out.push_back({Change::kPlatform, beyond ? p : -p});
+  if (beyond || shortOf) {  // more rise into the stop brings the train in sooner
+    const double now = PlatformGrade(line, k);
+    for (const double p : kPlatformPermille)
+      out.push_back({Change::kPlatform, now + (beyond ? p : -p)});
   }
   if (beyond) {
     for (const double f : kStrongerBrakes) out.push_back({Change::kBrakes, f});
@@ -220,9 +235,13 @@ std::string Remedy(const Trials& trials, size_t k, const std::vector<Candidate>&
   for (const Candidate* c : bases) {
     for (const Change& change : Changes(line, k, *c)) tries.push_back({c, change});
   }
-  std::stable_sort(tries.begin(), tries.end(), [](const auto& a, const auto& b) {
-    return std::make_pair(a.second.kind, std::fabs(a.second.value)) <
-           std::make_pair(b.second.kind, std::fabs(b.second.value));
+  const double platform = PlatformGrade(line, k);
+  const auto gentle = [&](const Change& c) {
+    return std::make_pair(c.kind,
+                          std::fabs(c.kind == Change::kPlatform ? c.value - platform : c.value));
+  };
+  std::stable_sort(tries.begin(), tries.end(), [&](const auto& a, const auto& b) {
+    return gentle(a.second) < gentle(b.second);
   });
   std::vector<std::string> tested;
   for (const auto& [c, change] : tries) {

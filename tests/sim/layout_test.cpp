@@ -223,7 +223,8 @@ TEST(Layout, AStopNoLayoutDocksIsToldWithTheCauseAndTheRemediesRun) {
        {"it does NOT dock: it runs through on the grade into it in every choice: on the last "
         "150 m (-60.0 ‰ on average) notch 8 slows it 0.47 m/s², the stopping curve asks 0.70 to "
         "0.75",
-        "none of these docks it when run: a rise of 2.5 ‰ over the last 400 m into the stop",
+        "none of these docks it when run: the last 400 m into the stop falling 57.5 ‰ (now falling "
+        "60 ‰ on average)",
         "brakes ×1.2 as strong"}) {
     EXPECT_NE(brook.why.find(said), std::string::npos) << brook.why;
   }
