@@ -108,14 +108,17 @@ class LineLayout {
   void Choose(size_t k) {
     const Station& st = s_.stations[k];
     const double floor = chosen_.empty() ? 0 : chosen_.back().candidate.approach.kmh;
-    std::vector<Candidate> own = Search(line_, trials_, k, floor, Codes(st.doorSide), true);
+    std::vector<Candidate> own =
+        Search(line_, trials_, k, floor, Codes(st.doorSide), true, Enough::kSettled);
     if (own.empty()) throw NoApproach(k, floor);
     Candidate& best = own[Best(own, trials_)];
     Finish(trials_, k, best);
     std::vector<Candidate> other;
     const Candidate* otherBest = nullptr;
     if (!Docks(best) && st.doorSide != 0) {
-      other = Search(line_, trials_, k, floor, OtherSidesStyles(st.doorSide), false);
+      // Enough to tell what the other side's code would do, unless it may be written.
+      const Enough enough = s_.layout.allowOtherSide ? Enough::kSettled : Enough::kDocked;
+      other = Search(line_, trials_, k, floor, OtherSidesStyles(st.doorSide), false, enough);
       if (!other.empty()) {
         Candidate& nearest = other[Best(other, trials_)];
         Finish(trials_, k, nearest);

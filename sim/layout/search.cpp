@@ -105,7 +105,16 @@ size_t Best(const std::vector<Candidate>& candidates, const Trials& trials) {
   return best;
 }
 
-void Judge(const Trials& trials, size_t k, std::vector<Candidate>& candidates, bool untilSettled) {
+namespace {
+
+bool IsEnough(const Candidate& c, size_t trials, Enough enough) {
+  if (enough == Enough::kSettled) return Settled(c, trials);
+  return enough == Enough::kDocked && c.errors.size() == trials && Docks(c);
+}
+
+}  // namespace
+
+void Judge(const Trials& trials, size_t k, std::vector<Candidate>& candidates, Enough enough) {
   std::vector<Candidate*> alive;
   for (Candidate& c : candidates) alive.push_back(&c);
   for (size_t probe = 0; probe < trials.Probes(); ++probe) {
@@ -117,9 +126,10 @@ void Judge(const Trials& trials, size_t k, std::vector<Candidate>& candidates, b
   std::sort(cornered.begin(), cornered.end(),
             [](const Candidate* a, const Candidate* b) { return Rank(*a) < Rank(*b); });
   for (Candidate* c : cornered) {
-    if (untilSettled && (c->warned || Worst(*c) > kTightCm)) continue;  // it cannot settle
+    const bool cannotSettle = c->warned || Worst(*c) > kTightCm;
+    if (enough == Enough::kSettled && cannotSettle) continue;
     trials.Run(k, {c}, trials.AtCorners(), trials.Count());
-    if (untilSettled && Settled(*c, trials.Count())) return;
+    if (IsEnough(*c, trials.Count(), enough)) return;
   }
 }
 
@@ -128,14 +138,14 @@ void Finish(const Trials& trials, size_t k, Candidate& c) {
 }
 
 std::vector<Candidate> Search(const Placement& line, const Trials& trials, size_t k, double floor,
-                              const std::vector<int32_t>& codes, bool sideMatches) {
+                              const std::vector<int32_t>& codes, bool sideMatches, Enough enough) {
   std::vector<Candidate> tried;
   for (const double v : Speeds(line.FastestApproach(k))) {
     std::vector<Candidate> batch = AtSpeed(line, k, v, floor, codes, sideMatches);
-    Judge(trials, k, batch, true);
+    Judge(trials, k, batch, enough);
     tried.insert(tried.end(), batch.begin(), batch.end());
     if (std::any_of(batch.begin(), batch.end(),
-                    [&](const Candidate& c) { return Settled(c, trials.Count()); }))
+                    [&](const Candidate& c) { return IsEnough(c, trials.Count(), enough); }))
       return tried;
   }
   // None settles: those that docked at the corners run in full, best first,

@@ -23,6 +23,11 @@ long Spread(const Candidate& c);
 // Docked in every trial within the tight band, and lint expects it.
 bool Settled(const Candidate& c, size_t trials);
 
+// What ends a search: a candidate that settles, or one that docks in
+// every trial; or nothing, every candidate that docks at the corners run
+// over every trial.
+enum class Enough { kSettled, kDocked, kAll };
+
 // The best candidate's index among those that docked in every trial:
 // one lint expects to dock first, then every stop within the tight band,
 // then the smallest spread, then the worst case nearest, then the faster
@@ -32,14 +37,15 @@ bool Settled(const Candidate& c, size_t trials);
 size_t Best(const std::vector<Candidate>& candidates, const Trials& trials);
 
 // The candidates tried for station k with these codes, the stop before
-// giving its departure no slower than `floor`; empty where no group fits.
+// giving its departure no slower than `floor`, until one is `enough`;
+// empty where no group fits.
 std::vector<Candidate> Search(const Placement& line, const Trials& trials, size_t k, double floor,
-                              const std::vector<int32_t>& codes, bool sideMatches);
+                              const std::vector<int32_t>& codes, bool sideMatches, Enough enough);
 
 // Each candidate at the probes, then at the corners where it docked at
 // them, then over every trial where it docked at the corners, the best
-// first, until one settles when `untilSettled`.
-void Judge(const Trials& trials, size_t k, std::vector<Candidate>& candidates, bool untilSettled);
+// first, until one is `enough`.
+void Judge(const Trials& trials, size_t k, std::vector<Candidate>& candidates, Enough enough);
 
 // The candidate run over every trial it has not run yet.
 void Finish(const Trials& trials, size_t k, Candidate& c);
