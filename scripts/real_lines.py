@@ -181,7 +181,7 @@ CAUSES = {"the train cannot leave": "cannot leave the stop before",
           "it stops short": "stops short", "the brake's spread": "spread wider than the window",
           "no choice stands": "no choice within the window", "on the whole line's": "only from the stop before"}
 REMEDIES = {"none of these": "none found", "allow_other_side": "the other side's code",
-            "‰ over the last": "a platform grade",
+            "m into the stop": "a platform grade",
             "‰ under": "a grade under the stop before", "brakes ×": "stronger brakes",
             "power ×": "more power", "brakes that vary": "steadier brakes"}
 
