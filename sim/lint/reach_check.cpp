@@ -75,29 +75,35 @@ class ReachCheck {
         default: break;
       }
     }
-    // The stopping curve aims at the next stop, or at 0 m before any is
-    // given; behind the train it rises with the distance.
-    const beacon::StoppingCurve curve = beacon::StoppingCurveOf(style);
-    const double aim = next.value_or(0);
-    const double ahead = aim - at + curve.offset >= 0 ? aim - at : at - aim - curve.offset;
-    const double target = std::min(limit, curve.SpeedAt(ahead));
-    if (target > kReadyAbove) return;
-    std::string why, fix;
+    const std::string ready = fmt::format(
+        "the cab shows ready to depart, which the departure waits for, only above {:.0f} km/h",
+        kReadyAbove);
+    const double aim = next.value_or(0);  // the stop the cab aims at: none given is 0 m
+    const double target =
+        std::min(limit, beacon::StoppingCurveOf(style).SpeedAt(std::max(0.0, aim - at)));
+    std::string why;
     if (limit <= kReadyAbove) {
-      why = limit == 0 ? "no station or speed-limit beacon lies there"
-                       : fmt::format("the limit set there is {:.0f} km/h", limit);
-      fix = fmt::format("put a station or speed-limit beacon at {:.0f} m{}", at, NearestLimit());
-    } else {
-      why =
+      why = fmt::format(
+          "{}, so the cab's target is {:.0f} km/h, and {}: put a station or speed-limit "
+          "beacon at {:.0f} m{}",
+          limit == 0 ? "no station or speed-limit beacon lies there"
+                     : fmt::format("the limit set there is {:.0f} km/h", limit),
+          target, ready, at, NearestLimit());
+    } else if (at - aim > kOverrunMetres || target <= kReadyAbove) {
+      const std::string given =
           next ? fmt::format("the stopping-point beacon there gives the next stop at {:.0f} m", aim)
-               : "no stopping-point beacon there gives the next stop, so the cab aims at 0 m";
-      fix = fmt::format("put a stopping-point beacon at {:.0f} m that gives the next stop", at);
+               : std::string("no stopping-point beacon lies there, so the cab aims at 0 m");
+      const std::string held =
+          at - aim > kOverrunMetres
+              ? fmt::format("{:.0f} m behind the train, and the overrun protection holds it",
+                            at - aim)
+              : fmt::format("so the cab's target is {:.0f} km/h, and {}", target, ready);
+      why = fmt::format("{}, {}: put a stopping-point beacon at {:.0f} m that gives the next stop",
+                        given, held, at);
+    } else {
+      return;
     }
-    Warn(s_.startLine,
-         fmt::format("the train cannot leave its start at {:.0f} m: {}, so the cab's target is "
-                     "{:.0f} km/h, and the cab shows ready to depart, which the departure waits "
-                     "for, only above {:.0f} km/h: {}",
-                     at, why, target, kReadyAbove, fix));
+    Warn(s_.startLine, fmt::format("the train cannot leave its start at {:.0f} m: {}", at, why));
   }
 
   // ", or start the run at 500 m, where the station beacon of line 12
