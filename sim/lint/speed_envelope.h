@@ -32,6 +32,7 @@ class SpeedEnvelope {
 
  private:
   void Limit(size_t beacon, double kmh);
+  void Station(size_t beacon, bool curveRuns, double& beforeCurve);
   void Curve(size_t beacon);
 
   const Scenario& s_;
