@@ -57,6 +57,12 @@ struct Pointing {
   double away = NAN;
 };
 
+// When the train is expected at a station, in seconds of the day.
+struct StationTime {
+  const Station* station;
+  double arrives, leaves;  // at the earliest
+};
+
 class LineCheck {
  public:
   explicit LineCheck(const Scenario& s)
@@ -364,10 +370,12 @@ class LineCheck {
     return m.location - stop;
   }
 
+ public:
   // The earliest the train can be at each station: the envelope, its
   // acceleration from the last stop in automatic driving's strongest power
   // notch, as the train model has it, and its stopping curve into the next.
-  void Timetable() {
+  std::vector<StationTime> Times() const {
+    std::vector<StationTime> times;
     const int notch = std::min(4, s_.vehicle.powerNotchCount);
     double from = s_.startLocation, leaves = s_.startTimeMs / 1000.0;
     for (const Station& st : s_.stations) {
@@ -380,25 +388,32 @@ class LineCheck {
                              TrainModel::GradeDrag(train_.PermilleUnder(x));
         powered = SpeedAfterBraking(powered, -Ms(accel), step);  // braking backwards: gaining
         const double v = std::min({envelope_.SpeedAt(x), powered, curve.SpeedAt(st.stop - x)});
-        if (v <= 0) return;  // nothing lets the train on: no time to give
+        if (v <= 0) return times;  // nothing lets the train on: no time to give
         seconds += 1 / Ms(v);
       }
       const double arrives = leaves + seconds;
       const double dwell = s_.doors.automatic ? s_.doors.dwellSeconds : 0;
       const double ready = s_.doors.startKey ? s_.doors.startDelaySeconds : 0;
-      const double earliest = arrives + dwell + ready;
-      if (st.departureMs && *st.departureMs / 1000.0 < earliest - 0.5) {
-        Warn(st.line,
-             fmt::format(
-                 "station {} departs at {}, but the train can leave at {} at the "
-                 "earliest (arriving at {}, the doors open {:.0f} s, the driver ready {:.0f} s "
-                 "later)",
-                 st.name, FormatClock(*st.departureMs),
-                 FormatClock(static_cast<int32_t>(std::ceil(earliest) * 1000)),
-                 FormatClock(static_cast<int32_t>(arrives * 1000)), dwell, ready));
-      }
+      times.push_back({&st, arrives, arrives + dwell + ready});
       from = st.stop;
-      leaves = std::max(earliest, st.departureMs.value_or(0) / 1000.0);
+      leaves = std::max(times.back().leaves, st.departureMs.value_or(0) / 1000.0);
+    }
+    return times;
+  }
+
+ private:
+  // A station whose departure comes before the train can leave.
+  void Timetable() {
+    const double dwell = s_.doors.automatic ? s_.doors.dwellSeconds : 0;
+    const double ready = s_.doors.startKey ? s_.doors.startDelaySeconds : 0;
+    for (const auto& [st, arrives, earliest] : Times()) {
+      if (!st->departureMs || *st->departureMs / 1000.0 >= earliest - 0.5) continue;
+      Warn(st->line, fmt::format("station {} departs at {}, but the train can leave at {} at the "
+                                 "earliest (arriving at {}, the doors open {:.0f} s, the driver "
+                                 "ready {:.0f} s later)",
+                                 st->name, FormatClock(*st->departureMs),
+                                 FormatClock(static_cast<int32_t>(std::ceil(earliest) * 1000)),
+                                 FormatClock(static_cast<int32_t>(arrives * 1000)), dwell, ready));
     }
   }
 
@@ -415,6 +430,14 @@ std::vector<std::string> CheckAgainstLine(const Scenario& s) { return LineCheck(
 std::optional<double> ForecastStopError(const Scenario& s, const Station& st) {
   const std::optional<StopForecast> f = LineCheck(s).Forecast(st);
   return f ? std::optional<double>(f->error) : std::nullopt;
+}
+
+std::vector<std::optional<double>> EarliestDepartures(const Scenario& s) {
+  std::vector<std::optional<double>> leaves(s.stations.size());
+  for (const StationTime& t : LineCheck(s).Times()) {
+    leaves[static_cast<size_t>(t.station - s.stations.data())] = t.leaves;
+  }
+  return leaves;
 }
 
 bool StopWarned(const Scenario& s, const Station& st) {
