@@ -39,7 +39,7 @@ def main(build, count):
                               check=True).stdout.splitlines()
     offs, last = [], {}
     for row in rows:
-        path, _, lint, run = row.split("\t")
+        path, _, lint, run = row.split("\t")[:4]
         if lint == "-" or run == "-":
             last.pop(path, None)
             continue

@@ -9,6 +9,7 @@
 #include <utility>
 #include <vector>
 
+#include "lint/run_forecast.h"
 #include "lint/speed_envelope.h"
 #include "lint/warning.h"
 #include "model/auto_driving.h"
@@ -55,12 +56,6 @@ struct StopForecast {
 struct Pointing {
   const RouteBeacon* beacon = nullptr;
   double away = NAN;
-};
-
-// When the train is expected at a station, in seconds of the day.
-struct StationTime {
-  const Station* station;
-  double arrives, leaves;  // at the earliest
 };
 
 class LineCheck {
@@ -121,7 +116,7 @@ class LineCheck {
     for (double x : at) {
       if (x < s_.startLocation || x > s_.endLocation) continue;
       const LineLimit* limit = LowestOver(s_.limits, x - Length(), x);
-      const EnvelopePiece& piece = PieceAt(x);
+      const EnvelopePiece& piece = envelope_.PieceAt(x);
       const double speed = envelope_.SpeedAt(x);
       const double allowed =
           limit == nullptr ? INFINITY
@@ -131,14 +126,6 @@ class LineCheck {
       }
       AboveLimit(piece, *limit, x, speed);
     }
-  }
-
-  const EnvelopePiece& PieceAt(double x) const {
-    const std::vector<EnvelopePiece>& pieces = envelope_.Pieces();
-    const auto after =
-        std::upper_bound(pieces.begin(), pieces.end(), x,
-                         [](double at, const EnvelopePiece& p) { return at < p.from; });
-    return *std::prev(after);
   }
 
   void AboveLimit(const EnvelopePiece& piece, const LineLimit& limit, double x, double speed) {
@@ -370,50 +357,18 @@ class LineCheck {
     return m.location - stop;
   }
 
- public:
-  // The earliest the train can be at each station: the envelope, its
-  // acceleration from the last stop in automatic driving's strongest power
-  // notch, as the train model has it, and its stopping curve into the next.
-  std::vector<StationTime> Times() const {
-    std::vector<StationTime> times;
-    const int notch = std::min(4, s_.vehicle.powerNotchCount);
-    double from = s_.startLocation, leaves = s_.startTimeMs / 1000.0;
-    for (const Station& st : s_.stations) {
-      if (st.stop < s_.startLocation || st.stop > s_.endLocation) continue;
-      const beacon::StoppingCurve curve = beacon::StoppingCurveOf(StyleOfStop(s_, st.stop));
-      double seconds = 0;
-      double powered = 0, step = 0.5;  // km/h in the notch, at each metre's middle
-      for (double x = from + 0.5; x < st.stop; x += 1, step = 1) {  // the time for each metre
-        const double accel = train_.Traction(notch, powered) - train_.Resistance(powered) -
-                             TrainModel::GradeDrag(train_.PermilleUnder(x));
-        powered = SpeedAfterBraking(powered, -Ms(accel), step);  // braking backwards: gaining
-        const double v = std::min({envelope_.SpeedAt(x), powered, curve.SpeedAt(st.stop - x)});
-        if (v <= 0) return times;  // nothing lets the train on: no time to give
-        seconds += 1 / Ms(v);
-      }
-      const double arrives = leaves + seconds;
-      const double dwell = s_.doors.automatic ? s_.doors.dwellSeconds : 0;
-      const double ready = s_.doors.startKey ? s_.doors.startDelaySeconds : 0;
-      times.push_back({&st, arrives, arrives + dwell + ready});
-      from = st.stop;
-      leaves = std::max(times.back().leaves, st.departureMs.value_or(0) / 1000.0);
-    }
-    return times;
-  }
-
- private:
   // A station whose departure comes before the train can leave.
   void Timetable() {
     const double dwell = s_.doors.automatic ? s_.doors.dwellSeconds : 0;
-    const double ready = s_.doors.startKey ? s_.doors.startDelaySeconds : 0;
-    for (const auto& [st, arrives, earliest] : Times()) {
-      if (!st->departureMs || *st->departureMs / 1000.0 >= earliest - 0.5) continue;
+    const double delay = s_.doors.startKey ? s_.doors.startDelaySeconds : 0;
+    for (const auto& [st, arrives, ready, leaves] : ForecastTimes(s_)) {
+      if (!st->departureMs || *st->departureMs / 1000.0 >= ready - 0.5) continue;
       Warn(st->line, fmt::format("station {} departs at {}, but the train can leave at {} at the "
                                  "earliest (arriving at {}, the doors open {:.0f} s, the driver "
                                  "ready {:.0f} s later)",
                                  st->name, FormatClock(*st->departureMs),
-                                 FormatClock(static_cast<int32_t>(std::ceil(earliest) * 1000)),
-                                 FormatClock(static_cast<int32_t>(arrives * 1000)), dwell, ready));
+                                 FormatClock(static_cast<int32_t>(std::ceil(ready) * 1000)),
+                                 FormatClock(static_cast<int32_t>(arrives * 1000)), dwell, delay));
     }
   }
 
@@ -430,14 +385,6 @@ std::vector<std::string> CheckAgainstLine(const Scenario& s) { return LineCheck(
 std::optional<double> ForecastStopError(const Scenario& s, const Station& st) {
   const std::optional<StopForecast> f = LineCheck(s).Forecast(st);
   return f ? std::optional<double>(f->error) : std::nullopt;
-}
-
-std::vector<std::optional<double>> EarliestDepartures(const Scenario& s) {
-  std::vector<std::optional<double>> leaves(s.stations.size());
-  for (const StationTime& t : LineCheck(s).Times()) {
-    leaves[static_cast<size_t>(t.station - s.stations.data())] = t.leaves;
-  }
-  return leaves;
 }
 
 bool StopWarned(const Scenario& s, const Station& st) {

@@ -17,9 +17,5 @@ std::vector<std::string> CheckAgainstLine(const Scenario& scenario);
 // or the train creeps in.
 std::optional<double> ForecastStopError(const Scenario& scenario, const Station& station);
 
-// Seconds of the day at which lint expects the train to leave each station
-// at the earliest, by the order of the stations; none for those off the run.
-std::vector<std::optional<double>> EarliestDepartures(const Scenario& scenario);
-
 // Whether lint warns that the final braking misses the station's stop.
 bool StopWarned(const Scenario& scenario, const Station& station);

@@ -33,11 +33,15 @@ SpeedEnvelope::SpeedEnvelope(const Scenario& s, const TrainModel& train) : s_(s)
   }
 }
 
-double SpeedEnvelope::SpeedAt(double x) const {
+const EnvelopePiece& SpeedEnvelope::PieceAt(double x) const {
   const auto after =
       std::upper_bound(pieces_.begin(), pieces_.end(), x,
                        [](double at, const EnvelopePiece& p) { return at < p.from; });
-  const EnvelopePiece& p = *std::prev(after);
+  return *std::prev(after);
+}
+
+double SpeedEnvelope::SpeedAt(double x) const {
+  const EnvelopePiece& p = PieceAt(x);
   if (p.flat()) return std::max(p.v0, p.floor);
   return std::max(p.floor, SpeedAfterBraking(p.v0, p.decel, x - p.from));
 }
