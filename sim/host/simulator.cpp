@@ -39,8 +39,10 @@ class Host {
         beacons_(s, api, model_, timeline_),
         limits_(s.vehicle),
         clock_(s),
-        // What happens before the first frame happens at the start.
-        now_{s.startTimeMs, 0, {s.startLocation, s.startSpeed}},
+        // What happens before the first frame happens at the start, where
+        // the train has come from nowhere: standing at a platform there, it
+        // has arrived, wherever the start lies.
+        now_{s.startTimeMs, 0, {s.startLocation, s.startSpeed}, NAN},
         timeline_(now_),
         stops_(s.stations, s.startLocation, s.driver.mode == DriverMode::Reverse),
         crew_(s, api, stops_, now_, timeline_),

@@ -12,7 +12,7 @@ struct RunClock {
   int32_t timeMs = 0;       // the host's time of day, as the plug-in is given it
   double elapsed = 0;       // seconds since the start of the run
   TrainMotion motion;       // now
-  double lastLocation = 0;  // before the last move
+  double lastLocation = 0;  // before the last move; NaN before the first
 };
 
 struct RunEvent {

@@ -9,8 +9,10 @@
 #include <utility>
 #include <vector>
 
+#include "lint/run_forecast.h"
 #include "lint/speed_envelope.h"
 #include "lint/warning.h"
+#include "model/auto_driving.h"
 #include "model/beacon_codes.h"
 #include "model/cab.h"
 #include "model/clock_text.h"
@@ -30,7 +32,9 @@ constexpr double kSlowestApproach = 10;  // km/h: slower is no help worth giving
 // of the final braking, which takes the train at its target, does not hold.
 constexpr double kCreeping = 15;
 constexpr double kOverTarget = 1;  // km/h automatic driving runs above its target before braking
+constexpr double kCoastBelow = 3;  // km/h below its target automatic driving coasts down to
 constexpr double kFarPast = 500;   // m beyond the stop: a train still running there never stops
+constexpr double kSameStop = beacon::kStoppingPointStep / 2.0;  // m: stops given in 25s
 
 // The final braking into a station as lint sees it.
 struct StopForecast {
@@ -38,6 +42,20 @@ struct StopForecast {
   double d;      // m before the stop where the stopping curve governs
   double limit;  // km/h there
   double error;  // m the train is expected to stand beyond the stop
+  // The beacon from which the cab aims at the stop, where it does so only
+  // after the stopping curve would govern; null where it is in time.
+  const RouteBeacon* late;
+  // Where the cab was last pointed away from the stop, having aimed at it
+  // before; NaN where it had not.
+  double away;
+  double speed;  // km/h forecast where the stopping curve governs or the late beacon lies
+};
+
+// The beacon that points the cab at a station's stop for good, and where
+// a stopping-point beacon pointed it away from that stop before.
+struct Pointing {
+  const RouteBeacon* beacon = nullptr;
+  double away = NAN;
 };
 
 class LineCheck {
@@ -55,16 +73,29 @@ class LineCheck {
   }
 
   // Where the final braking is expected to stand the train at a station,
-  // unless the station lies off the run or the train creeps in.
+  // unless the station lies off the run or the train creeps in: from where
+  // the stopping curve meets the limit, or from a later beacon that only
+  // then points the cab at the stop.
   std::optional<StopForecast> Forecast(const Station& st) const {
     if (st.stop <= s_.startLocation || st.stop > s_.endLocation) return std::nullopt;
     const int style = StyleOfStop(s_, st.stop);
-    const beacon::StoppingCurve curve = beacon::StoppingCurveOf(style);
-    double d = 0;  // where the stopping curve meets the envelope
-    while (d < 5000 && curve.SpeedAt(d) < envelope_.SpeedAt(st.stop - d)) d += 1;
-    const double limit = std::min(curve.SpeedAt(d), envelope_.SpeedAt(st.stop - d));
+    double d = st.stop - CurveMeets(st.stop, style);
+    const Pointing pointing = PointingAt(st);
+    const RouteBeacon* late = pointing.beacon;
+    if (late != nullptr && st.stop - late->location >= d) late = nullptr;
+    if (late != nullptr) d = st.stop - late->location;
+    const double limit = late != nullptr ? ComingAt(st.stop, style, d, pointing.away)
+                                         : std::min(beacon::StoppingCurveOf(style).SpeedAt(d),
+                                                    envelope_.SpeedAt(st.stop - d));
     if (limit < kCreeping) return std::nullopt;
-    return StopForecast{style, d, limit, StopError(st.stop, style, limit, limit + kOverTarget)};
+    // Pointed at the stop late, the train may come as far below its target
+    // as automatic driving coasts: the slowest is forecast, so that a stop
+    // warned is one that even it misses.
+    const double v = late != nullptr ? std::min(limit, envelope_.SpeedAt(st.stop - d) - kCoastBelow)
+                                     : limit + kOverTarget;
+    const double from = late != nullptr ? late->location : CurveMeets(st.stop, style, limit);
+    return StopForecast{style,         d, limit, StopError(st.stop, style, from, v), late,
+                        pointing.away, v};
   }
 
  private:
@@ -85,7 +116,7 @@ class LineCheck {
     for (double x : at) {
       if (x < s_.startLocation || x > s_.endLocation) continue;
       const LineLimit* limit = LowestOver(s_.limits, x - Length(), x);
-      const EnvelopePiece& piece = PieceAt(x);
+      const EnvelopePiece& piece = envelope_.PieceAt(x);
       const double speed = envelope_.SpeedAt(x);
       const double allowed =
           limit == nullptr ? INFINITY
@@ -95,14 +126,6 @@ class LineCheck {
       }
       AboveLimit(piece, *limit, x, speed);
     }
-  }
-
-  const EnvelopePiece& PieceAt(double x) const {
-    const std::vector<EnvelopePiece>& pieces = envelope_.Pieces();
-    const auto after =
-        std::upper_bound(pieces.begin(), pieces.end(), x,
-                         [](double at, const EnvelopePiece& p) { return at < p.from; });
-    return *std::prev(after);
   }
 
   void AboveLimit(const EnvelopePiece& piece, const LineLimit& limit, double x, double speed) {
@@ -173,7 +196,8 @@ class LineCheck {
   void StopOnTheGrade(const Station& st) {
     const std::optional<StopForecast> f = Forecast(st);
     if (!f || std::fabs(f->error) <= kStopErrorAllowed) return;
-    const auto [style, d, limit, error] = *f;
+    if (f->late != nullptr) return LateForTheStop(st, *f);
+    const auto [style, d, limit, error, late, away, speed] = *f;
     const beacon::StoppingCurve curve = beacon::StoppingCurveOf(style);
     const double v = limit + kOverTarget;
     const double from = st.stop - d - Length();
@@ -194,6 +218,100 @@ class LineCheck {
                               error < 0 ? ShortFix(style) : OverrunFix(st.stop, style, limit)));
   }
 
+  // The beacon that points the cab at a station's stop: the station beacon
+  // after the stopping-point beacon that gives the stop (until it the cab
+  // aims at the stop after), or that one where the stop after is the same.
+  Pointing PointingAt(const Station& st) const {
+    const RouteBeacon* given = nullptr;
+    bool following = false;  // the stopping point gives another stop after this one
+    bool aimed = false;      // the cab aimed at this stop before the one that gives it
+    for (const RouteBeacon& b : s_.beacons) {
+      if (b.location >= st.stop) break;
+      if (b.data.type == kBeaconStoppingPoint) {
+        const beacon::StoppingPoints p = beacon::StoppingPointsOf(b.data.optional);
+        const bool gives = std::fabs(p.thisStop - st.stop) <= kSameStop;
+        aimed = gives && std::fabs(LastNextStop(b) - st.stop) <= kSameStop;
+        given = gives ? &b : nullptr;
+        following = std::fabs(p.nextStop - p.thisStop) > kSameStop;
+      } else if (b.data.type == kBeaconStation && given != nullptr && following) {
+        return {&b, aimed ? given->location : NAN};
+      }
+    }
+    return {following ? nullptr : given};
+  }
+
+  // The stop after, of the stopping-point beacon before this one.
+  double LastNextStop(const RouteBeacon& b) const {
+    const RouteBeacon* last = StoppingPointBefore(b);
+    return last == nullptr ? NAN : beacon::StoppingPointsOf(last->data.optional).nextStop;
+  }
+
+  // km/h the train comes at to a beacon x metres before a stop that points
+  // the cab at it: as fast as the envelope lets it, and, where the cab aimed
+  // at the stop until a stopping-point beacon turned it away, at the
+  // stopping curve's speed there gaining under automatic driving's power.
+  double ComingAt(double stop, int style, double x, double away) const {
+    if (std::isnan(away) || stop - away <= x) return envelope_.SpeedAt(stop - x);
+    double v = beacon::StoppingCurveOf(style).SpeedAt(stop - away);
+    for (double at = away + 0.5; at < stop - x; at += 1) {
+      const double target = envelope_.SpeedAt(at);
+      const double accel = train_.Traction(auto_driving::PowerNotch(v, target - v), v) -
+                           train_.Resistance(v) - TrainModel::GradeDrag(train_.PermilleUnder(at));
+      v = std::min(target, SpeedAfterBraking(v, -Ms(accel), 1));  // braking backwards: gaining
+    }
+    return v;
+  }
+
+  // The beacon that points the cab at the stop comes too late for the
+  // final braking: it is named, with where it must lie.
+  void LateForTheStop(const Station& st, const StopForecast& f) {
+    const RouteBeacon& b = *f.late;
+    const bool station = b.data.type == kBeaconStation;
+    const std::string what =
+        station ? fmt::format(
+                      "station beacon at {:.0f} m points the cab at the stop at {:.0f} m "
+                      "only {:.0f} m before it (until then the cab aims at the stop after)",
+                      b.location, st.stop, f.d)
+                : fmt::format(
+                      "stopping-point beacon at {:.0f} m gives its stop at {:.0f} m only "
+                      "{:.0f} m before it",
+                      b.location, st.stop, f.d);
+    const double needed = InTime(st.stop, f.style, f.away);
+    const RouteBeacon* given = station ? StoppingPointBefore(b) : nullptr;
+    const std::string also = given != nullptr && given->location > st.stop - needed
+                                 ? fmt::format(", with the stopping-point beacon at {:.0f} m ({})",
+                                               given->location, LineName(given->line))
+                                 : "";
+    Warn(b.line, fmt::format("{}: even from {:.0f} km/h, as slow as automatic driving runs "
+                             "there, the final braking is expected to stop station {} about "
+                             "{:.1f} m {}; move it at least {:.0f} m before the stop{}",
+                             what, f.speed, st.name, std::fabs(f.error),
+                             f.error < 0 ? "short" : "beyond", std::ceil(needed), also));
+  }
+
+  // The least distance before a stop from which the cab, pointed at it
+  // there, brings the train in: each distance from where the stopping curve
+  // meets the limit down, until one fails.
+  double InTime(double stop, int style, double away) const {
+    const double meets = stop - CurveMeets(stop, style);
+    double needed = meets;
+    for (double x = std::floor(meets); x > 0; x -= 1) {
+      const double v = ComingAt(stop, style, x, away) + kOverTarget;
+      if (std::fabs(StopError(stop, style, stop - x, v)) > kStopErrorAllowed) break;
+      needed = x;
+    }
+    return needed;
+  }
+
+  const RouteBeacon* StoppingPointBefore(const RouteBeacon& b) const {
+    const RouteBeacon* last = nullptr;
+    for (const RouteBeacon& x : s_.beacons) {
+      if (&x == &b) break;
+      if (x.data.type == kBeaconStoppingPoint) last = &x;
+    }
+    return last;
+  }
+
   static std::string ShortFix(int style) {
     return style == 3 ? "a more level approach"
                       : "style 3 (codes 17 and 20, doors right), whose lightest notch is 3, or a "
@@ -202,8 +320,8 @@ class LineCheck {
 
   std::string OverrunFix(double stop, int style, double limit) const {
     double slower = limit;
-    while (slower > kSlowestApproach &&
-           StopError(stop, style, slower, slower + kOverTarget) > kStopErrorAllowed) {
+    while (slower > kSlowestApproach && StopError(stop, style, CurveMeets(stop, style, slower),
+                                                  slower + kOverTarget) > kStopErrorAllowed) {
       slower -= 1;
     }
     if (slower <= kSlowestApproach) {
@@ -212,16 +330,24 @@ class LineCheck {
     return fmt::format("approach at {:.0f} km/h or less", slower);
   }
 
-  // Metres past the stopping point (negative: short) where the train
-  // stands after an approach at v km/h under a limit: the run's own train
-  // model, frame by frame from where the stopping curve falls below the
-  // limit and governs, under the notches automatic driving stops with. The
-  // train holds its speed before.
-  double StopError(double stop, int style, double limit, double v) const {
+  // Where the stopping curve into a stop meets a limit, by default the
+  // envelope's: from there it governs.
+  double CurveMeets(double stop, int style, double limit = NAN) const {
     const beacon::StoppingCurve curve = beacon::StoppingCurveOf(style);
+    double x = stop;
+    while (stop - x < 5000 &&
+           curve.SpeedAt(stop - x) < (std::isnan(limit) ? envelope_.SpeedAt(x) : limit)) {
+      x -= std::isnan(limit) ? 1 : 0.1;
+    }
+    return x;
+  }
+
+  // Metres past the stopping point (negative: short) where the train
+  // stands after running at v km/h from a location on: the run's own train
+  // model, frame by frame, under the notches automatic driving stops with.
+  double StopError(double stop, int style, double from, double v) const {
     TrainModel train(s_.dynamics, s_.gradients);
-    TrainMotion m{stop, v};
-    while (curve.SpeedAt(stop - m.location) < limit) m.location -= 0.1;
+    TrainMotion m{from, v};
     train.Settle(m);
     ATS_HANDLES handles{0, 0, 1, 0};
     while (m.speed > 0 && m.location < stop + kFarPast) {
@@ -231,41 +357,18 @@ class LineCheck {
     return m.location - stop;
   }
 
-  // The earliest the train can be at each station: the envelope, its
-  // acceleration from the last stop in automatic driving's strongest power
-  // notch, as the train model has it, and its stopping curve into the next.
+  // A station whose departure comes before the train can leave.
   void Timetable() {
-    const int notch = std::min(4, s_.vehicle.powerNotchCount);
-    double from = s_.startLocation, leaves = s_.startTimeMs / 1000.0;
-    for (const Station& st : s_.stations) {
-      if (st.stop < s_.startLocation || st.stop > s_.endLocation) continue;
-      const beacon::StoppingCurve curve = beacon::StoppingCurveOf(StyleOfStop(s_, st.stop));
-      double seconds = 0;
-      double powered = 0, step = 0.5;  // km/h in the notch, at each metre's middle
-      for (double x = from + 0.5; x < st.stop; x += 1, step = 1) {  // the time for each metre
-        const double accel = train_.Traction(notch, powered) - train_.Resistance(powered) -
-                             TrainModel::GradeDrag(train_.PermilleUnder(x));
-        powered = SpeedAfterBraking(powered, -Ms(accel), step);  // braking backwards: gaining
-        const double v = std::min({envelope_.SpeedAt(x), powered, curve.SpeedAt(st.stop - x)});
-        if (v <= 0) return;  // nothing lets the train on: no time to give
-        seconds += 1 / Ms(v);
-      }
-      const double arrives = leaves + seconds;
-      const double dwell = s_.doors.automatic ? s_.doors.dwellSeconds : 0;
-      const double ready = s_.doors.startKey ? s_.doors.startDelaySeconds : 0;
-      const double earliest = arrives + dwell + ready;
-      if (st.departureMs && *st.departureMs / 1000.0 < earliest - 0.5) {
-        Warn(st.line,
-             fmt::format(
-                 "station {} departs at {}, but the train can leave at {} at the "
-                 "earliest (arriving at {}, the doors open {:.0f} s, the driver ready {:.0f} s "
-                 "later)",
-                 st.name, FormatClock(*st.departureMs),
-                 FormatClock(static_cast<int32_t>(std::ceil(earliest) * 1000)),
-                 FormatClock(static_cast<int32_t>(arrives * 1000)), dwell, ready));
-      }
-      from = st.stop;
-      leaves = std::max(earliest, st.departureMs.value_or(0) / 1000.0);
+    const double dwell = s_.doors.automatic ? s_.doors.dwellSeconds : 0;
+    const double delay = s_.doors.startKey ? s_.doors.startDelaySeconds : 0;
+    for (const auto& [st, arrives, ready, leaves] : ForecastTimes(s_)) {
+      if (!st->departureMs || *st->departureMs / 1000.0 >= ready - 0.5) continue;
+      Warn(st->line, fmt::format("station {} departs at {}, but the train can leave at {} at the "
+                                 "earliest (arriving at {}, the doors open {:.0f} s, the driver "
+                                 "ready {:.0f} s later)",
+                                 st->name, FormatClock(*st->departureMs),
+                                 FormatClock(static_cast<int32_t>(std::ceil(ready) * 1000)),
+                                 FormatClock(static_cast<int32_t>(arrives * 1000)), dwell, delay));
     }
   }
 

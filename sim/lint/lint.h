@@ -8,5 +8,6 @@
 
 #include "scenario/scenario.h"
 
-// "file:line: warning: ...": the beacons' own order first, then the line's.
+// "file:line: warning: ...": the beacons' own order first, then the line's,
+// then where the run cannot go on.
 std::vector<std::string> Lint(const Scenario& scenario);

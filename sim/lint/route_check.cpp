@@ -157,40 +157,31 @@ class RouteWalk {
     return nextStop_ > location ? nextStop_ : INFINITY;
   }
 
-  // Between this beacon and the station beacon after it the target is the
-  // following stop; the train must still be able to stop from where the
-  // station beacon brings the target back.
   void StoppingPoint(size_t i) {
-    const RouteBeacon& b = s_.beacons[i];
-    const beacon::StoppingPoints p = beacon::StoppingPointsOf(b.data.optional);
+    const beacon::StoppingPoints p = beacon::StoppingPointsOf(s_.beacons[i].data.optional);
     thisStop_ = p.thisStop;
     nextStop_ = p.nextStop;
-    stoppingPointSeen_ = true;
-    if (p.thisStop <= b.location || b.location <= s_.startLocation) return;
-    const RouteBeacon* station = NextOf(i, kBeaconStation, p.thisStop);
-    const double back = station != nullptr ? station->location : b.location;
-    const double needed = StoppingCurve(limit_);
-    if (p.thisStop - back >= needed) return;
-    const std::string which =
-        station != nullptr && station->location > b.location
-            ? fmt::format(
-                  "it and the station beacon at {:.0f} m (the target is the next stop "
-                  "between them)",
-                  station->location)
-            : std::string("it");
-    Warn(b, fmt::format("stopping-point beacon {:.0f} m before its stop at {} m, inside the "
-                        "stopping curve from {:.0f} km/h: move {} at least {:.0f} m before the "
-                        "stop",
-                        p.thisStop - b.location, p.thisStop, limit_, which, std::ceil(needed)));
+    stoppingPoint_ = i;
   }
 
   void Station(size_t i) {
     const RouteBeacon& b = s_.beacons[i];
     const beacon::Station station = beacon::StationOf(b.data.optional);
-    if (!stoppingPointSeen_) Warn(b, "station beacon with no stopping-point beacon before it");
+    if (!stoppingPoint_) {
+      Warn(b, "station beacon with no stopping-point beacon before it");
+    } else if (b.location > s_.startLocation && thisStop_ < b.location) {
+      return StopBehind(i);
+    }
     const double stop = StopAhead(b.location);
     FrozenStyle(i, stop);
-    LowerLimit(i, station.limit);
+    // While a braking curve runs it governs, and its final speed is the
+    // limit once it has run: the station's limit holds only if a
+    // stopping-point or speed-limit beacon ends the curve first.
+    if (curve_) {
+      limitBeforeCurve_ = station.limit;
+    } else {
+      LowerLimit(i, station.limit);
+    }
     const ::Station* st = StationAt(thisStop_);  // the stop a station beacon announces
     if (st != nullptr && st->departureMs && *st->departureMs != station.departureSeconds * 1000) {
       Warn(b, fmt::format("station beacon departs at {}, but {} (line {}) departs at {}: write "
@@ -198,6 +189,52 @@ class RouteWalk {
                           FormatClock(station.departureSeconds * 1000), st->name, st->line,
                           FormatClock(*st->departureMs), st->name));
     }
+  }
+
+  // A station beacon announces the stop of the last stopping-point beacon:
+  // one behind it halts the train where it is.
+  void StopBehind(size_t i) {
+    const RouteBeacon& b = s_.beacons[i];
+    const RouteBeacon& given = s_.beacons[*stoppingPoint_];
+    const int32_t departs = beacon::StationOf(b.data.optional).departureSeconds * 1000;
+    const auto own = std::find_if(s_.stations.begin(), s_.stations.end(),
+                                  [&](const ::Station& st) { return st.departureMs == departs; });
+    const auto ahead = std::find_if(s_.stations.begin(), s_.stations.end(),
+                                    [&](const ::Station& st) { return st.stop > b.location; });
+    std::string fix;
+    if (own != s_.stations.end() && own->stop <= b.location) {
+      fix = fmt::format(
+          "it departs at {}, as {} (line {}) does: move it to {}'s stop at {:.0f} m "
+          "or before",
+          FormatClock(departs), own->name, own->line, own->name, own->stop);
+    } else if (ahead != s_.stations.end()) {
+      fix = fmt::format("give {}'s stop before it with stopping_point = \"{}\"{}", ahead->name,
+                        ahead->name, Overridden(*ahead, given));
+    }
+    Warn(b,
+         fmt::format("station beacon announces the stop at {} m, {:.0f} m behind it, given by "
+                     "the stopping-point beacon at {:.0f} m ({}): passing it, the cab's target "
+                     "falls to 0 km/h and the overrun protection brakes the train to a stand{}{}",
+                     thisStop_, b.location - thisStop_, given.location, LineName(given.line),
+                     fix.empty() ? "" : "; ", fix));
+  }
+
+  // ": the one at 470 m (line 32) comes before ...": a stopping-point
+  // beacon that gives the station's stop but is passed too early.
+  std::string Overridden(const ::Station& st, const RouteBeacon& last) const {
+    for (size_t k : OfType(kBeaconStoppingPoint)) {
+      const RouteBeacon& b = s_.beacons[k];
+      if (std::fabs(beacon::StoppingPointsOf(b.data.optional).thisStop - st.stop) > kNear ||
+          b.location >= last.location) {
+        continue;
+      }
+      return fmt::format(
+          " (the one at {:.0f} m, {}, comes before the stopping-point beacon at {:.0f} m, whose "
+          "stop the train is given instead{}: move it after that one)",
+          b.location, LineName(b.line), last.location,
+          b.location < s_.startLocation ? ", and behind the run's start" : "");
+    }
+    return "";
   }
 
   // From the station beacon on the dwell is pending, and the braking style
@@ -268,8 +305,8 @@ class RouteWalk {
   double limitBeforeCurve_ = 0;
   double thisStop_ = -INFINITY, nextStop_ = -INFINITY;
   double lastStationStop_ = -INFINITY;
+  std::optional<size_t> stoppingPoint_;  // the last stopping-point beacon passed
   int style_ = 1;
-  bool stoppingPointSeen_ = false;
 };
 
 }  // namespace

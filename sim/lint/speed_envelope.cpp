@@ -16,7 +16,7 @@ SpeedEnvelope::SpeedEnvelope(const Scenario& s, const TrainModel& train) : s_(s)
     const bool curveRuns = b.location < curveEnd;
     switch (b.data.type) {
       case kBeaconSpeedLimit: Limit(i, b.data.optional); break;
-      case kBeaconStation: Limit(i, beacon::StationOf(b.data.optional).limit); break;
+      case kBeaconStation: Station(i, curveRuns, beforeCurve); break;
       case kBeaconStoppingPoint:
         if (curveRuns) Limit(i, beforeCurve);  // the curve ends; its limit never comes
         break;
@@ -33,11 +33,15 @@ SpeedEnvelope::SpeedEnvelope(const Scenario& s, const TrainModel& train) : s_(s)
   }
 }
 
-double SpeedEnvelope::SpeedAt(double x) const {
+const EnvelopePiece& SpeedEnvelope::PieceAt(double x) const {
   const auto after =
       std::upper_bound(pieces_.begin(), pieces_.end(), x,
                        [](double at, const EnvelopePiece& p) { return at < p.from; });
-  const EnvelopePiece& p = *std::prev(after);
+  return *std::prev(after);
+}
+
+double SpeedEnvelope::SpeedAt(double x) const {
+  const EnvelopePiece& p = PieceAt(x);
   if (p.flat()) return std::max(p.v0, p.floor);
   return std::max(p.floor, SpeedAfterBraking(p.v0, p.decel, x - p.from));
 }
@@ -52,6 +56,16 @@ void SpeedEnvelope::Limit(size_t i, double kmh) {
   const double length = s_.dynamics.lengthMetres;
   const double shed = std::max(0.0, Decel(notch::kOverspeed, x - length, x + length));
   pieces_.push_back({x, std::max(u, kmh), kmh, u > kmh ? shed : 0.0, i});
+}
+
+// A station's limit at once, but not over a braking curve that runs: the
+// curve governs below it and leaves its own final speed as the limit; the
+// station's comes back only if a stopping point ends the curve first.
+void SpeedEnvelope::Station(size_t i, bool curveRuns, double& beforeCurve) {
+  const double kmh = beacon::StationOf(s_.beacons[i].data.optional).limit;
+  if (!curveRuns) return Limit(i, kmh);
+  beforeCurve = kmh;
+  if (kmh < SpeedAt(s_.beacons[i].location)) Limit(i, kmh);  // sheds to it, then holds it
 }
 
 // A braking curve from the speed at its beacon down to its final speed at

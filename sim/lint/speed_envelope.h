@@ -25,6 +25,7 @@ class SpeedEnvelope {
   SpeedEnvelope(const Scenario& s, const TrainModel& train);
 
   double SpeedAt(double location) const;  // km/h
+  const EnvelopePiece& PieceAt(double location) const;
   const std::vector<EnvelopePiece>& Pieces() const { return pieces_; }
   // m/s² a notch sheds on the mean grade from one location to another, as
   // the train model has it, the running resistance aside.
@@ -32,6 +33,7 @@ class SpeedEnvelope {
 
  private:
   void Limit(size_t beacon, double kmh);
+  void Station(size_t beacon, bool curveRuns, double& beforeCurve);
   void Curve(size_t beacon);
 
   const Scenario& s_;

@@ -62,6 +62,8 @@ void ReadRun(const Reader& r, const toml::table& t, Scenario& s) {
     s.seed = static_cast<uint64_t>(*value);
   }
   s.startTimeMs = r.TimeOfDay(t, "start_time", "run").value_or(0);
+  const toml::node* start = t.get("start_location");
+  s.startLine = LineOf(start != nullptr ? *start : t);
   r.Expect(s.endLocation > s.startLocation, t, "end_location", "run",
            "must lie beyond run.start_location");
 }
@@ -126,7 +128,8 @@ void ReadSweep(const Reader& r, const toml::table& t, Scenario& s) {
     for (double v : axis.values) {
       if (k.type == KeyType::Integer && v != std::floor(v))
         r.Fail(axis.line, name, fmt::format("{} is not a whole number", v));
-      if (!Admits(k, v)) r.Fail(axis.line, name, fmt::format("{} is outside {}", v, RangeAndUnit(k)));
+      if (!Admits(k, v))
+        r.Fail(axis.line, name, fmt::format("{} is outside {}", v, RangeAndUnit(k)));
       if (!seen.insert(v).second)
         r.Fail(axis.line, name, fmt::format("{} is given twice: each run would be the same", v));
     }

@@ -81,6 +81,7 @@ struct Scenario {
   uint64_t seed = 1;          // of that draw
   std::vector<Pause> pauses;  // in time order
   double startLocation = 0;
+  int startLine = 0;  // of run.start_location (of [run] when not given), for warnings
   int32_t startTimeMs = 0;
   double startSpeed = 0;
   double endLocation = 0;

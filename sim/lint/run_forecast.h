@@ -1,0 +1,22 @@
+// The run as lint forecasts it: the run's own train model, frame by frame,
+// under automatic driving's notches and the limits, braking curves and
+// stopping curves the beacons give as the train passes them; at each
+// station the doors' dwell, the cab's countdown and the driver's start key.
+#pragma once
+
+#include <vector>
+
+#include "scenario/scenario.h"
+
+// When the train is expected at a station at the earliest, in seconds of
+// the day.
+struct StationTime {
+  const Station* station;
+  double arrives;  // comes to a stand
+  double ready;    // the start key could be pressed, the timetable aside
+  double leaves;   // moves off, the timetable kept
+};
+
+// The stations from the run's start on, in order, as far as the train is
+// expected to reach and leave them.
+std::vector<StationTime> ForecastTimes(const Scenario& s);

@@ -1,0 +1,49 @@
+// Automatic driving as the host reads the plug-in's tables: the notches its
+// automatic mode chooses each frame, for forecasts made without the plug-in.
+// The holding options, re-braking and neutral sections are left out.
+#pragma once
+
+#include "atsplugin.h"
+
+namespace auto_driving {
+
+// The power notch automatic driving runs with at a speed, `deficit` km/h
+// below its target (negative above it).
+int PowerNotch(double kmh, double deficit);
+
+// The brake notch along a braking curve of `decel` m/s², `deficit` km/h
+// below its target; `holds` where the table has none.
+int CurveBrakingNotch(double decel, double deficit, int holds);
+
+// What automatic driving reads in a frame.
+struct View {
+  double kmh;
+  double target;      // the cab's target, km/h
+  double curveDecel;  // m/s² of a braking curve that runs; 0 when none does
+  bool stopping;      // the stopping curve governs the target
+  int style;          // the final-braking style in force
+  double toStop;      // m to the stopping point aimed at
+};
+
+class Driving {
+ public:
+  // An accepted start key: the start ramp runs.
+  void StartKey() { startKey_ = powering_ = true; }
+  // A braking curve's end: its brake released.
+  void CurveEnded() { h_.brake = 0; }
+  // A braking beacon: power off until powering resumes.
+  void BrakingBeacon() {
+    powering_ = false;
+    h_.power = 0;
+  }
+  // The handles for this frame: the entry rules, the first case that
+  // matches, resumed powering, then the start ramp.
+  ATS_HANDLES Frame(const View& v);
+
+ private:
+  void Case(const View& v);
+  bool startKey_ = false, powering_ = false;
+  ATS_HANDLES h_{7, 0, 1, 0};
+};
+
+}  // namespace auto_driving
