@@ -174,7 +174,7 @@ constexpr ScenarioKey kKeys[] = {
     Number("run", "time_step_jitter", "each frame drawn from `time_step` × [1 − j, 1 + j]")
         .In(0, 1, "", OpenEnd::High).Sets(At<&Scenario::timeStepJitter>()).Swept(),
     Integer("run", "seed", "of the frames' draw: the same seed, the same frames")
-        .In(0, 9223372036854775807.0).Range("0 to 9223372036854775807")
+        .In(0, 9007199254740991.0).Range("0 to 9007199254740991")
         .Sets(At<&Scenario::seed>()).Swept(),
     Number("run", "start_location", "where the train's front starts")
         .In(-kFarthest, kFarthest, "m").Sets(At<&Scenario::startLocation>()),

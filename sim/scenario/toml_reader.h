@@ -18,6 +18,8 @@
 
 // Values set on the command line come from this source.
 constexpr std::string_view kOverrideSource = "--set";
+// The largest whole number a double holds exactly: 2^53 - 1.
+constexpr int64_t kExactWhole = 9007199254740991;
 
 // The node's line in the file; 0 for a value set on the command line.
 inline int LineOf(const toml::node& node) {
@@ -88,7 +90,14 @@ class Reader {
   double NumberAt(const toml::node& node, const std::string& name) const {
     std::optional<double> value = node.value_exact<double>();
     if (!value) {
-      if (auto i = node.value_exact<int64_t>()) value = static_cast<double>(*i);
+      if (auto i = node.value_exact<int64_t>()) {
+        if (*i > kExactWhole || *i < -kExactWhole) {
+          Fail(LineOf(node), name,
+               fmt::format("{} is outside -{} to {}, the whole numbers held exactly", *i,
+                           kExactWhole, kExactWhole));
+        }
+        value = static_cast<double>(*i);
+      }
     }
     if (!value) Fail(LineOf(node), name, "expected a number");
     if (!std::isfinite(*value)) Fail(LineOf(node), name, "expected a finite number");

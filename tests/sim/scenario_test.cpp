@@ -111,7 +111,7 @@ TEST(ScenarioFile, MistakesNameTheFileLineAndKey) {
       text += line + "\n";
     }
   }
-  EXPECT_EQ(count, 123);
+  EXPECT_EQ(count, 124);
 }
 
 TEST(ScenarioFile, EachKeyAcceptsItsEdges) {
