@@ -1,6 +1,7 @@
 #include "report/outputs.h"
 
 #include <fmt/format.h>
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -34,7 +35,7 @@ bool IsStandardOutput(const std::string& path) {
 
 std::optional<OutputFile> OutputFile::Open(const std::string& path, std::string& error) {
   // The standard output itself, by any name: written through it, before the run's lines.
-  if (path == "-" || IsStandardOutput(path)) return OutputFile(path, "", stdout);
+  if (path == "-" || IsStandardOutput(path)) return OutputFile(path, "", true, stdout);
   std::error_code ignored;
   const fs::path given = fs::absolute(path, ignored);
   // A link is followed, also to a file not there yet: the file it names is
@@ -54,21 +55,26 @@ std::optional<OutputFile> OutputFile::Open(const std::string& path, std::string&
     std::FILE* file = std::fopen(path.c_str(), "w");
     if (file == nullptr) error = fmt::format("cannot write {}: {}", path, std::strerror(errno));
     if (file == nullptr) return std::nullopt;
-    return OutputFile(path, "", file);
+    return OutputFile(path, "", true, file);
   }
   std::string temporary =
       (target.parent_path() / ("." + target.filename().string() + ".XXXXXX")).string();
-  const int fd = mkstemp(temporary.data());
+  // A file with no name until it is whole, so that nothing is left behind
+  // even by a killed process; a named temporary where the file system has none.
+  int fd = open(target.parent_path().c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0600);
+  const bool named = fd < 0;
+  if (named) fd = mkstemp(temporary.data());
   if (fd < 0) {
     error = fmt::format("cannot write {}: {}", path, std::strerror(errno));
     return std::nullopt;
   }
-  return OutputFile(target.string(), temporary, fdopen(fd, "w"));
+  return OutputFile(target.string(), temporary, named, fdopen(fd, "w"));
 }
 
 OutputFile::OutputFile(OutputFile&& other) noexcept
     : path_(std::move(other.path_)),
       temporary_(std::move(other.temporary_)),
+      named_(other.named_),
       file_(std::exchange(other.file_, nullptr)) {}
 
 OutputFile::~OutputFile() { Discard(); }
@@ -77,7 +83,7 @@ void OutputFile::Discard() {
   if (file_ == nullptr || file_ == stdout) return;
   std::fclose(file_);
   file_ = nullptr;
-  if (!temporary_.empty()) std::remove(temporary_.c_str());
+  if (named_) std::remove(temporary_.c_str());
 }
 
 bool OutputFile::Commit(std::string& error) {
@@ -94,6 +100,11 @@ bool OutputFile::Commit(std::string& error) {
     umask(mask);
     fchmod(fileno(file_), 0666 & ~mask);
   }
+  if (!temporary_.empty() && !named_ && !Name()) {
+    error = fmt::format("cannot write {}: {}", path_, std::strerror(errno));
+    Discard();
+    return false;
+  }
   std::FILE* file = std::exchange(file_, nullptr);
   const bool closed = file == stdout || std::fclose(file) == 0;
   if (closed && (temporary_.empty() || std::rename(temporary_.c_str(), path_.c_str()) == 0)) {
@@ -101,6 +112,23 @@ bool OutputFile::Commit(std::string& error) {
   }
   error = fmt::format("cannot write {}: {}", path_, std::strerror(errno));
   if (!temporary_.empty()) std::remove(temporary_.c_str());
+  return false;
+}
+
+// Gives the unnamed file a temporary name beside its target, to be renamed
+// over it: a link cannot replace a file.
+bool OutputFile::Name() {
+  const std::string self = fmt::format("/proc/self/fd/{}", fileno(file_));
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    std::string name = temporary_;
+    name.replace(name.size() - 6, 6, fmt::format("{:06}", (getpid() * 100 + attempt) % 1000000));
+    if (linkat(AT_FDCWD, self.c_str(), AT_FDCWD, name.c_str(), AT_SYMLINK_FOLLOW) == 0) {
+      temporary_ = name;
+      named_ = true;
+      return true;
+    }
+    if (errno != EEXIST) return false;
+  }
   return false;
 }
 

@@ -1,7 +1,7 @@
 // The files a run writes, written so that nothing of the user's is lost:
-// each goes to a temporary file beside its target and is renamed into place
-// only when complete, so a run that fails or is interrupted leaves any
-// earlier file under that name as it was and no partial one. A target that
+// each goes to an unnamed file in its target's folder and takes the
+// target's name only when complete, so a run that fails, is interrupted or
+// killed leaves any earlier file under that name as it was and no partial one. A target that
 // is no regular file (a device, a pipe) is written to directly.
 #pragma once
 
@@ -13,7 +13,7 @@
 
 class OutputFile {
  public:
-  // Opens a temporary file beside `path`; nothing when it cannot (`error` says why).
+  // Opens the file that will become `path`; nothing when it cannot (`error` says why).
   static std::optional<OutputFile> Open(const std::string& path, std::string& error);
   OutputFile(OutputFile&& other) noexcept;
   OutputFile& operator=(OutputFile&&) = delete;
@@ -26,11 +26,13 @@ class OutputFile {
   bool Commit(std::string& error);
 
  private:
-  OutputFile(std::string path, std::string temporary, std::FILE* file)
-      : path_(std::move(path)), temporary_(std::move(temporary)), file_(file) {}
+  OutputFile(std::string path, std::string temporary, bool named, std::FILE* file)
+      : path_(std::move(path)), temporary_(std::move(temporary)), named_(named), file_(file) {}
   void Discard();
+  bool Name();
 
   std::string path_, temporary_;  // no temporary: written in place
+  bool named_;                    // whether the temporary has its name on disk yet
   std::FILE* file_;
 };
 

@@ -99,6 +99,14 @@ for signal in INT:130 TERM:143; do
     fail "SIG${signal%:*}" "no interrupted line with its time and place"
 done
 
+# Killed outright, as by a plug-in that crashes it: nothing is left behind.
+"$sim" run -q --csv old.csv --report old.html --record old.log long.toml > /dev/null 2> err.txt &
+pid=$!
+sleep 1
+kill -KILL $pid
+wait $pid
+check $? 137 "SIGKILL"
+
 for args in "--csv|" "--set|run.seed=1"$'\n'"x=2"; do
   "$sim" run -q "${args%%|*}" "${args#*|}" v.toml > /dev/null 2> err.txt
   check $? 2 "run -q $args"
