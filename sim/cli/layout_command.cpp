@@ -20,13 +20,13 @@ namespace {
 // Each station's choice and how the written line's runs stopped there,
 // where the train first stood: a stop the driver closed up is not docked.
 // True when every one docks and no run broke a limit.
-bool PrintStations(const Layout& layout) {
-  fmt::print("{:<16} {:>4} {:>5} {:>8} {:>6} {:>9} {:>8} {:>8} {:>6} {:>5}\n", "station", "code",
+bool PrintStations(std::FILE* to, const Layout& layout) {
+  fmt::print(to, "{:<16} {:>4} {:>5} {:>8} {:>6} {:>9} {:>8} {:>8} {:>6} {:>5}\n", "station", "code",
              "style", "in km/h", "curve", "stop. pt", "worst cm", "median", "closed", "runs");
   bool docks = true;
   for (const StationLayout& st : layout.stations) {
     const bool ran = st.runs > 0;
-    fmt::print("{:<16} {:>4} {:>5} {:>8} {:>6} {:>9.0f} {:>8} {:>8} {:>6} {:>5}\n",
+    fmt::print(to, "{:<16} {:>4} {:>5} {:>8} {:>6} {:>9.0f} {:>8} {:>8} {:>6} {:>5}\n",
                st.station->name, st.code, beacon::FinalBrakingStyle(st.code),
                ran ? fmt::format("{:.0f}", st.approach) : "-",
                ran && st.curveEnd > 0 ? fmt::format("{:.0f}", st.curveEnd) : "-", st.stoppingPoint,
@@ -35,10 +35,10 @@ bool PrintStations(const Layout& layout) {
     docks &= st.docks;
   }
   for (const StationLayout& st : layout.stations) {
-    if (!st.docks) fmt::print("{}\n", st.why);
+    if (!st.docks) fmt::print(to, "{}\n", st.why);
   }
   if (layout.runsAboveALimit > 0) {
-    fmt::print("{} runs of the written sweep ran above a limit of the line\n",
+    fmt::print(to, "{} runs of the written sweep ran above a limit of the line\n",
                layout.runsAboveALimit);
   }
   return docks && layout.runsAboveALimit == 0;
@@ -96,7 +96,9 @@ int LayOutLine(const Options& o, const Scenario& scenario) {
   file->Write(text);
   if (page) page->Write(RenderLinePage(LinePageData(written, layout)));
   if (!Committed(file, page)) return kExitCannotWrite;
-  const bool docks = PrintStations(layout);
+  // Written to the standard output, the file is not mixed with the table.
+  const bool streamed = file->Streamed() || (page && page->Streamed());
+  const bool docks = PrintStations(streamed ? stderr : stdout, layout);
   // What the layout could not mend, in the author's description (a
   // departure the train cannot keep), is said by the lint of the text written.
   const size_t warnings = PrintLint(written);

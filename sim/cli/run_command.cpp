@@ -88,8 +88,8 @@ int Run(const Options& o, const Scenario& scenario) {
   const RunResult run = RunScenario(scenario, api, hooks);
   if (out.record) out.record->Write(FormatCallLogEnd(calls));
   if (out.report) out.report->Write(RenderReport(scenario, run, reportFrames.Finish()));
-  if (!o.quiet) PrintTimeline(stdout, run);
-  PrintStopSummary(stdout, run);
+  if (!o.quiet) PrintTimeline(out.Summary(), run);
+  PrintStopSummary(out.Summary(), run);
   if (gInterrupted != 0) {
     fmt::print(stderr, "corvane-sim: interrupted; no output file was written\n");
     return FlushStdout() ? 128 + gInterrupted : kExitCannotWrite;

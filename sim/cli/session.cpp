@@ -66,6 +66,13 @@ int Outputs::Prepare(const Options& o, PluginApi& api) {
   return opened ? 0 : kExitCannotWrite;
 }
 
+std::FILE* Outputs::Summary() const {
+  for (const std::optional<OutputFile>* file : {&csv, &record, &report}) {
+    if (*file && (*file)->Streamed()) return stderr;
+  }
+  return stdout;
+}
+
 bool Outputs::Commit() {
   for (std::optional<OutputFile>* file : {&csv, &record, &report}) {
     std::string error;

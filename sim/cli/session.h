@@ -46,6 +46,8 @@ class Outputs {
   int Prepare(const Options& o, PluginApi& api);
   // Every file renamed into place, or none where one fails.
   bool Commit();
+  // Where the summary goes: the standard error when an output is the standard output.
+  std::FILE* Summary() const;
 
   std::optional<OutputFile> csv, record, report;
 };

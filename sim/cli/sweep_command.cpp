@@ -28,7 +28,7 @@ int Sweep(const Options& o, const Scenario& scenario) {
     out.report->Write(SweepReportPage(scenario, options, WorstRun(runs).point,
                                       SweepReportData(scenario, runs), failure));
   }
-  PrintSweepSummary(stdout, scenario, runs);
+  PrintSweepSummary(out.Summary(), scenario, runs);
   if (gInterrupted != 0) return FlushStdout() ? 128 + gInterrupted : kExitCannotWrite;
   if (!failure.empty()) {  // no output replaced by a page without its run
     Fail(fmt::format("the report's run failed ({}); no output was written", failure));

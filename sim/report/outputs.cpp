@@ -75,6 +75,7 @@ OutputFile::OutputFile(OutputFile&& other) noexcept
     : path_(std::move(other.path_)),
       temporary_(std::move(other.temporary_)),
       named_(other.named_),
+      streamed_(other.streamed_),
       file_(std::exchange(other.file_, nullptr)) {}
 
 OutputFile::~OutputFile() { Discard(); }

@@ -24,15 +24,22 @@ class OutputFile {
   // Flushes, closes and renames into place; false with `error` on any
   // write error along the way, the target then untouched.
   bool Commit(std::string& error);
+  // Whether this output is the standard output, where a summary would mix into it.
+  bool Streamed() const { return streamed_; }
 
  private:
   OutputFile(std::string path, std::string temporary, bool named, std::FILE* file)
-      : path_(std::move(path)), temporary_(std::move(temporary)), named_(named), file_(file) {}
+      : path_(std::move(path)),
+        temporary_(std::move(temporary)),
+        named_(named),
+        streamed_(file == stdout),
+        file_(file) {}
   void Discard();
   bool Name();
 
   std::string path_, temporary_;  // no temporary: written in place
   bool named_;                    // whether the temporary has its name on disk yet
+  bool streamed_;
   std::FILE* file_;
 };
 

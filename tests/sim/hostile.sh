@@ -151,7 +151,8 @@ fi
 ran=$((ran + 1))
 "$sim" layout /dev/stdin -o laid.toml < two.toml > /dev/null 2> err.txt &&
   "$sim" lint laid.toml 2>> err.txt || fail "pipe in" "$(head -c 300 err.txt)"
-"$sim" layout two.toml -o /dev/stdout 2> err.txt | grep -q 'stopping_point = "B"' ||
+"$sim" layout two.toml -o /dev/stdout 2> err.txt | cat > piped.toml
+"$sim" lint piped.toml 2>> err.txt && grep -q 'stopping_point = "B"' piped.toml ||
   fail "pipe out" "$(head -c 300 err.txt)"
 
 # An output through a link replaces the file it names and keeps the link;
@@ -164,6 +165,7 @@ ln -s linked-target.csv linked.csv
 "$sim" run -q --csv /dev/stdout v.toml 2> /dev/null | grep -q '^time_ms,' || fail "stream" "no CSV through a pipe"
 [ -L /dev/stdout ] || fail "stream" "/dev/stdout is no longer a link"
 grep -q '^time_ms,' streamed.txt || fail "stream" "no CSV in the file"
+! grep -q '^station' streamed.txt || fail "stream" "the stop summary mixed into the CSV"
 
 # A sound run writes its outputs whole: they read back.
 ran=$((ran + 1))
