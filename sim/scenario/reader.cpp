@@ -228,6 +228,8 @@ void Override(toml::table& root, const std::string& setting) {
 
 Scenario ParseScenario(std::string_view text, const std::string& path,
                        const std::vector<std::string>& overrides) {
+  // The byte-order mark some editors begin a UTF-8 file with is no part of the text.
+  if (text.substr(0, 3) == "\xEF\xBB\xBF") text.remove_prefix(3);
   std::vector<std::string_view> sections;
   for (const KeySection& section : kKeySections) sections.push_back(section.name);
   const Reader r(path, sections);

@@ -18,6 +18,9 @@ TEST(ScenarioFile, MinimalFileTakesTheDefaults) {
   EXPECT_EQ(s.vehicle.carCount, 6);
   EXPECT_TRUE(s.doors.automatic);
   EXPECT_TRUE(s.beacons.empty());
+  // As an editor that marks its UTF-8 saves it; the mark only at the start.
+  EXPECT_EQ(*ParseScenario(std::string("\xEF\xBB\xBF") + kMinimal, "bom.toml").source, kMinimal);
+  EXPECT_THROW(ParseScenario(std::string(kMinimal) + "\xEF\xBB\xBF", "bom.toml"), ScenarioError);
 }
 
 TEST(ScenarioFile, ReadsEverySection) {
