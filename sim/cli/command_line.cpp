@@ -4,6 +4,7 @@
 #include <fmt/format.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -83,7 +84,11 @@ int ExitStatus(CLI::App& app, const CLI::ParseError& e) {
       return kExitBadInput;
     }
   }
-  return app.exit(e) == 0 ? 0 : kExitBadInput;
+  if (app.exit(e) != 0) return kExitBadInput;
+  // Help that could not be written is no answer.
+  if (std::fflush(stdout) == 0 && !std::ferror(stdout)) return 0;
+  std::fputs("corvane-sim: cannot write the standard output\n", stderr);
+  return kExitCannotWrite;
 }
 
 }  // namespace

@@ -67,6 +67,7 @@ done <<'CASES'
 2 | run -q --plugin old.log v.toml
 # Help is no error; an unknown option is; a plain FILE is a run.
 0 | --help
+3 | --help >/dev/full
 0 | sweep --help
 2 | --frobnicate v.toml
 0 | -q --check v.toml
