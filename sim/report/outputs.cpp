@@ -14,6 +14,8 @@ namespace fs = std::filesystem;
 
 namespace {
 
+constexpr int kMostLinks = 40;  // followed from an output's path, as the system does
+
 // Streams and devices (/dev/stdout, /proc/self/fd/1) are written in place.
 bool InPlace(const fs::path& given, const fs::path& resolved, const fs::file_status& status) {
   const auto special = [](const fs::path& p) {
@@ -41,7 +43,11 @@ std::optional<OutputFile> OutputFile::Open(const std::string& path, std::string&
   // A link is followed, also to a file not there yet: the file it names is
   // replaced, the link kept.
   fs::path target = given;
-  for (int hops = 0; hops < 40 && fs::is_symlink(target, ignored); ++hops) {
+  for (int hops = 0; fs::is_symlink(target, ignored); ++hops) {
+    if (hops == kMostLinks) {
+      error = fmt::format("cannot write {}: {}", path, std::strerror(ELOOP));
+      return std::nullopt;
+    }
     target = target.parent_path() / fs::read_symlink(target, ignored);
   }
   target = fs::weakly_canonical(target, ignored);
