@@ -24,6 +24,7 @@ void Measure(const std::string& path) {
   std::vector<std::optional<double>> leaves(s.stations.size()), arrives(s.stations.size());
   for (const StationTime& t : ForecastTimes(s)) {
     const size_t k = static_cast<size_t>(t.station - s.stations.data());
+    if (std::isnan(t.arrives)) continue;  // not reached
     leaves[k] = t.leaves;
     arrives[k] = t.arrives;
   }

@@ -27,12 +27,9 @@ namespace {
 constexpr double kStopErrorAllowed = 0.35;
 constexpr double kFlatTolerance = 0.5;   // km/h: a beacon limit equal to the line's
 constexpr double kSlowestApproach = 10;  // km/h: slower is no help worth giving
-// km/h: creeping in below it, automatic driving holds the train 1 to 2 km/h
-// under its target, the phase of its powering deciding how much: the model
-// of the final braking, which takes the train at its target, does not hold.
-constexpr double kCreeping = 15;
 constexpr double kOverTarget = 1;  // km/h automatic driving runs above its target before braking
 constexpr double kCoastBelow = 3;  // km/h below its target automatic driving coasts down to
+constexpr double kDrivenFor = 5;   // s the train is driven before the stopping curve governs
 constexpr double kFarPast = 500;   // m beyond the stop: a train still running there never stops
 constexpr double kSameStop = beacon::kStoppingPointStep / 2.0;  // m: stops given in 25s
 
@@ -61,7 +58,7 @@ struct Pointing {
 class LineCheck {
  public:
   explicit LineCheck(const Scenario& s)
-      : s_(s), train_(s.dynamics, s.gradients), envelope_(s, train_) {}
+      : s_(s), train_(s.dynamics, s.gradients), envelope_(s, train_), times_(ForecastTimes(s)) {}
 
   std::vector<std::string> Run() {
     Limits();
@@ -87,15 +84,13 @@ class LineCheck {
     const double limit = late != nullptr ? ComingAt(st.stop, style, d, pointing.away)
                                          : std::min(beacon::StoppingCurveOf(style).SpeedAt(d),
                                                     envelope_.SpeedAt(st.stop - d));
-    if (limit < kCreeping) return std::nullopt;
     // Pointed at the stop late, the train may come as far below its target
     // as automatic driving coasts: the slowest is forecast, so that a stop
     // warned is one that even it misses.
-    const double v = late != nullptr ? std::min(limit, envelope_.SpeedAt(st.stop - d) - kCoastBelow)
-                                     : limit + kOverTarget;
-    const double from = late != nullptr ? late->location : CurveMeets(st.stop, style, limit);
-    return StopForecast{style,         d, limit, StopError(st.stop, style, from, v), late,
-                        pointing.away, v};
+    if (late == nullptr) return StopForecast{style, d, limit, Stood(st, limit), nullptr, NAN, limit};
+    const double v = std::min(limit, envelope_.SpeedAt(st.stop - d) - kCoastBelow);
+    return StopForecast{style,         d, limit, StopError(st.stop, style, late->location, v),
+                        late,          pointing.away, v};
   }
 
  private:
@@ -199,13 +194,12 @@ class LineCheck {
     if (f->late != nullptr) return LateForTheStop(st, *f);
     const auto [style, d, limit, error, late, away, speed] = *f;
     const beacon::StoppingCurve curve = beacon::StoppingCurveOf(style);
-    const double v = limit + kOverTarget;
     const double from = st.stop - d - Length();
     const double permille = train_.MeanPermille(from, st.stop);
     const std::string expect = fmt::format(
         "station {}: style {}'s final braking from {:.0f} km/h on the last {:.0f} m ({} of {:.1f} "
         "‰ on average) is expected to stop the train about {:.1f} m {}",
-        st.name, style, v, d + Length(), permille < 0 ? "a fall" : "a rise", std::fabs(permille),
+        st.name, style, limit, d + Length(), permille < 0 ? "a fall" : "a rise", std::fabs(permille),
         std::fabs(error), error < 0 ? "short" : "beyond");
     // The style's lightest notch is the one it takes farthest below the curve.
     const int notch = error < 0 ? beacon::FinalBrakingNotch(style, beacon::kFinalBrakingBand)
@@ -320,8 +314,8 @@ class LineCheck {
 
   std::string OverrunFix(double stop, int style, double limit) const {
     double slower = limit;
-    while (slower > kSlowestApproach && StopError(stop, style, CurveMeets(stop, style, slower),
-                                                  slower + kOverTarget) > kStopErrorAllowed) {
+    while (slower > kSlowestApproach &&
+           DrivenStopError(stop, style, slower) > kStopErrorAllowed) {
       slower -= 1;
     }
     if (slower <= kSlowestApproach) {
@@ -340,6 +334,38 @@ class LineCheck {
       x -= std::isnan(limit) ? 1 : 0.1;
     }
     return x;
+  }
+
+  // Metres past the stop where the train first stands: as the run's
+  // forecast has it, else driven in at `limit` km/h from near the stop.
+  double Stood(const Station& st, double limit) const {
+    for (const StationTime& t : times_) {
+      if (t.station == &st && !std::isnan(t.stood)) return t.stood - st.stop;
+    }
+    return DrivenStopError(st.stop, StyleOfStop(s_, st.stop), limit);
+  }
+
+  // Metres past the stopping point (negative: short) where the train
+  // stands, driven in at `limit` km/h: the run's own train model under
+  // automatic driving, frame by frame, from a few seconds before the
+  // stopping curve governs, so that the train comes at it as the run does,
+  // at whatever phase of its powering and coasting.
+  double DrivenStopError(double stop, int style, double limit) const {
+    const beacon::StoppingCurve curve = beacon::StoppingCurveOf(style);
+    TrainModel train(s_.dynamics, s_.gradients);
+    TrainMotion m{CurveMeets(stop, style, limit) - Ms(limit) * kDrivenFor, limit};
+    train.Settle(m);
+    auto_driving::Driving driving;
+    driving.Running();
+    ATS_HANDLES handles{0, 0, 1, 0};
+    while (m.speed > 0 && m.location < stop + kFarPast) {
+      train.Frame(m, handles, s_.timeStep);
+      const double aim = curve.Aim(stop - m.location);
+      handles = driving.Frame({m.speed, std::min(limit, aim), 0.0, limit >= aim, style,
+                               stop - m.location});
+      handles.power = std::min(handles.power, s_.vehicle.powerNotchCount);
+    }
+    return m.location - stop;
   }
 
   // Metres past the stopping point (negative: short) where the train
@@ -361,8 +387,9 @@ class LineCheck {
   void Timetable() {
     const double dwell = s_.doors.automatic ? s_.doors.dwellSeconds : 0;
     const double delay = s_.doors.startKey ? s_.doors.startDelaySeconds : 0;
-    for (const auto& [st, arrives, ready, leaves] : ForecastTimes(s_)) {
-      if (!st->departureMs || *st->departureMs / 1000.0 >= ready - 0.5) continue;
+    for (const auto& [st, arrives, ready, leaves, stood] : times_) {
+      if (std::isnan(ready) || !st->departureMs || *st->departureMs / 1000.0 >= ready - 0.5)
+        continue;
       Warn(st->line, fmt::format("station {} departs at {}, but the train can leave at {} at the "
                                  "earliest (arriving at {}, the doors open {:.0f} s, the driver "
                                  "ready {:.0f} s later)",
@@ -375,6 +402,7 @@ class LineCheck {
   const Scenario& s_;
   TrainModel train_;  // for its queries only: StopError runs its own
   SpeedEnvelope envelope_;
+  std::vector<StationTime> times_;  // the run as forecast
   std::vector<std::string> warnings_;
 };
 

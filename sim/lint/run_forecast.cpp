@@ -14,7 +14,8 @@ namespace {
 constexpr double kCountdown = 10;  // s: the cab's countdown runs at least this long from the doors
 constexpr double kModeSteps = 6;   // frames the host takes to step the mode down at the start
 constexpr double kFarPast = 500;   // m beyond a stop: a train still running there never stops
-constexpr double kStuck = 600;     // s on a section: the train is not expected to get there
+constexpr double kStuck = 600;
+constexpr double kUnderWay = 5;    // km/h: the train has left, and its next stand is a stop     // s on a section: the train is not expected to get there
 
 class RunForecast {
  public:
@@ -38,9 +39,12 @@ class RunForecast {
         corrections_ = 0;
         if (!Depart(key)) break;
         if (!times.empty()) times.back().leaves = left_;
-        if (!RunTo(st)) break;
+        if (!RunTo(st)) {
+          times.push_back({&st, NAN, NAN, NAN, stood_});  // where it stood, if anywhere
+          break;
+        }
       }
-      times.push_back({&st, now_, Ready(), NAN});
+      times.push_back({&st, now_, Ready(), NAN, atStart ? motion_.location : stood_});
       // The cab shows its countdown's end a frame before the driver acts.
       key = std::max(times.back().ready, st.departureMs.value_or(0) / 1000.0 + s_.timeStep);
     }
@@ -76,9 +80,13 @@ class RunForecast {
   // Frames until the train stands again, near the station's stop.
   bool RunTo(const Station& st) {
     const double from = now_;
+    stood_ = NAN;
+    bool underWay = false;  // a stand while still starting off is no stop
     while (Frame() < from + kStuck && motion_.location < st.stop + kFarPast) {
-      if (motion_.speed == 0 && !CloseUp(st))
-        return std::fabs(motion_.location - st.stop) < kFarPast;
+      underWay |= motion_.speed > kUnderWay;
+      if (motion_.speed != 0) continue;
+      if (std::isnan(stood_) && underWay) stood_ = motion_.location;
+      if (!CloseUp(st)) return std::fabs(motion_.location - st.stop) < kFarPast;
     }
     return false;
   }
@@ -133,8 +141,7 @@ class RunForecast {
       const double speed = radicand >= 0 ? Kmh(std::sqrt(radicand)) : limit_;
       return {v, std::min(limit_, speed), curve_.decel, false, style_, toStop};
     }
-    const beacon::StoppingCurve aim = beacon::StoppingCurveOf(style_);
-    const double stopping = aim.SpeedAt(toStop + aim.offset >= 0 ? toStop : -toStop - aim.offset);
+    const double stopping = beacon::StoppingCurveOf(style_).Aim(toStop);
     return {v, std::min(limit_, stopping), 0.0, limit_ >= stopping, style_, toStop};
   }
 
@@ -201,6 +208,7 @@ class RunForecast {
   bool braking_ = false;
   BrakingCurve curve_{};
   int corrections_ = 0;  // at the stop run to
+  double stood_ = NAN;   // where the train first stood there
 };
 
 }  // namespace

@@ -15,8 +15,9 @@ struct StationTime {
   double arrives;  // comes to a stand
   double ready;    // the start key could be pressed, the timetable aside
   double leaves;   // moves off, the timetable kept
+  double stood;    // m where the train first came to a stand there, before any closing up
 };
 
 // The stations from the run's start on, in order, as far as the train is
-// expected to reach and leave them.
+// expected to reach and leave them; the last, not reached, with its times NaN.
 std::vector<StationTime> ForecastTimes(const Scenario& s);

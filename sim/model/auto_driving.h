@@ -29,6 +29,11 @@ class Driving {
  public:
   // An accepted start key: the start ramp runs.
   void StartKey() { startKey_ = powering_ = true; }
+  // A train met running under its target: powering, the brake released.
+  void Running() {
+    powering_ = true;
+    h_.brake = 0;
+  }
   // A braking curve's end: its brake released.
   void CurveEnded() { h_.brake = 0; }
   // A braking beacon: power off until powering resumes.
