@@ -10,6 +10,7 @@
 #include "host/driver_seat.h"
 #include "host/frame_clock.h"
 #include "host/platform_crew.h"
+#include "host/run_back_watch.h"
 #include "host/stall_watch.h"
 #include "host/stop_mender.h"
 #include "host/vehicle_limits.h"
@@ -69,6 +70,7 @@ class Host {
       Frame();
       stops_.WatchRunIn(now_, panel_[panel::kTargetSpeed]);
       WatchForStall();
+      WatchForRunBack();
       if (hooks_.progress && n % kProgressFrames == 0)
         hooks_.progress(Progress(s_, now_), now_.timeMs);
     }
@@ -134,6 +136,16 @@ class Host {
     timeline_.Log(stallLine_);
   }
 
+  // The plug-in's forward run lost to a rise: the run ends there. The
+  // host's own move back to a stop overrun is no such thing.
+  void WatchForRunBack() {
+    if (!stallLine_.empty() || mender_.Moving()) return;
+    if (const std::optional<std::string> why = runBack_.Watch(now_.motion, handles_)) {
+      stallLine_ = *why;
+      timeline_.Log(stallLine_);
+    }
+  }
+
   // A timed action, the doors closing after the dwell, or a departure time.
   bool SomethingPending() const {
     if (nextAction_ < s_.timeline.size() && s_.timeline[nextAction_].atSeconds) return true;
@@ -166,6 +178,7 @@ class Host {
   StallWatch stall_;
   StopMender mender_;
   LimitWatch limitWatch_;
+  RunBackWatch runBack_;
   DriverSeat seat_;
   ATS_HANDLES handles_{};
   int32_t panel_[kChannelCount] = {};
