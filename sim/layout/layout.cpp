@@ -228,8 +228,8 @@ class LineLayout {
       const bool over =
           std::any_of(run.overspeedsFrom.begin(), run.overspeedsFrom.end(),
                       [&](double x) { return x > line_.Previous(k) && x <= Stop(k); });
-      Tally(line, k < run.stops.size() ? &run.stops[k] : nullptr, over,
-            run.failure.empty() ? run.stall : run.failure, i);
+      Tally(line, k < run.stops.size() ? &run.stops[k] : nullptr, Stop(k) - line_.Previous(k),
+            over, run.failure.empty() ? run.stall : run.failure, i);
     }
     Describe(s_, k, line, st);
     st.runs = chosen.runs;

@@ -67,24 +67,29 @@ std::vector<SweepAxis> WithMidpoints(const std::vector<SweepAxis>& axes) {
   return out;
 }
 
-void Tally(Candidate& c, const SweptStop* stop, bool over, const std::string& ended, size_t index) {
+void Tally(Candidate& c, const SweptStop* stop, double section, bool over,
+           const std::string& ended, size_t index) {
   c.overspeeds += over;
   if (c.errors.size() <= index) c.errors.resize(index + 1, kNeverReached);
+  const bool closedUp = stop != nullptr && stop->corrections > 0 && stop->firstErrorCm;
+  // Standing first at the stop before, or behind it, the train never got away.
+  const bool neverLeft = stop != nullptr && stop->errorCm &&
+                         (closedUp ? *stop->firstErrorCm : *stop->errorCm) <=
+                             -std::lround((section - kDockedWindow) * 100);
   // A stop the train stood at: within reach of it, not moved on by the host.
-  if (stop == nullptr || !stop->errorCm || std::labs(*stop->errorCm) >= kRanThrough) {
+  if (stop == nullptr || !stop->errorCm || std::labs(*stop->errorCm) >= kRanThrough || neverLeft) {
     c.errors[index] = stop != nullptr && stop->ranThrough ? kRanThrough : kNeverReached;
     ++c.missed;
     if (c.stall.empty()) c.stall = ended;
     return;
   }
-  const bool closedUp = stop->corrections > 0 && stop->firstErrorCm;
   c.closedUp += closedUp;
   c.errors[index] = closedUp ? *stop->firstErrorCm : *stop->errorCm;
   c.missed += !stop->made || closedUp;
 }
 
-void Record(Candidate& c, const SweptRun& run, size_t index) {
-  Tally(c, run.stops.size() > 1 ? &run.stops[1] : nullptr, !run.overspeeds.empty(),
+void Record(Candidate& c, const SweptRun& run, double section, size_t index) {
+  Tally(c, run.stops.size() > 1 ? &run.stops[1] : nullptr, section, !run.overspeeds.empty(),
         run.failure.empty() ? run.stall : run.failure, index);
 }
 
@@ -156,6 +161,9 @@ void Trials::Run(size_t k, const std::vector<Candidate*>& candidates, size_t fro
         return RunPoint(segments[job / n], Steadier(*trial.axes, change.value), trial.point,
                         options_);
       },
-      [&](size_t job, const SweptRun& run) { Record(*candidates[job / n], run, from + job % n); });
+      [&](size_t job, const SweptRun& run) {
+        const std::vector<Station>& stations = segments[job / n].stations;
+        Record(*candidates[job / n], run, stations[1].stop - stations[0].stop, from + job % n);
+      });
   if (options_.interrupted != nullptr && *options_.interrupted != 0) throw LayoutInterrupted();
 }

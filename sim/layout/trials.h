@@ -42,10 +42,12 @@ struct Candidate {
 // How the station's stop went in trial `index`: where the train first
 // stood, whether it was made by the train itself, whether the run broke a
 // limit of the line on the way (`over`), and how a run that never came
-// there ended.
-void Tally(Candidate& c, const SweptStop* stop, bool over, const std::string& ended, size_t index);
-// One run of a candidate's trial scenario, whose second stop is the station's.
-void Record(Candidate& c, const SweptRun& run, size_t index);
+// there, or never left the stop `section` metres before, ended.
+void Tally(Candidate& c, const SweptStop* stop, double section, bool over,
+           const std::string& ended, size_t index);
+// One run of a candidate's trial scenario, whose second stop is the
+// station's, `section` metres after its first.
+void Record(Candidate& c, const SweptRun& run, double section, size_t index);
 
 // Every run made by the train itself and none above a limit of the line.
 bool Docks(const Candidate& c);

@@ -234,28 +234,33 @@ TEST(Layout, AStopNoLayoutDocksIsToldWithTheCauseAndTheRemediesRun) {
 // rounded to whole cm (0.502 m off shows as 50 cm and is missed), and
 // only where the train stood there by itself: a stop the driver closed up
 // with the start key, from 3.5 m short, is not docked, and its error is
-// where the train first stood.
+// where the train first stood. A train that first stood at the stop 500 m
+// before, or behind it, never left: it never reached this one.
 TEST(Layout, ACandidateDocksWhereTheTrainStoodWithinTheWindowByItself) {
   const Station brook{"Brook", 1600, -1, {}, 0};
   const struct {
     double first, last;
     int corrections;
     bool made, docks;
-  } cases[] = {{0.498, 0.498, 0, true, true},
-               {0.502, 0.502, 0, false, false},
-               {-0.502, -0.502, 0, false, false},
-               {-3.5, 0.2, 1, true, false}};
+    long error;  // cm, as tallied
+  } cases[] = {{0.498, 0.498, 0, true, true, 50},
+               {0.502, 0.502, 0, false, false, 50},
+               {-0.502, -0.502, 0, false, false, -50},
+               {-3.5, 0.2, 1, true, false, -350},
+               {-499.4, 0.2, 1, true, false, -49940},
+               {-499.6, 0.2, 1, true, false, kNeverReached},
+               {-501.9, -501.9, 0, false, false, kNeverReached}};
   for (const auto& c : cases) {
     StopRecord r{&brook};
     r.firstStoppedAt = brook.stop + c.first;
     r.stoppedAt = brook.stop + c.last;
     r.corrections = c.corrections;
     Candidate candidate{{12, 30, 60}, true, {}};
-    Record(candidate, Parse(Serialise({{}, {{}, Swept(r, "", 0)}, {}, "", ""})), 0);
+    Record(candidate, Parse(Serialise({{}, {{}, Swept(r, "", 0)}, {}, "", ""})), 500, 0);
     EXPECT_EQ(StopMade(r), c.made) << c.first;
     EXPECT_EQ(Docks(candidate), c.docks) << c.first;
-    EXPECT_EQ(candidate.errors, std::vector<long>{std::lround(c.first * 100)}) << c.first;
-    EXPECT_EQ(candidate.closedUp, c.corrections) << c.first;
+    EXPECT_EQ(candidate.errors, std::vector<long>{c.error}) << c.first;
+    EXPECT_EQ(candidate.closedUp, c.error == kNeverReached ? 0 : c.corrections) << c.first;
   }
 }
 
