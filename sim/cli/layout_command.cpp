@@ -57,15 +57,6 @@ bool NamesApart(const Scenario& s) {
   return true;
 }
 
-// The file written and the line's page, each committed whole, or why not said.
-bool Committed(std::optional<OutputFile>& file, std::optional<OutputFile>& page) {
-  std::string error;
-  for (std::optional<OutputFile>* out : {&file, &page}) {
-    if (*out && !(*out)->Commit(error)) return Fail(error);
-  }
-  return true;
-}
-
 int LayOutLine(const Options& o, const Scenario& scenario) {
   if (!Apart(o, {{"-o", o.output}, {"--report", o.report}}) || !NamesApart(scenario))
     return kExitBadInput;
@@ -95,14 +86,17 @@ int LayOutLine(const Options& o, const Scenario& scenario) {
   const Scenario written = ParseScenario(text, o.output);
   file->Write(text);
   if (page) page->Write(RenderLinePage(LinePageData(written, layout)));
-  if (!Committed(file, page)) return kExitCannotWrite;
   // Written to the standard output, the file is not mixed with the table.
   const bool streamed = file->Streamed() || (page && page->Streamed());
   const bool docks = PrintStations(streamed ? stderr : stdout, layout);
   // What the layout could not mend, in the author's description (a
   // departure the train cannot keep), is said by the lint of the text written.
   const size_t warnings = PrintLint(written);
-  if (!FlushStdout()) return kExitCannotWrite;
+  // Nothing replaced unless everything, the table too, was written whole.
+  if (std::string error; !FlushStdout() || !CommitAll({&file, &page}, error)) {
+    if (!error.empty()) Fail(error);
+    return kExitCannotWrite;
+  }
   return docks && warnings == 0 ? 0 : kExitFailed;
 }
 

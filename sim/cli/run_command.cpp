@@ -94,7 +94,7 @@ int Run(const Options& o, const Scenario& scenario) {
     fmt::print(stderr, "corvane-sim: interrupted; no output file was written\n");
     return FlushStdout() ? 128 + gInterrupted : kExitCannotWrite;
   }
-  if (!out.Commit() || !FlushStdout()) return kExitCannotWrite;
+  if (!FlushStdout() || !out.Commit()) return kExitCannotWrite;
   return CheckStatus(o.check, run);
 }
 

@@ -74,9 +74,6 @@ std::FILE* Outputs::Summary() const {
 }
 
 bool Outputs::Commit() {
-  for (std::optional<OutputFile>* file : {&csv, &record, &report}) {
-    std::string error;
-    if (*file && !(*file)->Commit(error)) return Fail(error);
-  }
-  return true;
+  std::string error;
+  return CommitAll({&csv, &record, &report}, error) || Fail(error);
 }

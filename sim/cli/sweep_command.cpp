@@ -34,7 +34,7 @@ int Sweep(const Options& o, const Scenario& scenario) {
     Fail(fmt::format("the report's run failed ({}); no output was written", failure));
     return kExitCannotWrite;
   }
-  if (!out.Commit() || !FlushStdout()) return kExitCannotWrite;
+  if (!FlushStdout() || !out.Commit()) return kExitCannotWrite;
   return !o.check.empty() && SweepFailed(runs) ? kExitFailed : 0;
 }
 

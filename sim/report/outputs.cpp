@@ -87,13 +87,13 @@ OutputFile::OutputFile(OutputFile&& other) noexcept
 OutputFile::~OutputFile() { Discard(); }
 
 void OutputFile::Discard() {
-  if (file_ == nullptr || file_ == stdout) return;
-  std::fclose(file_);
+  if (file_ != nullptr && file_ != stdout) std::fclose(file_);
   file_ = nullptr;
-  if (named_) std::remove(temporary_.c_str());
+  if (named_ && !placed_ && !temporary_.empty()) std::remove(temporary_.c_str());
+  placed_ = true;  // nothing of it is left to place
 }
 
-bool OutputFile::Commit(std::string& error) {
+bool OutputFile::Finish(std::string& error) {
   const bool written = std::fflush(file_) == 0 && !std::ferror(file_);
   const int writeErrno = errno;
   if (!written) {
@@ -113,13 +113,30 @@ bool OutputFile::Commit(std::string& error) {
     return false;
   }
   std::FILE* file = std::exchange(file_, nullptr);
-  const bool closed = file == stdout || std::fclose(file) == 0;
-  if (closed && (temporary_.empty() || std::rename(temporary_.c_str(), path_.c_str()) == 0)) {
+  if (file == stdout || std::fclose(file) == 0) return true;
+  error = fmt::format("cannot write {}: {}", path_, std::strerror(errno));
+  Discard();
+  return false;
+}
+
+bool OutputFile::Place(std::string& error) {
+  if (placed_ || temporary_.empty() || std::rename(temporary_.c_str(), path_.c_str()) == 0) {
+    placed_ = true;
     return true;
   }
   error = fmt::format("cannot write {}: {}", path_, std::strerror(errno));
-  if (!temporary_.empty()) std::remove(temporary_.c_str());
+  Discard();
   return false;
+}
+
+bool CommitAll(std::initializer_list<std::optional<OutputFile>*> outputs, std::string& error) {
+  for (std::optional<OutputFile>* out : outputs) {
+    if (*out && !(*out)->Finish(error)) return false;
+  }
+  for (std::optional<OutputFile>* out : outputs) {
+    if (*out && !(*out)->Place(error)) return false;
+  }
+  return true;
 }
 
 // Gives the unnamed file a temporary name beside its target, to be renamed

@@ -6,6 +6,7 @@
 #pragma once
 
 #include <cstdio>
+#include <initializer_list>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -21,9 +22,13 @@ class OutputFile {
 
   // Write errors are kept by the stream and reported by Commit.
   void Write(std::string_view text) { std::fwrite(text.data(), 1, text.size(), file_); }
-  // Flushes, closes and renames into place; false with `error` on any
+  // Flushes and closes, then renames into place; false with `error` on any
   // write error along the way, the target then untouched.
-  bool Commit(std::string& error);
+  bool Commit(std::string& error) { return Finish(error) && Place(error); }
+  // The two halves of Commit, so that several outputs are all whole before
+  // any replaces its target.
+  bool Finish(std::string& error);
+  bool Place(std::string& error);
   // Whether this output is the standard output, where a summary would mix into it.
   bool Streamed() const { return streamed_; }
 
@@ -40,6 +45,7 @@ class OutputFile {
   std::string path_, temporary_;  // no temporary: written in place
   bool named_;                    // whether the temporary has its name on disk yet
   bool streamed_;
+  bool placed_ = false;
   std::FILE* file_;
 };
 
@@ -47,5 +53,8 @@ class OutputFile {
 // input or as another output, however it is spelled; empty when none is.
 // `inputs` and `outputs` pair a role ("the scenario", "--csv") with a path.
 using NamedPath = std::pair<std::string, std::string>;
+
+// Commits every output given, or none: each is finished before any is placed.
+bool CommitAll(std::initializer_list<std::optional<OutputFile>*> outputs, std::string& error);
 std::string OutputClash(const std::vector<NamedPath>& inputs,
                         const std::vector<NamedPath>& outputs);

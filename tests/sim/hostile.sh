@@ -59,6 +59,8 @@ done <<'CASES'
 3 | run -q --csv loop1.csv v.toml | Too many levels of symbolic links
 3 | run -q --csv /dev/full --report old.html v.toml
 3 | run -q v.toml >/dev/full
+3 | run -q --csv old.csv v.toml >/dev/full
+3 | run --csv old.csv --report /dev/full v.toml
 3 | beacons v.toml >/dev/full
 # Inputs that are not scenarios.
 2 | run -q adir
@@ -150,6 +152,11 @@ if ! nm "$sim" 2> /dev/null | grep -q __asan_init; then
   grep -q "cannot start a worker" err.txt || fail "descriptors" "no word of it"
   ! pgrep -f "long.toml" > /dev/null || fail "descriptors" "a worker was left"
 fi
+# Nothing replaced where another output fails.
+"$sim" layout two.toml -o old.csv --report /dev/full > /dev/null 2> err.txt
+check $? 3 "layout --report /dev/full"
+"$sim" layout two.toml -o old.csv > /dev/full 2> err.txt
+check $? 3 "layout >/dev/full"
 # A pipe as the input and as the output: read once, never reopened.
 ran=$((ran + 1))
 "$sim" layout /dev/stdin -o laid.toml < two.toml > /dev/null 2> err.txt &&
