@@ -3,6 +3,8 @@
 // of its own file in cli/.
 #include <fmt/format.h>
 
+#include <unistd.h>
+
 #include <csignal>
 #include <cstdio>
 #include <string>
@@ -28,8 +30,13 @@ int main(int argc, char** argv) {
   if (call.work == nullptr) return call.status;
   // A closed standard output is a write error to report, not a silent death.
   std::signal(SIGPIPE, SIG_IGN);
+  // The first signal ends the work at its next step; a second, as from a
+  // user whose plug-in hangs in a call, ends the tool at once.
   for (int signal : {SIGINT, SIGTERM, SIGHUP}) {
-    std::signal(signal, [](int s) { gInterrupted = s; });
+    std::signal(signal, [](int s) {
+      if (gInterrupted != 0) _exit(128 + s);
+      gInterrupted = s;
+    });
   }
 
   try {

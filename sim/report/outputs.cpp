@@ -15,6 +15,7 @@ namespace fs = std::filesystem;
 namespace {
 
 constexpr int kMostLinks = 40;  // followed from an output's path, as the system does
+constexpr int kPipeWaitMs = 10000, kPipeRetryMs = 100;  // for a reader of a named pipe
 
 // Streams and devices (/dev/stdout, /proc/self/fd/1) are written in place.
 bool InPlace(const fs::path& given, const fs::path& resolved, const fs::file_status& status) {
@@ -24,6 +25,28 @@ bool InPlace(const fs::path& given, const fs::path& resolved, const fs::file_sta
   };
   return (fs::exists(status) && !fs::is_regular_file(status)) || special(given) ||
          special(resolved);
+}
+
+// A named pipe, once a process reads it: waiting for one without end would
+// hang the tool where no reader comes.
+std::FILE* OpenedPipe(const std::string& path, std::string& error) {
+  for (int waited = 0;; waited += kPipeRetryMs) {
+    const int fd = open(path.c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd >= 0) {
+      fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+      return fdopen(fd, "w");
+    }
+    if (errno != ENXIO) {
+      error = fmt::format("cannot write {}: {}", path, std::strerror(errno));
+      return nullptr;
+    }
+    if (waited >= kPipeWaitMs) {
+      error = fmt::format("cannot write {}: no process read the pipe within {} s", path,
+                          kPipeWaitMs / 1000);
+      return nullptr;
+    }
+    usleep(kPipeRetryMs * 1000);
+  }
 }
 
 bool IsStandardOutput(const std::string& path) {
@@ -57,6 +80,7 @@ std::optional<OutputFile> OutputFile::Open(const std::string& path, std::string&
     error = fmt::format("cannot write {}: it is a directory", path);
     return std::nullopt;
   }
+  if (fs::is_fifo(status)) return OpenPipe(path, error);
   if (InPlace(given, target, status)) {
     std::FILE* file = std::fopen(path.c_str(), "w");
     if (file == nullptr) error = fmt::format("cannot write {}: {}", path, std::strerror(errno));
@@ -91,6 +115,12 @@ void OutputFile::Discard() {
   file_ = nullptr;
   if (named_ && !placed_ && !temporary_.empty()) std::remove(temporary_.c_str());
   placed_ = true;  // nothing of it is left to place
+}
+
+std::optional<OutputFile> OutputFile::OpenPipe(const std::string& path, std::string& error) {
+  std::FILE* file = OpenedPipe(path, error);
+  if (file == nullptr) return std::nullopt;
+  return OutputFile(path, "", true, file);
 }
 
 bool OutputFile::Finish(std::string& error) {

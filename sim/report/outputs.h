@@ -39,6 +39,7 @@ class OutputFile {
         named_(named),
         streamed_(file == stdout),
         file_(file) {}
+  static std::optional<OutputFile> OpenPipe(const std::string& path, std::string& error);
   void Discard();
   bool Name();
 

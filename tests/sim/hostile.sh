@@ -117,6 +117,26 @@ for args in "--csv|" "--set|run.seed=1"$'\n'"x=2"; do
   check $? 2 "run -q $args"
 done
 
+# A named pipe is written once a reader comes; waiting for one, a second
+# signal ends the tool at once, as it would a plug-in hung in a call.
+mkfifo pipe
+ran=$((ran + 1))
+(sleep 1; wc -l < pipe > piped.txt) &
+"$sim" run -q --csv pipe v.toml > /dev/null 2> err.txt || fail "pipe" "$(head -c 300 err.txt)"
+wait
+[ "$(cat piped.txt)" -gt 20000 ] || fail "pipe" "the reader got $(cat piped.txt) lines"
+"$sim" run -q --csv pipe v.toml > /dev/null 2> err.txt &
+pid=$!
+sleep 0.5
+kill -TERM $pid
+sleep 0.2
+kill -TERM $pid
+sleep 0.5
+! kill -0 $pid 2> /dev/null || { fail "second signal" "still running"; kill -KILL $pid; }
+wait $pid
+check $? 143 "second signal"
+rm pipe
+
 # A standard error that cannot be written ends in a status, not an abort.
 "$sim" lint adir 2> /dev/full
 check $? 2 "lint adir 2>/dev/full"
