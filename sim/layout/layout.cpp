@@ -54,7 +54,7 @@ void Describe(const Scenario& s, size_t k, const Candidate& c, StationLayout& ou
   out.medianCm = sorted[sorted.size() / 2];
   out.closedUp = c.closedUp;
   out.docks = Docks(c);
-  out.why = fmt::format("{}: {}: over {} runs (the sweep above and the file's own) it {}",
+  out.why = fmt::format("{}: {}: over the {} runs of the sweep above it {}",
                         s.stations[k].name, Choice(s, k, c), c.errors.size(), Range(c));
 }
 
@@ -180,18 +180,14 @@ class LineLayout {
   }
 
   // The written line over its sweep, each stop judged on its own (the host
-  // moves a train that missed one on), and once as the file has it.
+  // moves a train that missed one on): the runs `sweep --keep-going` makes.
   std::vector<SweptRun> LineRuns(const Scenario& written) const {
     SweepOptions o = o_;
     o.keepGoing = true;
     const std::vector<SweepPoint> points = Combinations(written.sweep);
-    std::vector<SweptRun> runs(points.size() + 1);
+    std::vector<SweptRun> runs(points.size());
     RunInWorkers(
-        runs.size(), o,
-        [&](size_t job) {
-          return job < points.size() ? RunPoint(written, written.sweep, points[job], o)
-                                     : RunPoint(written, {}, {}, o);
-        },
+        runs.size(), o, [&](size_t job) { return RunPoint(written, written.sweep, points[job], o); },
         [&](size_t job, SweptRun run) { runs[job] = std::move(run); });
     if (o.interrupted != nullptr && *o.interrupted != 0) throw LayoutInterrupted();
     return runs;

@@ -31,7 +31,7 @@ struct Layout {
   std::vector<std::string> texts;     // by beacon: its named form
   std::vector<std::string> comments;  // by beacon: a station group's comment on its first
   std::vector<StationLayout> stations;
-  std::vector<SweepAxis> sweep;  // the runs every choice was judged by, with the file's own
+  std::vector<SweepAxis> sweep;  // the runs the written line was judged by
   int runsAboveALimit = 0;       // of those runs of the written line
 };
 

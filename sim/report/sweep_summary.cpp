@@ -133,7 +133,7 @@ bool SweepFailed(const std::vector<SweptRun>& runs) {
 std::string SweepCsv(const Scenario& s, const std::vector<SweptRun>& runs) {
   std::string csv = "run";
   for (const SweepAxis& a : s.sweep) csv += "," + a.name;
-  csv += ",station,error_cm,docked,failure\n";
+  csv += ",station,error_cm,docked,failure,first_error_cm\n";
   for (size_t i = 0; i < runs.size(); ++i) {
     std::string head = std::to_string(i + 1);
     for (size_t a = 0; a < s.sweep.size(); ++a) {
@@ -142,13 +142,18 @@ std::string SweepCsv(const Scenario& s, const std::vector<SweptRun>& runs) {
     const SweptRun& r = runs[i];
     for (size_t k = 0; k < s.stations.size(); ++k) {
       const SweptStop* stop = k < r.stops.size() ? &r.stops[k] : nullptr;
-      csv += fmt::format("{},{},{},{},{}\n", head, CsvField(s.stations[k].name),
+      // Where it first stood, before the driver closed it up: as the layout judges.
+      const std::optional<long> first =
+          stop && stop->corrections > 0 && stop->firstErrorCm ? stop->firstErrorCm
+          : stop                                              ? stop->errorCm
+                                                              : std::nullopt;
+      csv += fmt::format("{},{},{},{},{},{}\n", head, CsvField(s.stations[k].name),
                          stop && stop->errorCm ? std::to_string(*stop->errorCm) : "",
                          !stop          ? "no"
                          : stop->behind ? "behind"
                          : stop->made   ? "yes"
                                         : "no",
-                         CsvField(r.failure));
+                         CsvField(r.failure), first ? std::to_string(*first) : "");
     }
   }
   return csv;
