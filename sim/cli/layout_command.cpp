@@ -81,6 +81,9 @@ int LayOutLine(const Options& o, const Scenario& scenario) {
   } catch (const LayoutInterrupted&) {
     Fail("interrupted; no file was written");
     return 128 + gInterrupted;
+  } catch (const TrialFailed& e) {
+    Fail(fmt::format("{}; no file was written", e.what()));
+    return kExitCannotWrite;
   }
   const std::string text = LayoutFile(scenario, layout);
   const Scenario written = ParseScenario(text, o.output);
@@ -124,7 +127,8 @@ Command AddLayout(CLI::App& app, Options& o) {
       "         or the written file warns\n"
       "  2      a bad scenario or plug-in, a line that cannot be laid out, or usage;\n"
       "         the output over an input\n"
-      "  3      the output or the standard output cannot be written\n"
+      "  3      the output or the standard output cannot be written, or a run failed\n"
+      "         (the plug-in crashed, or ran over --run-limit)\n"
       "  128+N  interrupted by signal N (130 SIGINT, 143 SIGTERM); nothing written\n");
   return {layout, LayOutLine};
 }

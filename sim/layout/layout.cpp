@@ -189,6 +189,11 @@ class LineLayout {
     RunInWorkers(
         runs.size(), o, [&](size_t job) { return RunPoint(written, written.sweep, points[job], o); },
         [&](size_t job, SweptRun run) { runs[job] = std::move(run); });
+    for (const SweptRun& run : runs) {
+      if (!run.failure.empty())
+        throw TrialFailed(fmt::format("a run of the written line ({})", Describe(written.sweep, run.point)),
+                          run.failure);
+    }
     if (o.interrupted != nullptr && *o.interrupted != 0) throw LayoutInterrupted();
     return runs;
   }

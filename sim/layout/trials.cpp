@@ -89,6 +89,7 @@ void Tally(Candidate& c, const SweptStop* stop, double section, bool over,
 }
 
 void Record(Candidate& c, const SweptRun& run, double section, size_t index) {
+  if (c.failure.empty()) c.failure = run.failure;
   Tally(c, run.stops.size() > 1 ? &run.stops[1] : nullptr, section, !run.overspeeds.empty(),
         run.failure.empty() ? run.stall : run.failure, index);
 }
@@ -166,4 +167,7 @@ void Trials::Run(size_t k, const std::vector<Candidate*>& candidates, size_t fro
         Record(*candidates[job / n], run, stations[1].stop - stations[0].stop, from + job % n);
       });
   if (options_.interrupted != nullptr && *options_.interrupted != 0) throw LayoutInterrupted();
+  for (const Candidate* c : candidates) {
+    if (!c->failure.empty()) throw TrialFailed("a trial run into station " + line_.Line().stations[k].name, c->failure);
+  }
 }

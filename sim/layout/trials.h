@@ -36,6 +36,7 @@ struct Candidate {
   int closedUp = 0;          // runs whose stop the driver closed up
   std::string stall;         // how a run that never reached the stop ended
   bool warned = false;       // lint expects the stop missed
+  std::string failure;       // a run that did not finish: crashed, or over the run limit
   Change change = {};
 };
 
@@ -51,6 +52,13 @@ void Record(Candidate& c, const SweptRun& run, double section, size_t index);
 
 // Every run made by the train itself and none above a limit of the line.
 bool Docks(const Candidate& c);
+
+// A trial run that did not finish (the plug-in crashed, or ran over the run
+// limit): the stop it was to show is not known, and no verdict can stand.
+struct TrialFailed : std::runtime_error {
+  TrialFailed(const std::string& run, const std::string& failure)
+      : std::runtime_error(run + " failed: " + failure) {}
+};
 
 // SIGINT or SIGTERM came during a layout: nothing is to be written.
 struct LayoutInterrupted : std::runtime_error {

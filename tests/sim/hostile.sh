@@ -172,6 +172,18 @@ if ! nm "$sim" 2> /dev/null | grep -q __asan_init; then
   grep -q "cannot start a worker" err.txt || fail "descriptors" "no word of it"
   ! pgrep -f "long.toml" > /dev/null || fail "descriptors" "a worker was left"
 fi
+# A trial that runs over the run limit, as a hung plug-in would: no verdict
+# on a run not seen, no file.
+cat > far.toml <<'TOML'
+run = { start_location = 500, start_time = "08:00:00", end_location = 50900, max_duration = 20000, time_step = 0.001 }
+station = [ { name = "A", stop = 500, departure = "08:00:30" },
+            { name = "B", stop = 50500, door_side = 1, departure = "10:00:00" } ]
+limit = [ { from = 0, speed = 30 } ]
+sweep = { brake_scale = [1.0] }
+TOML
+"$sim" layout far.toml -o old.csv --run-limit 0.1 > /dev/null 2> err.txt
+check $? 3 "layout over the run limit"
+grep -q "a trial run into station B failed: " err.txt || fail "run limit" "$(head -c 300 err.txt)"
 # Nothing replaced where another output fails.
 "$sim" layout two.toml -o old.csv --report /dev/full > /dev/null 2> err.txt
 check $? 3 "layout --report /dev/full"
