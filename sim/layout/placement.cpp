@@ -41,9 +41,10 @@ Placed CodeBeacon(double at, int32_t code) {
   return Make(at, kBeaconLocation, code, fmt::format("location_code = {}", code));
 }
 
+// Whole km/h, never above the limit asked for: the text is the beacon's own number.
 Placed SpeedLimit(double at, double kmh) {
-  return Make(at, kBeaconSpeedLimit, static_cast<int64_t>(kmh),
-              fmt::format("speed_limit = {:.0f}", kmh));
+  const auto whole = static_cast<int64_t>(kmh);
+  return Make(at, kBeaconSpeedLimit, whole, fmt::format("speed_limit = {}", whole));
 }
 
 bool Laid(int32_t type) { return type >= kBeaconStation && type <= kBeaconBraking; }
@@ -195,10 +196,10 @@ void Placement::Check(size_t k) const {
 
 Placed Placement::StationBeacon(size_t k, double at, double limit) const {
   const int32_t departure = s_.stations[k].departureMs.value_or(0) / 1000;
-  return Make(at, kBeaconStation,
-              beacon::Pack(beacon::Station{static_cast<int32_t>(limit), departure}),
-              fmt::format("station = {{ name = {}, limit = {:.0f} }}",
-                          TomlQuoted(s_.stations[k].name), limit));
+  const auto whole = static_cast<int32_t>(limit);
+  return Make(at, kBeaconStation, beacon::Pack(beacon::Station{whole, departure}),
+              fmt::format("station = {{ name = {}, limit = {} }}", TomlQuoted(s_.stations[k].name),
+                          whole));
 }
 
 std::vector<Placed> Placement::StartGroup(size_t k, double departure) const {

@@ -176,9 +176,11 @@ TEST(Layout, ChoosesADockingStyleRaisesALimitBehindTheRearAndKeepsTheAuthorsOthe
 }
 
 // Names that need escaping, tables headed with spaces and a sub-table, and a
-// kept beacon's every field at full precision all read back as they were.
+// kept beacon's every field at full precision all read back as they were;
+// a limit of 62.7 km/h is given as 62, the beacons' text as their numbers.
 TEST(Layout, TheFileWrittenReadsBackWhateverTheAuthorWrote) {
   std::string odd = kLine;
+  odd.replace(odd.find("{ from = 0, speed = 60 }"), 24, "{ from = 0, speed = 62.7 }");
   odd.replace(odd.find("\"Brook\""), 7, R"("Brook \"B\" \\ 2")");
   odd.replace(odd.find("\"Cove\""), 6, R"("Cove\nend")");
   const size_t array = odd.find("beacon = [");
@@ -191,6 +193,8 @@ TEST(Layout, TheFileWrittenReadsBackWhateverTheAuthorWrote) {
   const Scenario back = ReadBack(LayOutText(odd, "layout odd.toml"), text);
   EXPECT_EQ(back.stations[1].name, "Brook \"B\" \\ 2");
   EXPECT_EQ(back.stations[2].name, "Cove\nend");
+  EXPECT_NE(text.find("limit = 62 }"), std::string::npos) << text;
+  EXPECT_EQ(text.find("limit = 63"), std::string::npos) << text;
 }
 
 // A right-door code at a left-door platform only where the author allows it.
