@@ -169,6 +169,10 @@ class LineLayout {
                                                     : chosen_.front().candidate.section.departure),
           *start_);
       if (chosen_.empty()) add(tail.beacons, std::nullopt);
+    } else if (!chosen_.empty()) {
+      const Candidate& first = chosen_.front().candidate;
+      add(line_.OpenLineStart(chosen_.front().k, first.approach.code, first.section.departure),
+          std::nullopt);
     }
     for (const RouteBeacon& b : s_.beacons) {
       if (!Laid(b.data.type)) all.push_back({{b, ""}, std::nullopt});

@@ -31,6 +31,13 @@ Placed BrakingCurve(double start, double finalKmh, double end) {
       fmt::format("braking = {{ final_speed = {}, end = {} }}", curve.finalSpeed, curve.end));
 }
 
+// Beacons where the train stands, to the centimetre: passed at the start,
+// where a whole metre may lie behind the train or ahead of it.
+std::vector<Placed> AtTheStart(std::vector<Placed> group, double start) {
+  for (Placed& p : group) p.beacon.location = start;
+  return group;
+}
+
 }  // namespace
 
 Placed Make(double location, int32_t type, int64_t optional, std::string text) {
@@ -179,6 +186,17 @@ Placed Placement::StoppingPoint(size_t k, double at) const {
               fmt::format("stopping_point = {}", TomlQuoted(s_.stations[k].name)));
 }
 
+std::vector<Placed> Placement::OpenLineStart(size_t k, int32_t code, double departure) const {
+  const auto stop = static_cast<int32_t>(Stop(k));
+  const double at = s_.startLocation;
+  return AtTheStart(
+      {CodeBeacon(at, code),
+       Make(at, kBeaconStoppingPoint, beacon::Pack(beacon::StoppingPoints{stop, stop}),
+            fmt::format("stopping_point = {{ this = {}, next = {} }}", stop, stop)),
+       SpeedLimit(at, departure)},
+      at);
+}
+
 void Placement::Check(size_t k) const {
   const double stop = Stop(k);
   if (std::fmod(stop, beacon::kStoppingPointStep) != 0 || stop < 0 ||
@@ -203,7 +221,8 @@ Placed Placement::StationBeacon(size_t k, double at, double limit) const {
 }
 
 std::vector<Placed> Placement::StartGroup(size_t k, double departure) const {
-  const double stop = Stop(k);
-  return {CodeBeacon(stop, Codes(s_.stations[k].doorSide).front()), StoppingPoint(k, stop),
-          StationBeacon(k, stop, departure)};
+  const double at = s_.startLocation;
+  return AtTheStart({CodeBeacon(at, Codes(s_.stations[k].doorSide).front()), StoppingPoint(k, at),
+                     StationBeacon(k, at, departure)},
+                    at);
 }

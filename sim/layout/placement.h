@@ -81,6 +81,10 @@ class Placement {
   std::vector<Placed> StartGroup(size_t k, double departure) const;
   // The limit stop k gives its departure, where its approach's is another.
   Placed DepartureLimit(size_t k, double kmh) const;
+  // Where the run starts off any station: station k's location code, the
+  // cab aimed at its stop and a limit to depart with, without all of which
+  // the cab shows no departure.
+  std::vector<Placed> OpenLineStart(size_t k, int32_t code, double departure) const;
 
  private:
   double Run(double u, double w, double end) const;

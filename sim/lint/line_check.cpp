@@ -74,7 +74,9 @@ class LineCheck {
   // the stopping curve meets the limit, or from a later beacon that only
   // then points the cab at the stop.
   std::optional<StopForecast> Forecast(const Station& st) const {
-    if (st.stop <= s_.startLocation || st.stop > s_.endLocation) return std::nullopt;
+    // A stop within the doors' reach of the start is where the train stands.
+    if (st.stop <= s_.startLocation + s_.doors.window || st.stop > s_.endLocation)
+      return std::nullopt;
     const int style = StyleOfStop(s_, st.stop);
     double d = st.stop - CurveMeets(st.stop, style);
     const Pointing pointing = PointingAt(st);

@@ -197,6 +197,29 @@ TEST(Layout, TheFileWrittenReadsBackWhateverTheAuthorWrote) {
   EXPECT_EQ(text.find("limit = 63"), std::string::npos) << text;
 }
 
+// A run that starts 0.4 m short of a platform, or on open line between two,
+// leaves: the beacons it needs stand where it stands, to the centimetre.
+TEST(Layout, ARunStartingOffAPlatformOrBetweenTwoLeaves) {
+  for (const char* start : {"99.6", "600"}) {
+    const LaidOut out = LayOutText(
+        std::string("run = { start_location = ") + start +
+            ", start_time = \"09:00:00\", end_location = 2300 }\n"
+            "station = [ { name = \"A\", stop = 100, departure = \"09:00:30\" },\n"
+            "  { name = \"B\", stop = 1100, departure = \"09:02:30\" },\n"
+            "  { name = \"C\", stop = 2100, departure = \"09:04:50\" } ]\n"
+            "limit = [ { from = 0, speed = 60 } ]\nsweep = { brake_scale = [1.0] }\n",
+        "layout_start.toml");
+    std::string text;
+    EXPECT_EQ(Lint(ReadBack(out, text)), std::vector<std::string>{}) << text;
+    for (const StationLayout& st : out.layout.stations) {
+      if (st.station->stop > 600) EXPECT_TRUE(st.docks) << start << ": " << st.why;
+    }
+    EXPECT_NE(text.find(std::string("{ location = ") + start + ", location_code = 12 }"),
+              std::string::npos)
+        << text;
+  }
+}
+
 // A right-door code at a left-door platform only where the author allows it.
 TEST(Layout, TheOtherSidesCodeIsWrittenOnlyWhereAllowed) {
   const StationLayout own =
