@@ -21,31 +21,53 @@ std::vector<std::string> Lines(const std::string& text) {
   return lines;
 }
 
+// Whether line `n` (from 1) is a table's header, not a dotted key's line.
+bool IsHeader(const std::vector<std::string>& lines, size_t n) {
+  if (n == 0 || n > lines.size()) return false;
+  const std::string& line = lines[n - 1];
+  const size_t first = line.find_first_not_of(" \t");
+  return first != std::string::npos && line[first] == '[';
+}
+
 // The lines (from 1) where a table that is no inline table begins: its header.
-void Headers(const toml::table& table, std::set<size_t>& out) {
+void Headers(const toml::table& table, const std::vector<std::string>& lines,
+             std::set<size_t>& out) {
   for (const auto& [key, node] : table) {
     if (const toml::table* t = node.as_table(); t != nullptr) {
-      if (!t->is_inline()) out.insert(t->source().begin.line);
-      Headers(*t, out);
+      if (!t->is_inline() && IsHeader(lines, t->source().begin.line))
+        out.insert(t->source().begin.line);
+      Headers(*t, lines, out);
     } else if (const toml::array* a = node.as_array(); a != nullptr) {
       for (const toml::node& element : *a) {
         if (const toml::table* t = element.as_table(); t != nullptr && !t->is_inline()) {
           out.insert(t->source().begin.line);
-          Headers(*t, out);
+          Headers(*t, lines, out);
         }
       }
     }
   }
 }
 
+// The lines of each value of a table made by dotted keys.
+template <typename Mark>
+void MarkValues(const toml::table& table, const Mark& mark) {
+  for (const auto& [key, node] : table) {
+    if (const toml::table* t = node.as_table(); t != nullptr && !t->is_inline())
+      MarkValues(*t, mark);
+    else
+      mark(node.source().begin.line, node.source().end.line);
+  }
+}
+
 // The lines of the text's beacons: each [[beacon]] table (and its sub-tables)
 // up to the next header, or the lines of a `beacon = [ … ]` array; and those
 // of its [sweep] table, or of a `sweep = { … }` line.
-std::vector<bool> BeaconLines(const std::string& text, size_t count) {
+std::vector<bool> BeaconLines(const std::string& text, const std::vector<std::string>& lines) {
+  const size_t count = lines.size();
   std::vector<bool> drop(count + 1, false);
   const toml::table root = toml::parse(text);
   std::set<size_t> headers;
-  Headers(root, headers);
+  Headers(root, lines, headers);
   const auto mark = [&](size_t from, size_t to) {
     for (size_t l = from; l <= to && l <= count; ++l) drop[l] = true;
   };
@@ -54,8 +76,10 @@ std::vector<bool> BeaconLines(const std::string& text, size_t count) {
     const auto next = headers.upper_bound(from);
     if (sweep->is_inline())
       mark(from, sweep->source().end.line);
-    else
+    else if (IsHeader(lines, from))
       mark(from, next == headers.end() ? count : *next - 1);
+    else  // `sweep.seed = [1, 2]` and the like: each dotted key's own lines
+      MarkValues(*sweep, mark);
   }
   const toml::node* beacons = root.get("beacon");
   if (beacons == nullptr) return drop;
@@ -64,7 +88,7 @@ std::vector<bool> BeaconLines(const std::string& text, size_t count) {
       array->is_array_of_tables() && !array->empty() && !array->front().as_table()->is_inline()) {
     std::set<size_t> own;  // the beacons' headers and their sub-tables'
     if (array != nullptr) {
-      for (const toml::node& element : *array) Headers(*element.as_table(), own);
+      for (const toml::node& element : *array) Headers(*element.as_table(), lines, own);
       for (const toml::node& element : *array) own.insert(element.source().begin.line);
     }
     for (const size_t header : own) {
@@ -77,10 +101,12 @@ std::vector<bool> BeaconLines(const std::string& text, size_t count) {
   return drop;
 }
 
-// A comment's text on one line.
+// A comment's text on one line, with no control character, which no
+// comment may hold.
 std::string OneLine(std::string text) {
   std::replace_if(
-      text.begin(), text.end(), [](char c) { return c == '\n' || c == '\r'; }, ' ');
+      text.begin(), text.end(),
+      [](char c) { return (static_cast<unsigned char>(c) < 0x20 && c != '\t') || c == 0x7f; }, ' ');
   return text;
 }
 
@@ -110,7 +136,7 @@ std::string LayoutFile(const Scenario& s, const Layout& layout) {
   out += "\n";
   const std::string& text = *s.source;
   const std::vector<std::string> lines = Lines(text);
-  const std::vector<bool> drop = BeaconLines(text, lines.size());
+  const std::vector<bool> drop = BeaconLines(text, lines);
   for (size_t i = 0; i < lines.size(); ++i) {
     if (!drop[i + 1]) out += lines[i] + "\n";
   }

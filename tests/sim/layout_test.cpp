@@ -182,7 +182,7 @@ TEST(Layout, TheFileWrittenReadsBackWhateverTheAuthorWrote) {
   std::string odd = kLine;
   odd.replace(odd.find("{ from = 0, speed = 60 }"), 24, "{ from = 0, speed = 62.7 }");
   odd.replace(odd.find("\"Brook\""), 7, R"("Brook \"B\" \\ 2")");
-  odd.replace(odd.find("\"Cove\""), 6, R"("Cove\nend")");
+  odd.replace(odd.find("\"Cove\""), 6, R"("Cove\nend\u001b")");
   const size_t array = odd.find("beacon = [");
   odd.erase(array, odd.find('\n', array) + 1 - array);
   odd +=
@@ -192,9 +192,25 @@ TEST(Layout, TheFileWrittenReadsBackWhateverTheAuthorWrote) {
   std::string text;
   const Scenario back = ReadBack(LayOutText(odd, "layout odd.toml"), text);
   EXPECT_EQ(back.stations[1].name, "Brook \"B\" \\ 2");
-  EXPECT_EQ(back.stations[2].name, "Cove\nend");
+  EXPECT_EQ(back.stations[2].name, "Cove\nend\x1b");
   EXPECT_NE(text.find("limit = 62 }"), std::string::npos) << text;
   EXPECT_EQ(text.find("limit = 63"), std::string::npos) << text;
+}
+
+// A sweep given by dotted keys, at the top or under [sweep], is replaced by
+// the one written, and the lines around it are kept.
+TEST(Layout, ASweepOfDottedKeysIsReplacedAndNothingElse) {
+  std::string text = kLine;
+  text.erase(text.find("sweep = "));
+  for (const std::string sweep :
+       {"sweep.brake_scale = [0.95, 1.05]\ngradient = [ { from = 1000, permille = 5 } ]\n",
+        "gradient = [ { from = 1000, permille = 5 } ]\n[sweep]\nbrake_scale = [0.95, 1.05]\n"
+        "seed.from = 1\nseed.to = 2\nseed.steps = 2\n"}) {
+    std::string written;
+    const Scenario back = ReadBack(LayOutText(text + sweep, "layout_dotted.toml"), written);
+    ASSERT_EQ(back.gradients.size(), 1u) << written;
+    EXPECT_EQ(written.find("seed.from"), std::string::npos) << written;
+  }
 }
 
 // A run that starts 0.4 m short of a platform, or on open line between two,
