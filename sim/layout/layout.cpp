@@ -17,6 +17,8 @@ namespace {
 
 // A station at most this far behind the run's start is the one it starts at.
 constexpr double kAtTheStart = 0.5;
+// m the run goes on past a stop it lays out: as far as a stop may overrun and dock.
+constexpr double kRunOnPastTheLast = 1;
 
 // An author's beacon the layout keeps, every field of it.
 std::string Raw(const RouteBeacon& b) {
@@ -80,6 +82,15 @@ class LineLayout {
   Layout Run() {
     Layout out;
     out.sweep = trials_.Sweep();
+    size_t combinations = 1;
+    for (const SweepAxis& axis : out.sweep) combinations *= axis.values.size();
+    for (size_t k = 0; k < s_.stations.size(); ++k) CheckStation(k);
+    if (combinations > kMostCombinations) {
+      throw ScenarioError(fmt::format(
+          "{}: the sweep to write, with the midpoints between its values, has {} "
+          "combinations, more than the {} a sweep may have: give its axes fewer values",
+          s_.path, combinations, kMostCombinations));
+    }
     for (size_t k = 0; k < s_.stations.size() && Stop(k) <= s_.endLocation; ++k) {
       if (o_.progress) o_.progress(k, s_.stations.size());
       if (Stop(k) > s_.startLocation + kAtTheStart) {
@@ -132,6 +143,20 @@ class LineLayout {
                               Remedy(trials_, k, own, otherBest, line_));
     }
     chosen_.push_back(std::move(c));
+  }
+
+  // A station the run reaches and the train stops at by the layout's
+  // beacons: one the beacons can give, not where the run ends.
+  void CheckStation(size_t k) const {
+    if (Stop(k) <= s_.startLocation + kAtTheStart || Stop(k) > s_.endLocation) return;
+    line_.Check(k);
+    const Station& st = s_.stations[k];
+    if (s_.endLocation - Stop(k) < kRunOnPastTheLast) {
+      throw ScenarioError(fmt::format(
+          "{}:{}: station {} stops at {} m, and the run ends at {} m: the run would end before "
+          "the train stands; end it at least {:.0f} m past the stop",
+          s_.path, st.line, st.name, Stop(k), s_.endLocation, kRunOnPastTheLast));
+    }
   }
 
   ScenarioError NoApproach(size_t k, double floor) const {

@@ -203,7 +203,7 @@ void Placement::Check(size_t k) const {
       stop >= beacon::kStoppingPointLimit) {
     throw ScenarioError(
         fmt::format("{}:{}: station {} stops at {} m: a stopping-point beacon "
-                    "gives only multiples of 25 m below 250 km",
+                    "gives only multiples of 25 m from 0 m to below 250 km",
                     s_.path, s_.stations[k].line, s_.stations[k].name, stop));
   }
   if (!s_.stations[k].departureMs) {

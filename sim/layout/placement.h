@@ -81,6 +81,9 @@ class Placement {
   std::vector<Placed> StartGroup(size_t k, double departure) const;
   // The limit stop k gives its departure, where its approach's is another.
   Placed DepartureLimit(size_t k, double kmh) const;
+  // That station k can be given a stopping-point and a station beacon, or
+  // the ScenarioError that says why not.
+  void Check(size_t k) const;
   // Where the run starts off any station: station k's location code, the
   // cab aimed at its stop and a limit to depart with, without all of which
   // the cab shows no departure.
@@ -91,7 +94,6 @@ class Placement {
   std::vector<Step> Steps(double from, double to, double held) const;
   std::vector<Placed> Limits(const std::vector<Step>& steps) const;
   Placed StoppingPoint(size_t k, double at) const;
-  void Check(size_t k) const;
   Placed StationBeacon(size_t k, double at, double limit) const;
 
   const Scenario& s_;

@@ -17,6 +17,7 @@
 #include "model/beacon_codes.h"
 #include "scenario/keys.h"
 #include "scenario/line_reader.h"
+#include "scenario/sweep_axes.h"
 #include "scenario/toml_guard.h"
 #include "scenario/toml_reader.h"
 
@@ -90,7 +91,6 @@ void ReadDriver(const Reader& r, const toml::table& t, Scenario& s) {
            "must lie in 1 to the vehicle's power notches");
 }
 
-constexpr size_t kMostCombinations = 100000;
 
 // A value list [a, b, …], or { from, to, steps } evenly spaced with both ends.
 std::vector<double> SweepValues(const Reader& r, const toml::node& node, const std::string& name) {

@@ -7,6 +7,8 @@
 
 #include "scenario/scenario.h"
 
+constexpr size_t kMostCombinations = 100000;  // in one sweep
+
 // A combination: the index of a value on each axis.
 using SweepPoint = std::vector<size_t>;
 

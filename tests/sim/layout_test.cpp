@@ -340,20 +340,33 @@ TEST(Layout, TheSweepWrittenHasTheMidpointsNextToTheEndsAndCornersAreTheEnds) {
   }
 }
 
-TEST(Layout, AStopOffTheStoppingPointGridIsRefused) {
-  std::string off = kLine;
-  off.replace(off.find("stop = 1600"), 11, "stop = 1610");
-  const std::string path = (std::filesystem::temp_directory_path() / "layout_off.toml").string();
-  std::ofstream(path) << off;
-  const Scenario s = LoadScenario(path);
-  const SweepOptions o{CORVANE_PLUGIN_PATH, 1, 60, false, nullptr, nullptr};
-  try {
-    LayOut(s, o);
-    ADD_FAILURE() << "laid out";
-  } catch (const ScenarioError& e) {
-    EXPECT_NE(std::string(e.what()).find("stops at 1610 m: a stopping-point beacon gives only"),
-              std::string::npos)
-        << e.what();
+// Lines no beacon can serve are refused before any run, in their own terms.
+TEST(Layout, AStationNoBeaconCanServeIsRefusedFirst) {
+  const struct {
+    const char *from, *to, *said;
+  } cases[] = {
+      {"stop = 1600", "stop = 1610", "stops at 1610 m: a stopping-point beacon gives only"},
+      {"end_location = 3300", "end_location = 3100",
+       "station Cove stops at 3100 m, and the run ends at 3100 m: the run would end before the "
+       "train stands"},
+      {"sweep = { brake_scale = [0.95, 1.05] }",
+       "sweep = { seed = { from = 1, to = 100, steps = 100 }, lag = { from = 0, to = 1, steps = "
+       "1000 } }",
+       "has 100200 combinations, more than the 100000"},
+  };
+  for (const auto& c : cases) {
+    std::string line = kLine;
+    line.replace(line.find(c.from), std::string(c.from).size(), c.to);
+    const std::string path = (std::filesystem::temp_directory_path() / "layout_off.toml").string();
+    std::ofstream(path) << line;
+    const Scenario s = LoadScenario(path);
+    const SweepOptions o{"/nonexistent/no-runs-expected.so", 1, 60, false, nullptr, nullptr};
+    try {
+      LayOut(s, o);
+      ADD_FAILURE() << "laid out: " << c.to;
+    } catch (const ScenarioError& e) {
+      EXPECT_NE(std::string(e.what()).find(c.said), std::string::npos) << e.what();
+    }
   }
 }
 
