@@ -6,7 +6,7 @@
 
 namespace {
 
-constexpr double kRunBackAllowed = 1;  // m: a start on a rise may give back this much
+constexpr double kRunBackAllowed = 5;  // m: a start on a rise may give back this much, and go on
 
 }  // namespace
 
