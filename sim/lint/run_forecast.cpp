@@ -139,10 +139,10 @@ class RunForecast {
       const double radicand =
           Ms(curve_.finalSpeed) * Ms(curve_.finalSpeed) + 2 * curve_.decel * (curve_.end - x);
       const double speed = radicand >= 0 ? Kmh(std::sqrt(radicand)) : limit_;
-      return {v, std::min(limit_, speed), curve_.decel, false, style_, toStop};
+      return {v, std::min(limit_, speed), curve_.decel, false, style_, toStop, x, neutral_};
     }
     const double stopping = beacon::StoppingCurveOf(style_).Aim(toStop);
-    return {v, std::min(limit_, stopping), 0.0, limit_ >= stopping, style_, toStop};
+    return {v, std::min(limit_, stopping), 0.0, limit_ >= stopping, style_, toStop, x, neutral_};
   }
 
   // The beacons up to the train's front, as the plug-in takes them: the
@@ -170,6 +170,9 @@ class RunForecast {
           braking_ = false;
           break;
         case kBeaconLocation: finbak_ = beacon::FinalBrakingStyle(b.data.optional); break;
+        case kBeaconDrivingOption:
+          if (b.data.optional == beacon::kNeutralSection) neutral_ = motion_.location;
+          break;
         case kBeaconBraking: Curve(b); break;
         default: break;
       }
@@ -204,7 +207,8 @@ class RunForecast {
   double thisStop_ = 0, nextStop_ = 0;
   bool pending_ = false;  // a dwell announced and not ended
   int finbak_ = 0, style_ = 0;
-  double limit_ = 0;  // km/h, the line limit the beacons gave
+  double limit_ = 0;    // km/h, the line limit the beacons gave
+  double neutral_ = 0;  // m, where the last neutral section began, as the plug-in starts
   bool braking_ = false;
   BrakingCurve curve_{};
   int corrections_ = 0;  // at the stop run to

@@ -1,6 +1,8 @@
 #include "model/auto_driving.h"
 
+#include <algorithm>
 #include <cmath>
+#include <utility>
 
 #include "model/beacon_codes.h"
 #include "model/cab.h"
@@ -47,6 +49,8 @@ constexpr double kCoastAt = 0.2;             // km/h over the target: coasting
 constexpr double kPowerAgainAt = 3;          // km/h under the target: powering resumes
 constexpr double kMoving = 1, kRolling = 4;  // km/h: the cases' speed gates
 constexpr double kRampEnds = 3;              // km/h: the start ramp hands over to powering
+// m past a neutral section's start (both ends open) where power is held to notch 1.
+constexpr std::pair<double, double> kNeutralStretches[] = {{0, 75}, {100, 175}};
 
 }  // namespace
 
@@ -88,6 +92,11 @@ ATS_HANDLES Driving::Frame(const View& v) {
       h_.power = 4;
       startKey_ = false;
     }
+  }
+  // Past a neutral section's start, two stretches where power is held to notch 1.
+  const double past = v.location - v.neutral;
+  for (const auto& [from, to] : kNeutralStretches) {
+    if (past > from && past < to) h_.power = std::min(h_.power, 1);
   }
   return h_;
 }

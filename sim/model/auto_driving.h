@@ -1,6 +1,6 @@
 // Automatic driving as the host reads the plug-in's tables: the notches its
 // automatic mode chooses each frame, for forecasts made without the plug-in.
-// The holding options, re-braking and neutral sections are left out.
+// The holding options and re-braking are left out.
 #pragma once
 
 #include "atsplugin.h"
@@ -23,6 +23,8 @@ struct View {
   bool stopping;      // the stopping curve governs the target
   int style;          // the final-braking style in force
   double toStop;      // m to the stopping point aimed at
+  double location;    // m, the train's front
+  double neutral;     // m where the last neutral section began: 0 until a beacon moves it
 };
 
 class Driving {
