@@ -364,7 +364,7 @@ class LineCheck {
       train.Frame(m, handles, s_.timeStep);
       const double aim = curve.Aim(stop - m.location);
       handles = driving.Frame({m.speed, std::min(limit, aim), 0.0, limit >= aim, style,
-                               stop - m.location, m.location, -INFINITY});
+                               stop - m.location, false, m.location, -INFINITY});
       handles.power = std::min(handles.power, s_.vehicle.powerNotchCount);
     }
     return m.location - stop;

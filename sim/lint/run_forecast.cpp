@@ -129,20 +129,25 @@ class RunForecast {
   // at the stop after, and past it rises with the overrun.
   auto_driving::View View() {
     const double x = motion_.location, v = motion_.speed;
-    if (braking_ && v > 1 && (v < curve_.finalSpeed || x >= curve_.end)) {
-      braking_ = false;
-      limit_ = curve_.finalSpeed;
-      driving_.CurveEnded();
-    }
     const double toStop = (pending_ ? thisStop_ : nextStop_) - x;
     if (braking_) {
+      // The curve ends below its final speed or at its end, in this frame:
+      // the frame's target is still the curve's, its final speed the limit after.
+      const bool ends = v > 1 && (v < curve_.finalSpeed || x >= curve_.end);
       const double radicand =
           Ms(curve_.finalSpeed) * Ms(curve_.finalSpeed) + 2 * curve_.decel * (curve_.end - x);
       const double speed = radicand >= 0 ? Kmh(std::sqrt(radicand)) : limit_;
-      return {v, std::min(limit_, speed), curve_.decel, false, style_, toStop, x, neutral_};
+      const auto_driving::View view{
+          v, std::min(limit_, speed), curve_.decel, false, style_, toStop, ends, x, neutral_};
+      if (ends) {
+        braking_ = false;
+        limit_ = curve_.finalSpeed;
+      }
+      return view;
     }
     const double stopping = beacon::StoppingCurveOf(style_).Aim(toStop);
-    return {v, std::min(limit_, stopping), 0.0, limit_ >= stopping, style_, toStop, x, neutral_};
+    return {v,      std::min(limit_, stopping), 0.0, limit_ >= stopping, style_, toStop, false,
+            x,      neutral_};
   }
 
   // The beacons up to the train's front, as the plug-in takes them: the

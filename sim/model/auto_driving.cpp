@@ -82,7 +82,9 @@ ATS_HANDLES Driving::Frame(const View& v) {
   if (!powering_) h_.power = 0;
   Case(v);
   const double deficit = v.target - v.kmh;
-  if (deficit > kPowerAgainAt && !powering_ && v.kmh > kRolling && v.curveDecel == 0) {
+  // The deficit is still the curve's where it ended in this frame.
+  const bool curveRuns = v.curveDecel > 0 && !v.curveEnds;
+  if (deficit > kPowerAgainAt && !powering_ && v.kmh > kRolling && !curveRuns) {
     powering_ = true;
   }
   if (startKey_) {
@@ -106,7 +108,7 @@ void Driving::Case(const View& v) {
   if (v.curveDecel > 0) {
     if (v.kmh <= kMoving) return;
     h_.power = 0;
-    h_.brake = CurveBrakingNotch(v.curveDecel, -over, h_.brake);
+    h_.brake = v.curveEnds ? 0 : CurveBrakingNotch(v.curveDecel, -over, h_.brake);
   } else if (v.stopping && v.style != 0) {
     if (-over >= beacon::kFinalBrakingBand && v.toStop > kFinalBrakingEnds) return;
     powering_ = false;

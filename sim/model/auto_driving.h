@@ -23,6 +23,7 @@ struct View {
   bool stopping;      // the stopping curve governs the target
   int style;          // the final-braking style in force
   double toStop;      // m to the stopping point aimed at
+  bool curveEnds;     // it ends in this frame: its brake released, resumed powering then tested
   double location;    // m, the train's front
   double neutral;     // m where the last neutral section began: 0 until a beacon moves it
 };
@@ -36,8 +37,6 @@ class Driving {
     powering_ = true;
     h_.brake = 0;
   }
-  // A braking curve's end: its brake released.
-  void CurveEnded() { h_.brake = 0; }
   // A braking beacon: power off until powering resumes.
   void BrakingBeacon() {
     powering_ = false;
