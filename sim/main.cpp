@@ -2,7 +2,6 @@
 // faster than real time, and tells what happened. Each job is a subcommand
 // of its own file in cli/.
 #include <fmt/format.h>
-
 #include <unistd.h>
 
 #include <csignal>
@@ -46,7 +45,7 @@ int main(int argc, char** argv) {
   } catch (const WorkerPoolError& e) {  // no descriptor or process for a worker
     return Said(kExitCannotWrite, e.what());
   } catch (const std::system_error& e) {  // fmt's print to a stream that fails
-    return Said(kExitCannotWrite, std::string("cannot write the standard output or error: ") +
-                                      e.what());
+    return Said(kExitCannotWrite,
+                std::string("cannot write the standard output or error: ") + e.what());
   }
 }

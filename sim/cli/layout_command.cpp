@@ -21,8 +21,9 @@ namespace {
 // where the train first stood: a stop the driver closed up is not docked.
 // True when every one docks and no run broke a limit.
 bool PrintStations(std::FILE* to, const Layout& layout) {
-  fmt::print(to, "{:<16} {:>4} {:>5} {:>8} {:>6} {:>9} {:>8} {:>8} {:>6} {:>5}\n", "station", "code",
-             "style", "in km/h", "curve", "stop. pt", "worst cm", "median", "closed", "runs");
+  fmt::print(to, "{:<16} {:>4} {:>5} {:>8} {:>6} {:>9} {:>8} {:>8} {:>6} {:>5}\n", "station",
+             "code", "style", "in km/h", "curve", "stop. pt", "worst cm", "median", "closed",
+             "runs");
   bool docks = true;
   for (const StationLayout& st : layout.stations) {
     const bool ran = st.runs > 0;

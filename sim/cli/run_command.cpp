@@ -107,8 +107,10 @@ Command AddRun(CLI::App& app, Options& o) {
   AddPlugin(*run, o);
   AddSet(*run, o);
   run->add_option("--csv", o.csv, "Write one row per frame to this file")->check(kPath);
-  run->add_option("--record", o.record, "Write every call into the plug-in to this call log")->check(kPath);
-  run->add_option("--report", o.report, "Write a report page (one HTML file) of the run")->check(kPath);
+  run->add_option("--record", o.record, "Write every call into the plug-in to this call log")
+      ->check(kPath);
+  run->add_option("--report", o.report, "Write a report page (one HTML file) of the run")
+      ->check(kPath);
   run->add_flag("--check{stops}", o.check,
                 "Exit with status 1 when a stop is missed, the run stalls or the train runs above "
                 "a [[limit]] of the line; --check=clean also when the supervision intervened")

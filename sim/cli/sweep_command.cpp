@@ -49,8 +49,10 @@ Command AddSweep(CLI::App& app, Options& o) {
   AddPlugin(*sweep, o);
   AddSet(*sweep, o);
   sweep->add_option("--csv", o.csv, "Write one row per run and station to this file")->check(kPath);
-  sweep->add_option("--report", o.report,
-                    "Write the report page of the worst run, every run's stops on it")->check(kPath);
+  sweep
+      ->add_option("--report", o.report,
+                   "Write the report page of the worst run, every run's stops on it")
+      ->check(kPath);
   sweep->add_flag_callback(
       "--check", [&o] { o.check = "stops"; },
       "Exit with status 1 when any run missed a stop, stalled, broke a [[limit]] or failed");

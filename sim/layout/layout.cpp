@@ -56,8 +56,8 @@ void Describe(const Scenario& s, size_t k, const Candidate& c, StationLayout& ou
   out.medianCm = sorted[sorted.size() / 2];
   out.closedUp = c.closedUp;
   out.docks = Docks(c);
-  out.why = fmt::format("{}: {}: over the {} runs of the sweep above it {}",
-                        s.stations[k].name, Choice(s, k, c), c.errors.size(), Range(c));
+  out.why = fmt::format("{}: {}: over the {} runs of the sweep above it {}", s.stations[k].name,
+                        Choice(s, k, c), c.errors.size(), Range(c));
 }
 
 int RunsOf(const std::vector<Candidate>& all) {
@@ -86,10 +86,10 @@ class LineLayout {
     for (const SweepAxis& axis : out.sweep) combinations *= axis.values.size();
     for (size_t k = 0; k < s_.stations.size(); ++k) CheckStation(k);
     if (combinations > kMostCombinations) {
-      throw ScenarioError(fmt::format(
-          "{}: the sweep to write, with the midpoints between its values, has {} "
-          "combinations, more than the {} a sweep may have: give its axes fewer values",
-          s_.path, combinations, kMostCombinations));
+      throw ScenarioError(
+          fmt::format("{}: the sweep to write, with the midpoints between its values, has {} "
+                      "combinations, more than the {} a sweep may have: give its axes fewer values",
+                      s_.path, combinations, kMostCombinations));
     }
     for (size_t k = 0; k < s_.stations.size() && Stop(k) <= s_.endLocation; ++k) {
       if (o_.progress) o_.progress(k, s_.stations.size());
@@ -216,12 +216,14 @@ class LineLayout {
     const std::vector<SweepPoint> points = Combinations(written.sweep);
     std::vector<SweptRun> runs(points.size());
     RunInWorkers(
-        runs.size(), o, [&](size_t job) { return RunPoint(written, written.sweep, points[job], o); },
+        runs.size(), o,
+        [&](size_t job) { return RunPoint(written, written.sweep, points[job], o); },
         [&](size_t job, SweptRun run) { runs[job] = std::move(run); });
     for (const SweptRun& run : runs) {
       if (!run.failure.empty())
-        throw TrialFailed(fmt::format("a run of the written line ({})", Describe(written.sweep, run.point)),
-                          run.failure);
+        throw TrialFailed(
+            fmt::format("a run of the written line ({})", Describe(written.sweep, run.point)),
+            run.failure);
     }
     if (o.interrupted != nullptr && *o.interrupted != 0) throw LayoutInterrupted();
     return runs;
@@ -258,8 +260,8 @@ class LineLayout {
       const bool over =
           std::any_of(run.overspeedsFrom.begin(), run.overspeedsFrom.end(),
                       [&](double x) { return x > line_.Previous(k) && x <= Stop(k); });
-      Tally(line, k < run.stops.size() ? &run.stops[k] : nullptr, Stop(k) - line_.Previous(k),
-            over, run.failure.empty() ? run.stall : run.failure, i);
+      Tally(line, k < run.stops.size() ? &run.stops[k] : nullptr, Stop(k) - line_.Previous(k), over,
+            run.failure.empty() ? run.stall : run.failure, i);
     }
     Describe(s_, k, line, st);
     st.runs = chosen.runs;

@@ -215,9 +215,9 @@ void Placement::Check(size_t k) const {
 Placed Placement::StationBeacon(size_t k, double at, double limit) const {
   const int32_t departure = s_.stations[k].departureMs.value_or(0) / 1000;
   const auto whole = static_cast<int32_t>(limit);
-  return Make(at, kBeaconStation, beacon::Pack(beacon::Station{whole, departure}),
-              fmt::format("station = {{ name = {}, limit = {} }}", TomlQuoted(s_.stations[k].name),
-                          whole));
+  return Make(
+      at, kBeaconStation, beacon::Pack(beacon::Station{whole, departure}),
+      fmt::format("station = {{ name = {}, limit = {} }}", TomlQuoted(s_.stations[k].name), whole));
 }
 
 std::vector<Placed> Placement::StartGroup(size_t k, double departure) const {

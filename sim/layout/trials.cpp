@@ -67,8 +67,8 @@ std::vector<SweepAxis> WithMidpoints(const std::vector<SweepAxis>& axes) {
   return out;
 }
 
-void Tally(Candidate& c, const SweptStop* stop, double section, bool over,
-           const std::string& ended, size_t index) {
+void Tally(Candidate& c, const SweptStop* stop, double section, bool over, const std::string& ended,
+           size_t index) {
   c.overspeeds += over;
   if (c.errors.size() <= index) c.errors.resize(index + 1, kNeverReached);
   const bool closedUp = stop != nullptr && stop->corrections > 0 && stop->firstErrorCm;
@@ -168,6 +168,7 @@ void Trials::Run(size_t k, const std::vector<Candidate*>& candidates, size_t fro
       });
   if (options_.interrupted != nullptr && *options_.interrupted != 0) throw LayoutInterrupted();
   for (const Candidate* c : candidates) {
-    if (!c->failure.empty()) throw TrialFailed("a trial run into station " + line_.Line().stations[k].name, c->failure);
+    if (!c->failure.empty())
+      throw TrialFailed("a trial run into station " + line_.Line().stations[k].name, c->failure);
   }
 }

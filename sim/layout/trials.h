@@ -44,8 +44,8 @@ struct Candidate {
 // stood, whether it was made by the train itself, whether the run broke a
 // limit of the line on the way (`over`), and how a run that never came
 // there, or never left the stop `section` metres before, ended.
-void Tally(Candidate& c, const SweptStop* stop, double section, bool over,
-           const std::string& ended, size_t index);
+void Tally(Candidate& c, const SweptStop* stop, double section, bool over, const std::string& ended,
+           size_t index);
 // One run of a candidate's trial scenario, whose second stop is the
 // station's, `section` metres after its first.
 void Record(Candidate& c, const SweptRun& run, double section, size_t index);

@@ -89,10 +89,11 @@ class LineCheck {
     // Pointed at the stop late, the train may come as far below its target
     // as automatic driving coasts: the slowest is forecast, so that a stop
     // warned is one that even it misses.
-    if (late == nullptr) return StopForecast{style, d, limit, Stood(st, limit), nullptr, NAN, limit};
+    if (late == nullptr)
+      return StopForecast{style, d, limit, Stood(st, limit), nullptr, NAN, limit};
     const double v = std::min(limit, envelope_.SpeedAt(st.stop - d) - kCoastBelow);
-    return StopForecast{style,         d, limit, StopError(st.stop, style, late->location, v),
-                        late,          pointing.away, v};
+    return StopForecast{style,         d, limit, StopError(st.stop, style, late->location, v), late,
+                        pointing.away, v};
   }
 
  private:
@@ -201,8 +202,8 @@ class LineCheck {
     const std::string expect = fmt::format(
         "station {}: style {}'s final braking from {:.0f} km/h on the last {:.0f} m ({} of {:.1f} "
         "‰ on average) is expected to stop the train about {:.1f} m {}",
-        st.name, style, limit, d + Length(), permille < 0 ? "a fall" : "a rise", std::fabs(permille),
-        std::fabs(error), error < 0 ? "short" : "beyond");
+        st.name, style, limit, d + Length(), permille < 0 ? "a fall" : "a rise",
+        std::fabs(permille), std::fabs(error), error < 0 ? "short" : "beyond");
     // The style's lightest notch is the one it takes farthest below the curve.
     const int notch = error < 0 ? beacon::FinalBrakingNotch(style, beacon::kFinalBrakingBand)
                                 : notch::kFullService;
@@ -316,8 +317,7 @@ class LineCheck {
 
   std::string OverrunFix(double stop, int style, double limit) const {
     double slower = limit;
-    while (slower > kSlowestApproach &&
-           DrivenStopError(stop, style, slower) > kStopErrorAllowed) {
+    while (slower > kSlowestApproach && DrivenStopError(stop, style, slower) > kStopErrorAllowed) {
       slower -= 1;
     }
     if (slower <= kSlowestApproach) {

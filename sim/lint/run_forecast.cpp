@@ -15,7 +15,8 @@ constexpr double kCountdown = 10;  // s: the cab's countdown runs at least this 
 constexpr double kModeSteps = 6;   // frames the host takes to step the mode down at the start
 constexpr double kFarPast = 500;   // m beyond a stop: a train still running there never stops
 constexpr double kStuck = 600;
-constexpr double kUnderWay = 5;    // km/h: the train has left, and its next stand is a stop     // s on a section: the train is not expected to get there
+constexpr double kUnderWay = 5;  // km/h: the train has left, and its next stand is a stop     // s
+                                 // on a section: the train is not expected to get there
 
 class RunForecast {
  public:
@@ -146,8 +147,8 @@ class RunForecast {
       return view;
     }
     const double stopping = beacon::StoppingCurveOf(style_).Aim(toStop);
-    return {v,      std::min(limit_, stopping), 0.0, limit_ >= stopping, style_, toStop, false,
-            x,      neutral_};
+    return {v,       std::min(limit_, stopping), 0.0, limit_ >= stopping, style_, toStop, false, x,
+            neutral_};
   }
 
   // The beacons up to the train's front, as the plug-in takes them: the

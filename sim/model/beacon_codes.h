@@ -50,7 +50,9 @@ struct StoppingCurve {
   double SpeedAt(double toStop) const;  // km/h, toStop metres before the point
   // The cab's target under the curve: past where the curve reaches 0 km/h
   // it rises again with the overrun.
-  double Aim(double toStop) const { return SpeedAt(toStop + offset >= 0 ? toStop : -toStop - offset); }
+  double Aim(double toStop) const {
+    return SpeedAt(toStop + offset >= 0 ? toStop : -toStop - offset);
+  }
 };
 StoppingCurve StoppingCurveOf(int style);
 // The final braking's notch by style for e km/h below the stopping curve:

@@ -1,7 +1,7 @@
 #include "report/outputs.h"
 
-#include <fmt/format.h>
 #include <fcntl.h>
+#include <fmt/format.h>
 #include <sys/stat.h>
 #include <unistd.h>
 

@@ -143,10 +143,10 @@ std::string SweepCsv(const Scenario& s, const std::vector<SweptRun>& runs) {
     for (size_t k = 0; k < s.stations.size(); ++k) {
       const SweptStop* stop = k < r.stops.size() ? &r.stops[k] : nullptr;
       // Where it first stood, before the driver closed it up: as the layout judges.
-      const std::optional<long> first =
-          stop && stop->corrections > 0 && stop->firstErrorCm ? stop->firstErrorCm
-          : stop                                              ? stop->errorCm
-                                                              : std::nullopt;
+      const std::optional<long> first = stop && stop->corrections > 0 && stop->firstErrorCm
+                                            ? stop->firstErrorCm
+                                        : stop ? stop->errorCm
+                                               : std::nullopt;
       csv += fmt::format("{},{},{},{},{},{}\n", head, CsvField(s.stations[k].name),
                          stop && stop->errorCm ? std::to_string(*stop->errorCm) : "",
                          !stop          ? "no"

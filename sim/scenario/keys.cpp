@@ -44,7 +44,6 @@ struct Key : ScenarioKey {
   constexpr Key Required() const { return With(&Key::required, true); }
   constexpr Key Range(const char* words) const { return With(&Key::rangeWords, words); }
   constexpr Key Default(const char* words) const { return With(&Key::defaultWords, words); }
-
 };
 
 constexpr Key Number(std::string_view section, std::string_view name, const char* meaning) {

@@ -91,7 +91,6 @@ void ReadDriver(const Reader& r, const toml::table& t, Scenario& s) {
            "must lie in 1 to the vehicle's power notches");
 }
 
-
 // A value list [a, b, …], or { from, to, steps } evenly spaced with both ends.
 std::vector<double> SweepValues(const Reader& r, const toml::node& node, const std::string& name) {
   std::vector<double> values;

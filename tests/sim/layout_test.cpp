@@ -217,14 +217,14 @@ TEST(Layout, ASweepOfDottedKeysIsReplacedAndNothingElse) {
 // leaves: the beacons it needs stand where it stands, to the centimetre.
 TEST(Layout, ARunStartingOffAPlatformOrBetweenTwoLeaves) {
   for (const char* start : {"99.6", "600"}) {
-    const LaidOut out = LayOutText(
-        std::string("run = { start_location = ") + start +
-            ", start_time = \"09:00:00\", end_location = 2300 }\n"
-            "station = [ { name = \"A\", stop = 100, departure = \"09:00:30\" },\n"
-            "  { name = \"B\", stop = 1100, departure = \"09:02:30\" },\n"
-            "  { name = \"C\", stop = 2100, departure = \"09:04:50\" } ]\n"
-            "limit = [ { from = 0, speed = 60 } ]\nsweep = { brake_scale = [1.0] }\n",
-        "layout_start.toml");
+    const LaidOut out =
+        LayOutText(std::string("run = { start_location = ") + start +
+                       ", start_time = \"09:00:00\", end_location = 2300 }\n"
+                       "station = [ { name = \"A\", stop = 100, departure = \"09:00:30\" },\n"
+                       "  { name = \"B\", stop = 1100, departure = \"09:02:30\" },\n"
+                       "  { name = \"C\", stop = 2100, departure = \"09:04:50\" } ]\n"
+                       "limit = [ { from = 0, speed = 60 } ]\nsweep = { brake_scale = [1.0] }\n",
+                   "layout_start.toml");
     std::string text;
     EXPECT_EQ(Lint(ReadBack(out, text)), std::vector<std::string>{}) << text;
     for (const StationLayout& st : out.layout.stations) {

@@ -18,13 +18,15 @@ TEST(Outputs, TheSweepCsvQuotesNamesAndGivesValuesExactly) {
   Scenario s = Named("Kings \"Cross\", upper\nlevel");
   s.sweep = {{"seed", {1000001, 1000002}, 1}, {"time_step", {1.0 / 30}, 2}};
   // The second run's stop was closed up by the driver from 3.5 m short.
-  const std::string csv = SweepCsv(s, {{{1, 0}, {{-3, true, ""}}, {}, "", "killed, \"hard\""},
-                                       {{0, 0}, {{-20, true, "", false, false, 1, -350}}, {}, "", ""}});
-  EXPECT_EQ(csv,
-            "run,seed,time_step,station,error_cm,docked,failure,first_error_cm\n"
-            "1,1000002,0.03333333333333333,\"Kings \"\"Cross\"\", upper\nlevel\",-3,yes,"
-            "\"killed, \"\"hard\"\"\",-3\n"
-            "2,1000001,0.03333333333333333,\"Kings \"\"Cross\"\", upper\nlevel\",-20,yes,\"\",-350\n");
+  const std::string csv =
+      SweepCsv(s, {{{1, 0}, {{-3, true, ""}}, {}, "", "killed, \"hard\""},
+                   {{0, 0}, {{-20, true, "", false, false, 1, -350}}, {}, "", ""}});
+  EXPECT_EQ(
+      csv,
+      "run,seed,time_step,station,error_cm,docked,failure,first_error_cm\n"
+      "1,1000002,0.03333333333333333,\"Kings \"\"Cross\"\", upper\nlevel\",-3,yes,"
+      "\"killed, \"\"hard\"\"\",-3\n"
+      "2,1000001,0.03333333333333333,\"Kings \"\"Cross\"\", upper\nlevel\",-20,yes,\"\",-350\n");
 }
 
 TEST(Outputs, TheReportsDataCannotEndOrHideItsScript) {
