@@ -269,10 +269,13 @@ class LineLayout {
       st.why += " (the other side's code, as [layout] allow_other_side asks)";
     if (st.docks) return;
     st.why += "; it does NOT dock: ";
-    st.why += chosen.verdict.empty()
-                  ? fmt::format("on the whole line's runs, though from {} it docked in every run",
-                                k > 0 ? s_.stations[k - 1].name : "the start")
-                  : chosen.verdict;
+    st.why +=
+        chosen.verdict.empty()
+            ? fmt::format(
+                  "on the whole line's runs, though from {} it docked in every run{}",
+                  k > 0 ? s_.stations[k - 1].name : "the start",
+                  line.stall.empty() ? "" : "; a line's run that did not come there: " + line.stall)
+            : chosen.verdict;
   }
 
   const Scenario& s_;

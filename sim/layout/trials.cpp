@@ -80,7 +80,7 @@ void Tally(Candidate& c, const SweptStop* stop, double section, bool over, const
   if (stop == nullptr || !stop->errorCm || std::labs(*stop->errorCm) >= kRanThrough || neverLeft) {
     c.errors[index] = stop != nullptr && stop->ranThrough ? kRanThrough : kNeverReached;
     ++c.missed;
-    if (c.stall.empty()) c.stall = ended;
+    if (c.stall.empty()) c.stall = !ended.empty() || stop == nullptr ? ended : stop->why;
     return;
   }
   c.closedUp += closedUp;

@@ -213,6 +213,19 @@ TEST(Layout, ASweepOfDottedKeysIsReplacedAndNothingElse) {
   }
 }
 
+// A station that docks from the stop before but is not reached on the
+// line's runs, whose time runs out first, says how those runs ended.
+TEST(Layout, AStationTheLinesRunsDoNotReachSaysHowTheyEnded) {
+  std::string line = kLine;
+  line.replace(line.find("end_location = 3300 }"), 21, "end_location = 3300, max_duration = 300 }");
+  const StationLayout cove = LayOutText(line, "layout_short_time.toml").layout.stations[2];
+  EXPECT_FALSE(cove.docks);
+  EXPECT_NE(cove.why.find("though from Brook it docked in every run; a line's run that did not "
+                          "come there: not reached: the run ended at"),
+            std::string::npos)
+      << cove.why;
+}
+
 // A run that starts 0.4 m short of a platform, or on open line between two,
 // leaves: the beacons it needs stand where it stands, to the centimetre.
 TEST(Layout, ARunStartingOffAPlatformOrBetweenTwoLeaves) {
