@@ -82,8 +82,7 @@ class LineLayout {
   Layout Run() {
     Layout out;
     out.sweep = trials_.Sweep();
-    size_t combinations = 1;
-    for (const SweepAxis& axis : out.sweep) combinations *= axis.values.size();
+    const size_t combinations = CombinationCount(out.sweep);
     for (size_t k = 0; k < s_.stations.size(); ++k) CheckStation(k);
     if (combinations > kMostCombinations) {
       throw ScenarioError(

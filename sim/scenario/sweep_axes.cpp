@@ -6,6 +6,12 @@
 
 #include "scenario/keys.h"
 
+size_t CombinationCount(const std::vector<SweepAxis>& axes) {
+  size_t n = 1;
+  for (const SweepAxis& axis : axes) n *= axis.values.size();
+  return n;
+}
+
 std::vector<SweepPoint> Combinations(const std::vector<SweepAxis>& axes) {
   std::vector<SweepPoint> all{SweepPoint{}};
   for (const SweepAxis& axis : axes) {

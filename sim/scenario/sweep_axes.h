@@ -12,6 +12,8 @@ constexpr size_t kMostCombinations = 100000;  // in one sweep
 // A combination: the index of a value on each axis.
 using SweepPoint = std::vector<size_t>;
 
+// How many combinations the axes make.
+size_t CombinationCount(const std::vector<SweepAxis>& axes);
 // Every combination, the first axis changing slowest.
 std::vector<SweepPoint> Combinations(const std::vector<SweepAxis>& axes);
 // The scenario with a combination's settings, each set as its key says
