@@ -57,7 +57,9 @@ test("each station laid out has its band of stops and the verdict of the file's 
   assert.equal(bands, comments.length);
   for (const c of comments) assert.ok(verdicts.includes(c), c);
   const dots = await page.$$eval("#bands .dot", ds => ds.length);
-  assert.equal(dots, comments.length * 150, "150 runs a station: the written sweep's");
+  const runs = await page.evaluate(() => window.line.runs);
+  assert.equal(runs, 150, "the written sweep's runs, as the summary counts them");
+  assert.equal(dots, comments.length * runs, "a dot a run at each station");
 });
 
 test("every beacon placed is listed", async () => {

@@ -8,6 +8,7 @@
 #include "layout/trials.h"
 #include "lint/speed_envelope.h"
 #include "model/cab.h"
+#include "scenario/sweep_axes.h"
 
 namespace {
 
@@ -70,11 +71,9 @@ nlohmann::json Beacons(const Layout& layout) {
 }  // namespace
 
 nlohmann::json LinePageData(const Scenario& written, const Layout& layout) {
-  size_t runs = 1;
-  for (const SweepAxis& axis : layout.sweep) runs *= axis.values.size();
   return {{"title", fmt::format("Layout of {}", written.path)},
           {"window", std::lround(kDockedWindow * 100)},
-          {"runs", runs + 1},
+          {"runs", CombinationCount(layout.sweep)},
           {"runsAboveALimit", layout.runsAboveALimit},
           {"stations", Stations(layout)},
           {"beacons", Beacons(layout)},
