@@ -135,6 +135,10 @@ sleep 0.5
 ! kill -0 $pid 2> /dev/null || { fail "second signal" "still running"; kill -KILL $pid; }
 wait $pid
 check $? 143 "second signal"
+# With no reader at all, it gives up after 10 s and says so.
+"$sim" run -q --csv pipe v.toml > /dev/null 2> err.txt
+check $? 3 "pipe with no reader"
+grep -q "no process read the pipe within 10 s" err.txt || fail "pipe with no reader" "$(head -c 300 err.txt)"
 rm pipe
 
 # A standard error that cannot be written ends in a status, not an abort.
