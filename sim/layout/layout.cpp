@@ -265,7 +265,7 @@ class LineLayout {
     Describe(s_, k, line, st);
     st.runs = chosen.runs;
     if (s_.layout.allowOtherSide && !chosen.candidate.sideMatches && s_.stations[k].doorSide != 0)
-      st.why += " (the other side's code, as [layout] allow_other_side asks)";
+      st.why += " (the other side's style, as [layout] allow_other_side asks)";
     if (st.docks) return;
     st.why += "; it does NOT dock: ";
     st.why +=

@@ -18,6 +18,7 @@ constexpr double kCurveShareOfFullService = 0.85;
 constexpr double kGentlestCurve = 0.15;  // m/s²
 constexpr double kCurveMargin = 10;      // m a curve starts before it needs to
 constexpr double kCodeLead = 10;         // m the location code comes before the station beacon
+constexpr double kSideLag = 1;           // m the station's own code follows it, for the door side
 // m before a stop: the departure's limit, given where the stopping curve governs
 constexpr double kDepartureBefore = 3;
 // km/h: the cab offers a departure only above 10 km/h.
@@ -164,6 +165,11 @@ std::optional<Section> Placement::Plan(size_t k, const Approach& a, double floor
   out.beacons.push_back(CodeBeacon(at - kCodeLead, a.code));
   out.beacons.push_back(StoppingPoint(k, at));
   out.beacons.push_back(StationBeacon(k, at, a.kmh));
+  // The station beacon holds the style in force; a code passed after it
+  // gives the cab the station's own door side for the stop.
+  const int32_t side = s_.stations[k].doorSide;
+  if (side != 0 && beacon::DoorSideOf(a.code) != side)
+    out.beacons.push_back(CodeBeacon(at + kSideLag, Codes(side).front()));
   return out;
 }
 

@@ -173,9 +173,13 @@ std::string Range(const Candidate& c) {
 
 std::string Choice(const Scenario& s, size_t k, const Candidate& c) {
   const int32_t side = s.stations[k].doorSide;
-  const std::string other = c.sideMatches || side == 0
-                                ? ""
-                                : fmt::format(", {}: the other side's", DoorSide(c.approach.code));
+  const std::string other =
+      c.sideMatches || side == 0
+          ? ""
+          : fmt::format(
+                ", {}: the other side's, code {} after the station beacon giving the "
+                "station's own",
+                DoorSide(c.approach.code), beacon::SideCodes(side).front());
   const std::string curve =
       c.section.curveEnd > 0
           ? fmt::format(", its curve ending {:.0f} m before the stop", c.section.curveEnd)

@@ -238,16 +238,23 @@ class RouteWalk {
   }
 
   // From the station beacon on the dwell is pending, and the braking style
-  // of the stop is the one in force a frame before it.
+  // of the stop is the one in force a frame before it. A code passed later
+  // gives the stop its door side only: a fault where no code before gave
+  // the stop its style.
   void FrozenStyle(size_t i, double stop) {
     const RouteBeacon& station = s_.beacons[i];
     if (station.location <= s_.startLocation) return;  // no earlier stop's style to linger
+    const double previous = std::max(lastStationStop_, s_.startLocation);
+    lastStationStop_ = stop;
     const double travel = FrameTravel();
     const std::vector<size_t>& codes = OfType(kBeaconLocation);
-    const double from =
-        std::max(station.location - travel, std::nextafter(lastStationStop_, INFINITY));
-    auto j = std::lower_bound(codes.begin(), codes.end(), from,
-                              [&](size_t k, double at) { return s_.beacons[k].location < at; });
+    const auto at = [&](double x) {
+      return std::lower_bound(codes.begin(), codes.end(), x,
+                              [&](size_t k, double a) { return s_.beacons[k].location < a; });
+    };
+    const double from = std::max(station.location - travel, std::nextafter(previous, INFINITY));
+    auto j = at(from);
+    if (j != at(std::nextafter(previous, INFINITY))) return;  // the stop's style came before
     for (; j != codes.end() && s_.beacons[*j].location < stop; ++j) {
       const RouteBeacon& b = s_.beacons[*j];
       Warn(b, fmt::format("location beacon passed with or after the station beacon at {:.0f} m: "
@@ -255,7 +262,6 @@ class RouteWalk {
                           "{:.1f} m before the station beacon",
                           station.location, std::max(travel, 1.0)));
     }
-    lastStationStop_ = stop;
   }
 
   // A lower limit the overspeed brake must shed before the stopping curve

@@ -32,6 +32,8 @@ Braking BrakingOf(int32_t o) {
 
 int FinalBrakingStyle(int32_t code) { return LocationRuleFor(code).finbak; }
 
+int DoorSideOf(int32_t code) { return LocationRuleFor(code).doorside; }
+
 std::vector<int32_t> SideCodes(int32_t side) {
   std::vector<int32_t> out;
   for (int32_t code = 10; code < 20; ++code) {  // location group 1: the code's tens

@@ -45,6 +45,8 @@ Braking BrakingOf(int32_t optional);
 // The final-braking style a location code gives, and the stopping curve of
 // a style: it reaches 0 km/h offset metres beyond the stopping point.
 int FinalBrakingStyle(int32_t locationCode);
+// The door side a location code shows in the cab: -1, +1, or 0 for none.
+int DoorSideOf(int32_t locationCode);
 struct StoppingCurve {
   double decel, offset;                 // m/s², m
   double SpeedAt(double toStop) const;  // km/h, toStop metres before the point

@@ -45,9 +45,9 @@ TEST(Forecast, EachStandIsWhereAndWhenTheRunFirstStood) {
                               "twelve_stations.toml"}) {
     ExpectForecastIsTheRun(std::string(CORVANE_EXAMPLES_DIR) + "/" + example);
   }
-  for (const char* line : {"creeping_approach.toml", "fall_into_a_platform.toml",
-                           "first_metres_held_to_notch_1.toml", "style2_stops.toml",
-                           "braking_curves.toml", "two_stations.toml", "limit_drops.toml"}) {
+  for (const char* line :
+       {"creeping_approach.toml", "fall_into_a_platform.toml", "first_metres_held_to_notch_1.toml",
+        "style2_stops.toml", "braking_curves.toml", "two_stations.toml", "limit_drops.toml"}) {
     ExpectForecastIsTheRun(std::string(CORVANE_TEST_DATA_DIR) + "/lines/" + line);
   }
 }

@@ -74,7 +74,7 @@ run = { start_location = 500, start_time = "08:00:00", end_location = 2800 }
 station = [
   { name = "Ashby", stop = 500, door_side = -1, departure = "08:00:30" },
   { name = "Brook", stop = 1600, door_side = -1, departure = "08:05:30" },
-  { name = "Cove", stop = 2600, door_side = -1, departure = "08:09:00" },
+  { name = "Cove", stop = 2600, door_side = -1, departure = "08:09:30" },
 ]
 limit = [ { from = 0, speed = 60 } ]
 gradient = [ { from = 1200, permille = -5 }, { from = 1700, permille = 0 } ]
@@ -249,22 +249,37 @@ TEST(Layout, ARunStartingOffAPlatformOrBetweenTwoLeaves) {
   }
 }
 
-// A right-door code at a left-door platform only where the author allows it.
-TEST(Layout, TheOtherSidesCodeIsWrittenOnlyWhereAllowed) {
+// A right-door style at a left-door platform only where the author allows
+// it, and then with the station's own code after its station beacon: the
+// style is held for the stop, and the cab shows the doors' own side there.
+TEST(Layout, TheOtherSidesStyleIsWrittenOnlyWhereAllowed) {
   const StationLayout own =
       LayOutText(FallIntoBrook(""), "layout_own_side.toml").layout.stations[1];
   EXPECT_FALSE(own.docks);
   EXPECT_TRUE(own.code == 11 || own.code == 12) << own.why;
   EXPECT_NE(own.why.find("with [layout] allow_other_side = true, code 17 (style 3, doors right: "
-                         "the other side's) in at "),
+                         "the other side's, code 12 after the station beacon giving the "
+                         "station's own) in at "),
             std::string::npos)
       << own.why;
-  const StationLayout other =
-      LayOutText(FallIntoBrook("layout = { allow_other_side = true }"), "layout_other_side.toml")
-          .layout.stations[1];
+  const LaidOut out =
+      LayOutText(FallIntoBrook("layout = { allow_other_side = true }"), "layout_other_side.toml");
+  const StationLayout& other = out.layout.stations[1];
   EXPECT_TRUE(other.docks) << other.why;
   EXPECT_EQ(other.code, 17) << other.why;
   EXPECT_NE(other.why.find("as [layout] allow_other_side asks"), std::string::npos) << other.why;
+  std::string text;
+  EXPECT_EQ(Lint(ReadBack(out, text)), std::vector<std::string>{}) << text;
+  std::vector<std::pair<BeaconType, int64_t>> group;  // Brook's, from its code to its stop
+  for (const RouteBeacon& b : out.layout.beacons) {
+    if (b.location > 1300 && b.location < 1600 && b.data.type != kBeaconSpeedLimit &&
+        b.data.type != kBeaconBraking)
+      group.emplace_back(static_cast<BeaconType>(b.data.type), b.data.optional);
+  }
+  ASSERT_EQ(group.size(), 4u) << text;
+  EXPECT_EQ(group[0], std::make_pair(kBeaconLocation, int64_t{17}));
+  EXPECT_EQ(group[2].first, kBeaconStation);
+  EXPECT_EQ(group[3], std::make_pair(kBeaconLocation, int64_t{12}));
 }
 
 TEST(Layout, AStopNoLayoutDocksIsToldWithTheCauseAndTheRemediesRun) {
