@@ -8,6 +8,21 @@
 
 namespace {
 
+constexpr int32_t kDayMs = 86400000;
+constexpr int32_t kLatestDepartureMs = 99999000;  // a station beacon's five digits of seconds
+
+// A departure "HH:MM:SS" in ms from the midnight before the run's start:
+// a time of day before the start is the next day's.
+std::optional<int32_t> Departure(const Reader& r, const toml::table& t, std::string_view where,
+                                 int32_t startMs) {
+  std::optional<int32_t> ms = r.TimeOfDay(t, "departure", where);
+  if (ms && *ms < startMs) *ms += kDayMs;
+  r.Expect(!ms || *ms <= kLatestDepartureMs, t, "departure", where,
+           "is the next day, later than a station beacon gives (27:46:39 from the midnight "
+           "before the run's start)");
+  return ms;
+}
+
 void ReadGradients(const Reader& r, const toml::array& list, Scenario& s) {
   const std::vector<std::string_view> keys = KeyNames("gradient");
   const ScenarioKey &from = KeyOf("gradient", "from"), &permille = KeyOf("gradient", "permille");
@@ -91,7 +106,7 @@ class NamedBeacon {
                 "a station named takes its departure from its [[station]]");
       return StationNamed(*name, node, limit);
     }
-    const std::optional<int32_t> departure = r_.TimeOfDay(t, "departure", where_);
+    const std::optional<int32_t> departure = Departure(r_, t, where_, s_.startTimeMs);
     r_.Expect(departure.has_value(), t, "departure", where_, "missing");
     r_.Expect(limit.has_value(), t, "limit", where_, "missing");
     return Packed(kBeaconStation, beacon::Pack(beacon::Station{*limit, *departure / 1000}));
@@ -262,7 +277,7 @@ void ReadStations(const Reader& r, const toml::array& list, Scenario& s) {
     const toml::table& t = *node.as_table();
     r.OnlyKeys(t, "station", keys);
     Station st{r.String(t, "name", "station").value_or(""), r.Within(t, stop),
-               r.Int32(t, "door_side", "station", -1), r.TimeOfDay(t, "departure", "station"),
+               r.Int32(t, "door_side", "station", -1), Departure(r, t, "station", s.startTimeMs),
                LineOf(t)};
     if (st.doorSide < -1 || st.doorSide > 1)
       r.Fail(st.line, "station.door_side", "must be -1, 0 or 1");
