@@ -114,7 +114,7 @@ TEST(ScenarioFile, MistakesNameTheFileLineAndKey) {
       text += line + "\n";
     }
   }
-  EXPECT_EQ(count, 124);
+  EXPECT_EQ(count, 126);
 }
 
 TEST(ScenarioFile, EachKeyAcceptsItsEdges) {
