@@ -12,11 +12,11 @@ constexpr int32_t kDayMs = 86400000;
 constexpr int32_t kLatestDepartureMs = 99999000;  // a station beacon's five digits of seconds
 
 // A departure "HH:MM:SS" in ms from the midnight before the run's start:
-// a time of day before the start is the next day's.
+// a time of day more than half a day before the start is the next day's.
 std::optional<int32_t> Departure(const Reader& r, const toml::table& t, std::string_view where,
                                  int32_t startMs) {
   std::optional<int32_t> ms = r.TimeOfDay(t, "departure", where);
-  if (ms && *ms < startMs) *ms += kDayMs;
+  if (ms && *ms < startMs - kDayMs / 2) *ms += kDayMs;
   r.Expect(!ms || *ms <= kLatestDepartureMs, t, "departure", where,
            "is the next day, later than a station beacon gives (27:46:39 from the midnight "
            "before the run's start)");
