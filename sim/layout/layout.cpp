@@ -125,7 +125,8 @@ class LineLayout {
     Finish(trials_, k, best);
     std::vector<Candidate> other;
     const Candidate* otherBest = nullptr;
-    if (!Docks(best) && st.doorSide != 0) {
+    const size_t n = trials_.Count();
+    if (!Sure(best, n) && st.doorSide != 0) {
       // Enough to tell what the other side's code would do, unless it may be written.
       const Enough enough = s_.layout.allowOtherSide ? Enough::kSettled : Enough::kDocked;
       other = Search(line_, trials_, k, floor, OtherSidesStyles(st.doorSide), false, enough);
@@ -135,9 +136,9 @@ class LineLayout {
         otherBest = &nearest;
       }
     }
-    const bool otherSide = s_.layout.allowOtherSide && otherBest != nullptr && Docks(*otherBest);
+    const bool otherSide = s_.layout.allowOtherSide && otherBest != nullptr && Sure(*otherBest, n);
     Chosen c{k, otherSide ? *otherBest : best, "", RunsOf(own) + RunsOf(other)};
-    if (!Docks(c.candidate)) {
+    if (!Sure(c.candidate, n)) {
       c.verdict = fmt::format("{}; {}", Cause(line_, trials_, k, own),
                               Remedy(trials_, k, own, otherBest, line_));
     }

@@ -10,6 +10,7 @@ namespace {
 constexpr double kApproachStep = 5;        // km/h
 constexpr double kSlowestApproach = 10;    // km/h
 constexpr double kFarthestCurveEnd = 300;  // m before the stop
+constexpr int kNarrowTries = 3;  // choices docking with little to spare run before the search ends
 // m past where the stop's own curve begins: where else an approach curve ends
 constexpr double kCurveEnds[] = {25, 50, 100, 200};
 
@@ -49,9 +50,9 @@ std::vector<Candidate> AtSpeed(const Placement& line, size_t k, double v, double
 
 auto Rank(const Candidate& c) {
   const bool docks = Docks(c);
-  return std::make_tuple(!docks, c.warned, c.overspeeds > 0, Worst(c) > kTightCm,
-                         docks ? Spread(c) : Worst(c), Worst(c), -c.approach.kmh,
-                         c.approach.before);
+  return std::make_tuple(!docks, c.warned, c.overspeeds > 0, Worst(c) > kSureCm,
+                         Worst(c) > kTightCm, docks ? Spread(c) : Worst(c), Worst(c),
+                         -c.approach.kmh, c.approach.before);
 }
 
 std::vector<Candidate*> Docked(const std::vector<Candidate*>& from) {
@@ -77,6 +78,10 @@ long Spread(const Candidate& c) {
 
 bool Settled(const Candidate& c, size_t trials) {
   return c.errors.size() == trials && Docks(c) && !c.warned && Worst(c) <= kTightCm;
+}
+
+bool Sure(const Candidate& c, size_t trials) {
+  return c.errors.size() == trials && Docks(c) && Worst(c) <= kSureCm;
 }
 
 size_t Best(const std::vector<Candidate>& candidates, const Trials& trials) {
@@ -109,7 +114,7 @@ namespace {
 
 bool IsEnough(const Candidate& c, size_t trials, Enough enough) {
   if (enough == Enough::kSettled) return Settled(c, trials);
-  return enough == Enough::kDocked && c.errors.size() == trials && Docks(c);
+  return enough == Enough::kDocked && Sure(c, trials);
 }
 
 }  // namespace
@@ -149,16 +154,17 @@ std::vector<Candidate> Search(const Placement& line, const Trials& trials, size_
       return tried;
   }
   // None settles: those that docked at the corners run in full, best first,
-  // until one docks in every trial.
+  // until one docks in every trial with room to spare, or a few without.
   std::vector<Candidate*> cornered;
   for (Candidate& c : tried) {
     if (Docks(c) && c.errors.size() < trials.Count()) cornered.push_back(&c);
   }
   std::sort(cornered.begin(), cornered.end(),
             [](const Candidate* a, const Candidate* b) { return Rank(*a) < Rank(*b); });
+  int docked = 0;
   for (Candidate* c : cornered) {
     Finish(trials, k, *c);
-    if (Docks(*c)) break;
+    if (Sure(*c, trials.Count()) || (Docks(*c) && ++docked == kNarrowTries)) break;
   }
   return tried;
 }

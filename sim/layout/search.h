@@ -15,6 +15,9 @@
 
 // cm: the band a stop is best within
 constexpr long kTightCm = 30;
+// cm: the band a trial's stops must keep to for the choice to hold on the
+// line's own runs, whose frames fall otherwise than the trials' do
+constexpr long kSureCm = 35;
 
 // The error farthest from the stop, in cm, and the spread of the errors.
 long Worst(const Candidate& c);
@@ -22,6 +25,8 @@ long Spread(const Candidate& c);
 
 // Docked in every trial within the tight band, and lint expects it.
 bool Settled(const Candidate& c, size_t trials);
+// Docked in every trial with room to spare.
+bool Sure(const Candidate& c, size_t trials);
 
 // What ends a search: a candidate that settles, or one that docks in
 // every trial; or nothing, every candidate that docks at the corners run
@@ -29,7 +34,8 @@ bool Settled(const Candidate& c, size_t trials);
 enum class Enough { kSettled, kDocked, kAll };
 
 // The best candidate's index among those that docked in every trial:
-// one lint expects to dock first, then every stop within the tight band,
+// one lint expects to dock first, then one with room to spare, then
+// every stop within the tight band,
 // then the smallest spread, then the worst case nearest, then the faster
 // approach, then the nearer curve end. Where none docks, the one that
 // docked in the largest share of its runs, of those that ran the corners

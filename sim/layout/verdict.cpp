@@ -80,10 +80,6 @@ Candidate Changed(const Trials& trials, size_t k, const Candidate& best, Change 
   return c;
 }
 
-bool DocksOverAll(const Trials& trials, const Candidate& c) {
-  return Docks(c) && c.errors.size() == trials.Count();
-}
-
 // "rising 3.5 ‰", "falling 2 ‰", "level"
 std::string Grade(double permille) {
   if (std::fabs(permille) < 0.05) return "level";
@@ -199,6 +195,15 @@ std::string Cause(const Placement& line, const Trials& trials, size_t k,
       return test(*lo, *hi, *c);
     });
   };
+  const bool narrow = std::any_of(tried.begin(), tried.end(), [&](const Candidate& c) {
+    return c.errors.size() == trials.Count() && Docks(c);
+  });
+  if (narrow) {
+    return fmt::format(
+        "from {} it docks in its trials with less than {} cm to spare, too little to hold over "
+        "the line's runs, whose frames fall otherwise ({})",
+        k > 0 ? s.stations[k - 1].name : "the start", kWindowCm - kSureCm, each);
+  }
   if (all([](long, long hi, const Candidate&) { return hi == kNeverReached; })) {
     return fmt::format("the train cannot leave {}: {} ({})",
                        k > 0 ? s.stations[k - 1].name : "the start", nearest.front()->stall, each);
@@ -221,7 +226,7 @@ std::string Cause(const Placement& line, const Trials& trials, size_t k,
 
 std::string Remedy(const Trials& trials, size_t k, const std::vector<Candidate>& tried,
                    const Candidate* other, const Placement& line) {
-  if (other != nullptr && DocksOverAll(trials, *other)) {
+  if (other != nullptr && Sure(*other, trials.Count())) {
     return fmt::format(
         "with [layout] allow_other_side = true, {} would dock: it {} over the same runs",
         Choice(line.Line(), k, *other), Range(*other));
@@ -251,7 +256,7 @@ std::string Remedy(const Trials& trials, size_t k, const std::vector<Candidate>&
   for (const auto& [c, change] : tries) {
     const Candidate changed = Changed(trials, k, *c, change);
     const std::string what = ChangeText(line, k, change);
-    if (DocksOverAll(trials, changed)) {
+    if (Sure(changed, trials.Count())) {
       return fmt::format("{} would dock {}: it {} over the same runs", what,
                          Choice(line.Line(), k, *c), Range(changed));
     }

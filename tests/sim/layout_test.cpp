@@ -11,6 +11,7 @@
 #include <fstream>
 #include <tuple>
 
+#include "layout/search.h"
 #include "layout/trials.h"
 #include "layout/writer.h"
 #include "lint/lint.h"
@@ -366,6 +367,43 @@ TEST(Layout, TheSweepWrittenHasTheMidpointsNextToTheEndsAndCornersAreTheEnds) {
         EXPECT_DOUBLE_EQ(got[0].values[i], expected[i]) << c.axis.name;
     }
   }
+}
+
+// A choice that docks in its trials with little to spare may miss over the
+// line's own runs, whose frames fall otherwise: one with room to spare is
+// taken first, however much its stops spread.
+TEST(Layout, TheBestChoiceDocksWithRoomToSpare) {
+  const std::string path = (std::filesystem::temp_directory_path() / "layout_spare.toml").string();
+  std::ofstream(path) << kLine;
+  const Scenario s = LoadScenario(path);
+  const Placement line(s, 0.1);
+  const Trials trials(line, {{"brake_scale", {0.95, 1.05}, 1}}, {});
+  ASSERT_EQ(trials.Count(), 3u);  // the two brakes, and one as the file has it
+  const auto candidate = [](std::vector<long> errors) {
+    if (errors.size() > 1) errors.push_back(errors.back());
+    Candidate c{{12, 60, 100}, true, {}, std::move(errors)};
+    c.missed = std::count_if(c.errors.begin(), c.errors.end(), [](long e) { return labs(e) > 50; });
+    return c;
+  };
+  const struct {
+    std::vector<std::vector<long>> errors;
+    size_t best;
+  } cases[] = {
+      {{{-45, -45}, {-35, 10}}, 1},  // room to spare before the least spread
+      {{{-36, -35}, {-10, 30}}, 1},
+      {{{-35, -35}, {-10, 30}}, 1},  // both with room: the tight band first,
+      {{{-30, -30}, {-10, 20}}, 0},  // then the least spread
+      {{{-60, 0}, {-49, -49}}, 1},   // one misses
+      {{{-20}, {-49, -49}}, 1},      // one has not run every trial
+  };
+  for (const auto& c : cases) {
+    std::vector<Candidate> candidates;
+    for (const std::vector<long>& e : c.errors) candidates.push_back(candidate(e));
+    EXPECT_EQ(Best(candidates, trials), c.best) << c.errors[0][0] << " " << c.errors[1][0];
+  }
+  EXPECT_TRUE(Sure(candidate({-35, 35}), 3));
+  EXPECT_FALSE(Sure(candidate({-36, 0}), 3));
+  EXPECT_FALSE(Sure(candidate({0}), 3));
 }
 
 // Lines no beacon can serve are refused before any run, in their own terms.
