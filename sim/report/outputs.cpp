@@ -132,10 +132,13 @@ bool OutputFile::Finish(std::string& error) {
     return false;
   }
   if (!temporary_.empty()) {
-    // The file is the user's as a new file would be, not private as a temporary.
+    // The file is the user's as a new file would be, not private as a
+    // temporary; a file replaced keeps its own permissions.
     const mode_t mask = umask(0);
     umask(mask);
-    fchmod(fileno(file_), 0666 & ~mask);
+    struct stat replaced {};
+    const bool kept = stat(path_.c_str(), &replaced) == 0 && S_ISREG(replaced.st_mode);
+    fchmod(fileno(file_), kept ? replaced.st_mode & 07777 : 0666 & ~mask);
   }
   if (!temporary_.empty() && !named_ && !Name()) {
     error = fmt::format("cannot write {}: {}", path_, std::strerror(errno));
@@ -188,7 +191,12 @@ bool OutputFile::Name() {
 
 namespace {
 
-bool SameFile(const std::string& a, const std::string& b) {
+// "-" is the standard output, which may be redirected onto an input.
+bool SameFile(std::string a, std::string b) {
+  for (std::string* path : {&a, &b}) {
+    if (*path == "-") *path = "/dev/stdout";
+  }
+  if (a == b) return true;
   std::error_code ea, eb;
   if (fs::exists(a, ea) && fs::exists(b, eb)) return fs::equivalent(a, b, ea);
   return fs::weakly_canonical(fs::absolute(a), ea) == fs::weakly_canonical(fs::absolute(b), eb);

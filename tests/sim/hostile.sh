@@ -53,6 +53,7 @@ done <<'CASES'
 2 | run -q --csv new.csv --record new.csv v.toml
 2 | run -q --report new.html --csv ./new.html v.toml
 2 | run -q --csv old.csv --plugin old.csv v.toml
+2 | run -q --csv - --record - v.toml
 # An output that cannot be written leaves the others as they were.
 3 | run -q --report nodir/r.html --csv old.csv v.toml
 3 | run -q --csv adir v.toml
@@ -91,6 +92,16 @@ done <<'CASES'
 0 | run -q --csv new.csv --report new.html --record new.log v.toml
 0 | run -q --csv /dev/null v.toml
 CASES
+
+# The standard output appended to the scenario is the scenario.
+"$sim" run -q --csv - v.toml >> v.toml 2> err.txt
+check $? 2 "--csv - onto the scenario"
+# A file replaced keeps its permissions.
+cp old.csv private.csv && chmod 600 private.csv
+"$sim" run -q --csv private.csv v.toml > /dev/null 2> err.txt
+check $? 0 "a private output"
+[ "$(stat -c %a private.csv)" = 600 ] || fail "a private output" "mode $(stat -c %a private.csv)"
+rm private.csv
 
 # SIGINT and SIGTERM: the summary says where, no output is written.
 for signal in INT:130 TERM:143; do
