@@ -56,12 +56,16 @@ std::vector<SweepAxis> Corners(const std::vector<SweepAxis>& axes) {
 
 std::vector<SweepAxis> WithMidpoints(const std::vector<SweepAxis>& axes) {
   std::vector<SweepAxis> out = axes;
+  // Rounded to a millionth, as an author would write the value.
+  const auto midpoint = [](double a, double b) { return std::round((a + b) / 2 * 1e6) / 1e6; };
   for (SweepAxis& axis : out) {
     const std::vector<double> v = Sorted(axis.values);
-    if (axis.name == "seed" || axis.name == "time_step_jitter" || v.size() < 2) continue;
+    if (axis.name == "seed" || axis.name == "time_step_jitter" || v.size() < 2 ||
+        v.size() >= kDenseAxis)
+      continue;
     std::vector<double> with = v;
-    with.push_back((v[0] + v[1]) / 2);
-    if (v.size() > 2) with.push_back((v[v.size() - 2] + v.back()) / 2);
+    with.push_back(midpoint(v[0], v[1]));
+    if (v.size() > 2) with.push_back(midpoint(v[v.size() - 2], v.back()));
     axis.values = Sorted(with);
   }
   return out;

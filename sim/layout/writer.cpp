@@ -110,6 +110,17 @@ std::string OneLine(std::string text) {
   return text;
 }
 
+// The header's lines, and whether a line of the input is one of an
+// earlier layout's: a file laid out again has one header.
+constexpr const char* kHeaderFrom = "# Beacons laid out by corvane-sim layout from ";
+constexpr const char* kHeader[] = {
+    "each station's group",
+    "# under a comment that says what was chosen and how the runs of "
+    "the sweep below went."};
+bool Header(const std::string& line) {
+  return line.rfind(kHeaderFrom, 0) == 0 || line == kHeader[1];
+}
+
 // `sweep = { brake_scale = [0.95, 0.975, …], … }`, each value as it reads back.
 std::string SweepLine(const std::vector<SweepAxis>& sweep) {
   std::vector<std::string> axes;
@@ -121,11 +132,8 @@ std::string SweepLine(const std::vector<SweepAxis>& sweep) {
 }  // namespace
 
 std::string LayoutFile(const Scenario& s, const Layout& layout) {
-  std::string out = fmt::format(
-      "# Beacons laid out by corvane-sim layout from {}; each station's group\n"
-      "# under a comment that says what was chosen and how the runs of the\n"
-      "# sweep below and one as the file has it went.\n",
-      OneLine(s.path));
+  std::string out =
+      fmt::format("{}{}; {}\n{}\n", kHeaderFrom, OneLine(s.path), kHeader[0], kHeader[1]);
   out += SweepLine(layout.sweep);
   if (!layout.beacons.empty()) out += "beacon = [\n";  // an empty array is no list of tables
   for (size_t i = 0; i < layout.beacons.size(); ++i) {
@@ -137,8 +145,11 @@ std::string LayoutFile(const Scenario& s, const Layout& layout) {
   const std::string& text = *s.source;
   const std::vector<std::string> lines = Lines(text);
   const std::vector<bool> drop = BeaconLines(text, lines);
+  bool begun = false;  // the input's own blank lines before its first kept line go
   for (size_t i = 0; i < lines.size(); ++i) {
-    if (!drop[i + 1]) out += lines[i] + "\n";
+    if (drop[i + 1] || Header(lines[i])) continue;
+    begun = begun || lines[i].find_first_not_of(" \t\r") != std::string::npos;
+    if (begun) out += lines[i] + "\n";
   }
   return out;
 }

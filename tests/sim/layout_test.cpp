@@ -198,6 +198,18 @@ TEST(Layout, TheFileWrittenReadsBackWhateverTheAuthorWrote) {
   EXPECT_EQ(text.find("limit = 63"), std::string::npos) << text;
 }
 
+// Laid out again, a written file is written again as it was: one header,
+// the same sweep, the same beacons.
+TEST(Layout, AWrittenFileLaidOutAgainIsTheSame) {
+  std::string line = kLine;
+  line.replace(line.find("sweep = "), std::string::npos,
+               "sweep = { brake_scale = [0.95, 0.975, 1, 1.025, 1.05] }\n");
+  const LaidOut first = LayOutText(line, "layout_again.toml");
+  const std::string written = LayoutFile(first.input, first.layout);
+  const LaidOut second = LayOutText(written, "layout_again.toml");
+  EXPECT_EQ(LayoutFile(second.input, second.layout), written);
+}
+
 // A sweep given by dotted keys, at the top or under [sweep], is replaced by
 // the one written, and the lines around it are kept.
 TEST(Layout, ASweepOfDottedKeysIsReplacedAndNothingElse) {
@@ -354,6 +366,8 @@ TEST(Layout, TheSweepWrittenHasTheMidpointsNextToTheEndsAndCornersAreTheEnds) {
       {{"brake_scale", {1.05, 0.95}, 1}, {0.95, 1.05}, {0.95, 1.0, 1.05}},  // in order of size
       {{"load", {0, 0.25, 0.5, 1}, 1}, {0, 1}, {0, 0.125, 0.25, 0.5, 0.75, 1}},
       {{"time_step", {0.02}, 1}, {0.02}, {0.02}},
+      {{"time_step", {0.0083, 0.0167}, 1}, {0.0083, 0.0167}, {0.0083, 0.0125, 0.0167}},
+      {{"load", {0, 0.25, 0.5, 0.75, 1}, 1}, {0, 1}, {0, 0.25, 0.5, 0.75, 1}},  // dense: kept
       {{"seed", {2, 1}, 1}, {2}, {2, 1}},
       {{"time_step_jitter", {0.2, 0.1}, 1}, {0.2}, {0.2, 0.1}},
   };
@@ -416,9 +430,9 @@ TEST(Layout, AStationNoBeaconCanServeIsRefusedFirst) {
        "station Cove stops at 3100 m, and the run ends at 3100 m: the run would end before the "
        "train stands"},
       {"sweep = { brake_scale = [0.95, 1.05] }",
-       "sweep = { seed = { from = 1, to = 100, steps = 100 }, lag = { from = 0, to = 1, steps = "
-       "1000 } }",
-       "has 100200 combinations, more than the 100000"},
+       "sweep = { seed = { from = 1, to = 1000, steps = 1000 }, lag = { from = 0, to = 1, steps = "
+       "4 }, brake_scale = [0.9, 0.95, 1, 1.05], load = [0, 0.3, 0.6, 1] }",
+       "has 216000 combinations, more than the 100000"},
   };
   for (const auto& c : cases) {
     std::string line = kLine;
