@@ -155,6 +155,11 @@ std::optional<Section> Placement::Plan(size_t k, const Approach& a, double floor
   steps.push_back({at, a.kmh});
   const CurveRun run = [this](double u, double w, double end) { return Run(u, w, end); };
   if (!Fit(steps, previous + kStepGap, std::max(floor, kLowestDeparture), run)) return std::nullopt;
+  // The code a frame's travel or more before the station beacon, at the fastest it may come.
+  double fastest = 0;
+  for (const Step& s : steps) fastest = std::max(fastest, s.kmh);
+  const double lead = std::max(kCodeLead, std::ceil(frame_ * fastest) + 1);
+  if (at - lead <= previous + kStepGap) return std::nullopt;
   Section out{{}, steps.front().kmh, steps.back().from == at};
   if (steps.size() > 1 && steps[steps.size() - 2].kmh > a.kmh)
     out.curveEnd = stop - steps.back().from;
@@ -162,7 +167,7 @@ std::optional<Section> Placement::Plan(size_t k, const Approach& a, double floor
   out.beacons = Limits(steps);
   if (out.shaped && steps.back().kmh > a.kmh)
     out.beacons.push_back(BrakingCurve(at - run(steps.back().kmh, a.kmh, at), a.kmh, at));
-  out.beacons.push_back(CodeBeacon(at - kCodeLead, a.code));
+  out.beacons.push_back(CodeBeacon(at - lead, a.code));
   out.beacons.push_back(StoppingPoint(k, at));
   out.beacons.push_back(StationBeacon(k, at, a.kmh));
   // The station beacon holds the style in force; a code passed after it

@@ -36,7 +36,8 @@ Scenario Segment(const Placement& line, size_t k, const Section& section) {
   seg.maxSeconds = 3600;
   seg.timeline.clear();
   seg.pauses.clear();
-  seg.stations = {{"from", from, kStartDoorSide, kSegmentDeparture * 1000, 0}, s.stations[k]};
+  const std::string before = k > 0 ? s.stations[k - 1].name : "the start";
+  seg.stations = {{before, from, kStartDoorSide, kSegmentDeparture * 1000, 0}, s.stations[k]};
   seg.stations[1].departureMs.reset();
   seg.beacons.clear();
   for (const Placed& b : StartBeacons(from, stop, section.departure))

@@ -27,6 +27,8 @@ namespace {
 constexpr double kStopErrorAllowed = 0.35;
 constexpr double kFlatTolerance = 0.5;   // km/h: a beacon limit equal to the line's
 constexpr double kSlowestApproach = 10;  // km/h: slower is no help worth giving
+constexpr double kGradeShare =
+    0.1;  // of the stopping curve's deceleration a grade explains a stop by
 constexpr double kOverTarget = 1;  // km/h automatic driving runs above its target before braking
 constexpr double kCoastBelow = 3;  // km/h below its target automatic driving coasts down to
 constexpr double kDrivenFor = 5;   // s the train is driven before the stopping curve governs
@@ -200,19 +202,35 @@ class LineCheck {
     const double from = st.stop - d - Length();
     const double permille = train_.MeanPermille(from, st.stop);
     const std::string expect = fmt::format(
-        "station {}: style {}'s final braking from {:.0f} km/h on the last {:.0f} m ({} of {:.1f} "
-        "‰ on average) is expected to stop the train about {:.1f} m {}",
-        st.name, style, limit, d + Length(), permille < 0 ? "a fall" : "a rise",
-        std::fabs(permille), std::fabs(error), error < 0 ? "short" : "beyond");
+        "station {}: style {}'s final braking from {:.0f} km/h on the last {:.0f} m ({}) is "
+        "expected to stop the train about {:.1f} m {}",
+        st.name, style, limit, d + Length(),
+        std::fabs(permille) < 0.05
+            ? std::string("level")
+            : fmt::format("{} of {:.1f} ‰ on average", permille < 0 ? "a fall" : "a rise",
+                          std::fabs(permille)),
+        std::fabs(error), error < 0 ? "short" : "beyond");
     // The style's lightest notch is the one it takes farthest below the curve.
     const int notch = error < 0 ? beacon::FinalBrakingNotch(style, beacon::kFinalBrakingBand)
                                 : notch::kFullService;
+    const double decel = envelope_.Decel(notch, from, st.stop);
+    // A rise into a stop short of it, a fall into one beyond, that pulls a
+    // tenth of the curve's deceleration or more explains it; else the brake's timing does.
+    const bool byGrade =
+        (error < 0) == (permille > 0) &&
+        std::fabs(TrainModel::GradeDrag(permille)) >= kGradeShare * Kmh(curve.decel);
+    const Dynamics& dyn = s_.dynamics;
     const std::string why =
-        fmt::format("notch {}{} {} {:.2f} km/h/s, the stopping curve {:.2f}", notch,
-                    error < 0 ? ", its lightest," : "", error < 0 ? "slows it" : "leaves",
-                    Kmh(envelope_.Decel(notch, from, st.stop)), Kmh(curve.decel));
+        byGrade ? fmt::format("notch {}{} {} {:.2f} km/h/s, the stopping curve {:.2f}", notch,
+                              error < 0 ? ", its lightest," : "", error < 0 ? "slows it" : "leaves",
+                              Kmh(decel), Kmh(curve.decel))
+                : fmt::format(
+                      "not the grade but the timing: the brake acts {:.1f} s after each "
+                      "notch and builds over {:.1f} s more, in frames of {:.3g} s",
+                      dyn.brakeDelaySeconds, dyn.lagSeconds, s_.timeStep);
     Warn(st.line, fmt::format("{}: {}; {}", expect, why,
-                              error < 0 ? ShortFix(style) : OverrunFix(st.stop, style, limit)));
+                              error < 0 ? ShortFix(style, byGrade)
+                                        : OverrunFix(st.stop, style, limit, byGrade)));
   }
 
   // The beacon that points the cab at a station's stop: the station beacon
@@ -309,19 +327,25 @@ class LineCheck {
     return last;
   }
 
-  static std::string ShortFix(int style) {
-    return style == 3 ? "a more level approach"
-                      : "style 3 (codes 17 and 20, doors right), whose lightest notch is 3, or a "
-                        "more level approach";
+  static std::string ShortFix(int style, bool byGrade) {
+    const char* grade = byGrade ? "a more level approach" : "a slower approach or a fall into it";
+    return style == 3 ? grade
+                      : fmt::format(
+                            "style 3 (codes 17 and 20, doors right), whose lightest notch "
+                            "is 3, or {}",
+                            grade);
   }
 
-  std::string OverrunFix(double stop, int style, double limit) const {
+  std::string OverrunFix(double stop, int style, double limit, bool byGrade) const {
     double slower = limit;
     while (slower > kSlowestApproach && DrivenStopError(stop, style, slower) > kStopErrorAllowed) {
       slower -= 1;
     }
     if (slower <= kSlowestApproach) {
-      return "no approach speed helps: a gentler grade into the platform or stronger brakes";
+      return byGrade ? "no approach speed helps: a gentler grade into the platform or stronger "
+                       "brakes"
+                     : "no approach speed helps: a rise into the platform or a brake that acts "
+                       "sooner";
     }
     return fmt::format("approach at {:.0f} km/h or less", slower);
   }

@@ -101,6 +101,8 @@ std::vector<double> SweepValues(const Reader& r, const toml::node& node, const s
     const double from = r.Number(*t, "from", name), to = r.Number(*t, "to", name);
     const int32_t steps = r.Int32(*t, "steps", name);
     r.Expect(steps >= 1 && steps <= 1000, *t, "steps", name, "must lie in 1 to 1000");
+    r.Expect(steps > 1 || from == to, *t, "steps", name,
+             "1 step gives only from: give at least 2, or to equal to from");
     for (int32_t i = 0; i < steps; ++i)
       values.push_back(steps == 1 ? from : from + (to - from) * i / (steps - 1));
   } else {

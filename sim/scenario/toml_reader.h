@@ -180,7 +180,8 @@ class Reader {
   const toml::array* Array(const toml::table& t, std::string_view key) const {
     const toml::node* node = t.get(key);
     if (node == nullptr) return nullptr;
-    if (!node->is_array_of_tables())
+    const bool none = node->is_array() && node->as_array()->empty();  // `beacon = []`
+    if (!node->is_array_of_tables() && !none)
       Fail(LineOf(*node), key, "expected [[" + std::string(key) + "]] tables");
     return node->as_array();
   }

@@ -21,6 +21,12 @@ TEST(ScenarioFile, MinimalFileTakesTheDefaults) {
   // As an editor that marks its UTF-8 saves it; the mark only at the start.
   EXPECT_EQ(*ParseScenario(std::string("\xEF\xBB\xBF") + kMinimal, "bom.toml").source, kMinimal);
   EXPECT_THROW(ParseScenario(std::string(kMinimal) + "\xEF\xBB\xBF", "bom.toml"), ScenarioError);
+  // An empty list is none.
+  const Scenario none = ParseScenario(
+      "beacon = []\nstation = []\nlimit = []\ngradient = []\naction = []\npause = []\n" +
+          std::string(kMinimal),
+      "none.toml");
+  EXPECT_TRUE(none.beacons.empty() && none.stations.empty() && none.limits.empty());
 }
 
 TEST(ScenarioFile, ReadsEverySection) {
@@ -114,7 +120,7 @@ TEST(ScenarioFile, MistakesNameTheFileLineAndKey) {
       text += line + "\n";
     }
   }
-  EXPECT_EQ(count, 126);
+  EXPECT_EQ(count, 127);
 }
 
 TEST(ScenarioFile, EachKeyAcceptsItsEdges) {
