@@ -208,6 +208,17 @@ std::string Cause(const Placement& line, const Trials& trials, size_t k,
     return fmt::format("the train cannot leave {}: {} ({})",
                        k > 0 ? s.stations[k - 1].name : "the start", nearest.front()->stall, each);
   }
+  const auto never = [](const Candidate& c) {
+    return std::count(c.errors.begin(), c.errors.end(), kNeverReached);
+  };
+  if (all([&](long, long, const Candidate& c) { return never(c) > 0; })) {
+    const Candidate& c = **std::max_element(
+        nearest.begin(), nearest.end(),
+        [](const Candidate* a, const Candidate* b) { return a->errors.size() < b->errors.size(); });
+    return fmt::format("in {} of its {} runs the train never reaches it from {}: {} ({})", never(c),
+                       c.errors.size(), k > 0 ? s.stations[k - 1].name : "the start", c.stall,
+                       each);
+  }
   if (all([](long lo, long, const Candidate&) { return lo > kWindowCm; })) {
     const bool through = all([](long, long hi, const Candidate&) { return hi == kRanThrough; });
     return fmt::format("{} on the grade into it in every choice: {} ({})",

@@ -295,6 +295,24 @@ TEST(Layout, TheOtherSidesStyleIsWrittenOnlyWhereAllowed) {
   EXPECT_EQ(group[3], std::make_pair(kBeaconLocation, int64_t{12}));
 }
 
+// Brook on a 16 ‰ rise: a full train rolls back as it leaves, an empty one
+// gets away. Cove's verdict says how many runs never came.
+TEST(Layout, AStationSomeRunsNeverReachSaysHowMany) {
+  std::string line = FallIntoBrook("");
+  line.replace(line.find("gradient = ["),
+               line.find('\n', line.find("gradient = [")) - line.find("gradient = ["),
+               "gradient = [ { from = 1300, permille = 16 }, { from = 1800, permille = 0 } ]");
+  line.replace(line.find("sweep = {"),
+               line.find('\n', line.find("sweep = {")) - line.find("sweep = {"),
+               "sweep = { load = [0, 1] }");
+  const StationLayout cove = LayOutText(line, "layout_rise.toml").layout.stations[2];
+  EXPECT_FALSE(cove.docks);
+  EXPECT_NE(cove.why.find("it does NOT dock: in 1 of its 4 runs the train never reaches it from "
+                          "Brook: ran back from 1600.0 m"),
+            std::string::npos)
+      << cove.why;
+}
+
 TEST(Layout, AStopNoLayoutDocksIsToldWithTheCauseAndTheRemediesRun) {
   std::string steep = kLine;
   steep.replace(steep.find("beacon = ["), 0,
