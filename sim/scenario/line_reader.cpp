@@ -4,6 +4,8 @@
 #include <fmt/format.h>
 #include <fmt/ranges.h>
 
+#include <algorithm>
+
 #include "model/beacon_codes.h"
 
 namespace {
@@ -279,6 +281,11 @@ void ReadStations(const Reader& r, const toml::array& list, Scenario& s) {
     Station st{r.String(t, "name", "station").value_or(""), r.Within(t, stop),
                r.Int32(t, "door_side", "station", -1), Departure(r, t, "station", s.startTimeMs),
                LineOf(t)};
+    // A name is printed to terminals: no control character may steer them.
+    if (std::any_of(st.name.begin(), st.name.end(),
+                    [](char c) { return static_cast<unsigned char>(c) < 0x20 || c == 0x7f; }))
+      r.Fail(st.line, "station.name",
+             "must not hold control characters (tabs, line breaks, escapes)");
     if (st.doorSide < -1 || st.doorSide > 1)
       r.Fail(st.line, "station.door_side", "must be -1, 0 or 1");
     if (!s.stations.empty() && st.stop <= s.stations.back().stop) {

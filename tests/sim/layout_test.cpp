@@ -183,7 +183,7 @@ TEST(Layout, TheFileWrittenReadsBackWhateverTheAuthorWrote) {
   std::string odd = kLine;
   odd.replace(odd.find("{ from = 0, speed = 60 }"), 24, "{ from = 0, speed = 62.7 }");
   odd.replace(odd.find("\"Brook\""), 7, R"("Brook \"B\" \\ 2")");
-  odd.replace(odd.find("\"Cove\""), 6, R"("Cove\nend\u001b")");
+  odd.replace(odd.find("\"Cove\""), 6, R"("Cove \u00e9 'end'")");
   const size_t array = odd.find("beacon = [");
   odd.erase(array, odd.find('\n', array) + 1 - array);
   odd +=
@@ -193,7 +193,7 @@ TEST(Layout, TheFileWrittenReadsBackWhateverTheAuthorWrote) {
   std::string text;
   const Scenario back = ReadBack(LayOutText(odd, "layout odd.toml"), text);
   EXPECT_EQ(back.stations[1].name, "Brook \"B\" \\ 2");
-  EXPECT_EQ(back.stations[2].name, "Cove\nend\x1b");
+  EXPECT_EQ(back.stations[2].name, "Cove \u00e9 'end'");
   EXPECT_NE(text.find("limit = 62 }"), std::string::npos) << text;
   EXPECT_EQ(text.find("limit = 63"), std::string::npos) << text;
 }

@@ -120,7 +120,7 @@ TEST(ScenarioFile, MistakesNameTheFileLineAndKey) {
       text += line + "\n";
     }
   }
-  EXPECT_EQ(count, 127);
+  EXPECT_EQ(count, 128);
 }
 
 TEST(ScenarioFile, EachKeyAcceptsItsEdges) {
@@ -130,7 +130,7 @@ TEST(ScenarioFile, EachKeyAcceptsItsEdges) {
       "[driver]\nreaction = 5\npower_notch = 1\n[[pause]]\ntime = 0\nduration = 10\n"
       "[[pause]]\ntime = 1\nduration = 0.001\n"
       // Brackets, quotes, dots and other scripts inside strings and comments are text.
-      "[[station]]\nstop = 5\nname = \"\"\"Z\u00fcrich [[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[\n"
+      "[[station]]\nstop = 5\nname = \"\"\"Z\u00fcrich [[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[ \\\n"
       "a.a.a.a.a.a.a.a.a.a.a.a.a.a.a.a.a.a.a.a.a.a.a.a.a.a.a.a.a.a.a.a.a.a \\\"\"\"\"  # \u00e9\n"
       "[[station]]\nstop = 6\nname = 'C:\\' # \u00e9 [[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[\n",
       "edge.toml");
