@@ -21,7 +21,7 @@ constexpr double kFinalMetres = 150;  // m: the final braking's grade is judged 
 const long kWindowCm = std::lround(kDockedWindow * 100);
 // ‰: how far the platform's grade is moved, the least first.
 constexpr std::array<double, 8> kPlatformPermille = {2.5, 5, 7.5, 10, 15, 20, 30, 40};
-constexpr std::array<double, 2> kStrongerBrakes = {1.1, 1.2};
+constexpr std::array<double, 2> kStrongerBrakes = {1.1, 1.2}, kWeakerBrakes = {0.9, 0.8};
 constexpr std::array<double, 2> kMorePower = {1.25, 1.5};
 constexpr double kSteadierShare = 0.5;  // of the brakes' variation across the sweep
 
@@ -123,16 +123,16 @@ std::vector<Change> Changes(const Placement& line, size_t k, const Candidate& c)
     for (const double f : kMorePower) out.push_back({Change::kPower, f});
     return out;
   }
-  const bool beyond = *lo > 0, shortOf = *hi < 0;
+  // Stops that straddle the stop move toward it by their middle.
+  const bool beyond = *lo + *hi > 0, shortOf = *lo + *hi < 0;
   if (beyond || shortOf) {  // more rise into the stop brings the train in sooner
     const double now = PlatformGrade(line, k);
     for (const double p : kPlatformPermille)
       out.push_back({Change::kPlatform, now + (beyond ? p : -p)});
   }
-  if (beyond) {
-    for (const double f : kStrongerBrakes) out.push_back({Change::kBrakes, f});
-  }
-  if (!beyond && !shortOf) out.push_back({Change::kSteadierBrakes, kSteadierShare});
+  for (const double f : beyond ? kStrongerBrakes : kWeakerBrakes)
+    out.push_back({Change::kBrakes, f});
+  if (*lo < 0 && *hi > 0) out.push_back({Change::kSteadierBrakes, kSteadierShare});
   return out;
 }
 
@@ -256,9 +256,11 @@ std::string Remedy(const Trials& trials, size_t k, const std::vector<Candidate>&
     for (const Change& change : Changes(line, k, *c)) tries.push_back({c, change});
   }
   const double platform = PlatformGrade(line, k);
-  const auto gentle = [&](const Change& c) {
-    return std::make_pair(c.kind,
-                          std::fabs(c.kind == Change::kPlatform ? c.value - platform : c.value));
+  const auto gentle = [&](const Change& c) {  // the change from what the line and train have
+    const double from = c.kind == Change::kPlatform                             ? platform
+                        : c.kind == Change::kBrakes || c.kind == Change::kPower ? 1
+                                                                                : 0;
+    return std::make_pair(c.kind, std::fabs(c.value - from));
   };
   std::stable_sort(tries.begin(), tries.end(), [&](const auto& a, const auto& b) {
     return gentle(a.second) < gentle(b.second);
