@@ -179,10 +179,12 @@ def sim(binary, *args):
 CAUSES = {"the train cannot leave": "cannot leave the stop before",
           "it runs through": "runs through on the fall", "it overruns": "overruns",
           "it stops short": "stops short", "the brake's spread": "spread wider than the window",
-          "no choice stands": "no choice within the window", "on the whole line's": "only from the stop before"}
+          "no choice stands": "no choice within the window", "on the whole line's": "only from the stop before",
+          "from ": "docks with too little to spare", "in ": "some runs never reach it"}
 REMEDIES = {"none of these": "none found", "allow_other_side": "the other side's code",
             "m into the stop": "a platform grade",
-            "‰ under": "a grade under the stop before", "brakes ×": "stronger brakes",
+            "‰ under": "a grade under the stop before", "brakes ×0": "weaker brakes",
+            "brakes ×": "stronger brakes",
             "power ×": "more power", "brakes that vary": "steadier brakes"}
 
 
