@@ -39,4 +39,26 @@ TEST(Outputs, TheReportsDataCannotEndOrHideItsScript) {
   }
 }
 
+// A stop's close-up needs an approach: two frames before it will do; one,
+// the train started there, does not.
+TEST(Outputs, TheReportClosesUpOnEveryStopApproached) {
+  const Scenario s = Named("Bay");
+  RunResult run;
+  StopRecord stop{&s.stations[0]};
+  stop.arrivalMs = 10000;
+  stop.stoppedAt = 500.1;
+  run.stops = {stop};
+  for (const size_t frames : {1, 2}) {
+    ReportFrames kept;
+    for (size_t i = 0; i < frames; ++i)
+      kept.approaches.push_back(
+          {static_cast<int32_t>(9000 + 500 * i), 480.0 + 15 * i, 10, 0, 1, 0, {}});
+    const std::string page = RenderReport(s, run, kept);
+    const size_t closeUps = page.find("\"closeUps\":[");
+    ASSERT_NE(closeUps, std::string::npos);
+    EXPECT_EQ(page.compare(closeUps + 11, 2, "[]") == 0, frames == 1) << frames;
+    if (frames == 2) EXPECT_NE(page.find("\"distance\":[-20.0,-5.0,0.1]"), std::string::npos);
+  }
+}
+
 }  // namespace
