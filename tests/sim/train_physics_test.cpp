@@ -74,6 +74,15 @@ TEST(TrainModel, LagResistanceAndConstantSpeed) {
   EXPECT_NEAR(held.speed, 50, 1.0);  // the host holds the engaged speed
   for (int i = 0; i < 100; ++i) cruise.Step(held, ATS_HANDLES{0, 3, 1, 2}, 0.05);
   EXPECT_GT(held.speed, 55);  // released: power accelerates again
+
+  // The reverser put to neutral while powering: the power fades as the lag
+  // lets it, still pulling forwards, never back.
+  TrainModel neutral(d);
+  TrainMotion fading{0, 30};
+  for (int i = 0; i < 20; ++i) neutral.Step(fading, ATS_HANDLES{0, 5, 1, 0}, 0.05);
+  const double powered = fading.speed;
+  neutral.Step(fading, ATS_HANDLES{0, 5, 0, 0}, 0.05);
+  EXPECT_GT(fading.speed, powered);
 }
 
 TEST(TrainModel, GradesPullTheTrainAndBrakesHoldItAtAStand) {
