@@ -164,8 +164,7 @@ class LineLayout {
     return ScenarioError(fmt::format(
         "{}:{}: station {}: no approach fits the {:.0f} m from {} at {:.0f} km/h or more to its "
         "stop under the line's limits there",
-        s_.path, st.line, st.name, Stop(k) - line_.Previous(k),
-        k > 0 ? s_.stations[k - 1].name : "the start", floor));
+        s_.path, st.line, st.name, Stop(k) - line_.Previous(k), StopBeforeName(s_, k), floor));
   }
 
   // Every beacon in location order, with the station whose group it leads.
@@ -273,7 +272,7 @@ class LineLayout {
         chosen.verdict.empty()
             ? fmt::format(
                   "on the whole line's runs, though from {} it docked in every run{}",
-                  k > 0 ? s_.stations[k - 1].name : "the start",
+                  StopBeforeName(s_, k),
                   line.stall.empty() ? "" : "; a line's run that did not come there: " + line.stall)
             : chosen.verdict;
   }

@@ -55,6 +55,10 @@ Placed SpeedLimit(double at, double kmh) {
   return Make(at, kBeaconSpeedLimit, whole, fmt::format("speed_limit = {}", whole));
 }
 
+std::string StopBeforeName(const Scenario& s, size_t k) {
+  return k > 0 ? s.stations[k - 1].name : "the start";
+}
+
 bool Laid(int32_t type) { return type >= kBeaconStation && type <= kBeaconBraking; }
 
 std::vector<int32_t> Codes(int32_t side) {

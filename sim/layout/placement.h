@@ -24,6 +24,9 @@ Placed Make(double location, int32_t type, int64_t optional, std::string text);
 Placed CodeBeacon(double at, int32_t code);
 Placed SpeedLimit(double at, double kmh);
 
+// The name of the stop before station k: the station's, or "the start".
+std::string StopBeforeName(const Scenario& s, size_t k);
+
 // Whether the layout places beacons of this type: the author's own are dropped.
 bool Laid(int32_t type);
 

@@ -36,7 +36,7 @@ Scenario Segment(const Placement& line, size_t k, const Section& section) {
   seg.maxSeconds = 3600;
   seg.timeline.clear();
   seg.pauses.clear();
-  const std::string before = k > 0 ? s.stations[k - 1].name : "the start";
+  const std::string before = StopBeforeName(s, k);
   seg.stations = {{before, from, kStartDoorSide, kSegmentDeparture * 1000, 0}, s.stations[k]};
   seg.stations[1].departureMs.reset();
   seg.beacons.clear();

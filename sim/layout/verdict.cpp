@@ -102,7 +102,7 @@ std::string ChangeText(const Placement& line, size_t k, const Change& c) {
     case Change::kStopBefore:
       return fmt::format(
           "a grade of {:g} ‰ under {} (its last {:.0f} m and the first {:.0f} m past it)", c.value,
-          k > 0 ? s.stations[k - 1].name : "the start", s.dynamics.lengthMetres, kStopBeforeMetres);
+          StopBeforeName(s, k), s.dynamics.lengthMetres, kStopBeforeMetres);
     case Change::kBrakes: return fmt::format("brakes ×{:g} as strong", c.value);
     case Change::kPower: return fmt::format("power ×{:g} as strong", c.value);
     case Change::kSteadierBrakes:
@@ -202,11 +202,11 @@ std::string Cause(const Placement& line, const Trials& trials, size_t k,
     return fmt::format(
         "from {} it docks in its trials with less than {} cm to spare, too little to hold over "
         "the line's runs, whose frames fall otherwise ({})",
-        k > 0 ? s.stations[k - 1].name : "the start", kWindowCm - kSureCm, each);
+        StopBeforeName(s, k), kWindowCm - kSureCm, each);
   }
   if (all([](long, long hi, const Candidate&) { return hi == kNeverReached; })) {
-    return fmt::format("the train cannot leave {}: {} ({})",
-                       k > 0 ? s.stations[k - 1].name : "the start", nearest.front()->stall, each);
+    return fmt::format("the train cannot leave {}: {} ({})", StopBeforeName(s, k),
+                       nearest.front()->stall, each);
   }
   const auto never = [](const Candidate& c) {
     return std::count(c.errors.begin(), c.errors.end(), kNeverReached);
@@ -216,8 +216,7 @@ std::string Cause(const Placement& line, const Trials& trials, size_t k,
         nearest.begin(), nearest.end(),
         [](const Candidate* a, const Candidate* b) { return a->errors.size() < b->errors.size(); });
     return fmt::format("in {} of its {} runs the train never reaches it from {}: {} ({})", never(c),
-                       c.errors.size(), k > 0 ? s.stations[k - 1].name : "the start", c.stall,
-                       each);
+                       c.errors.size(), StopBeforeName(s, k), c.stall, each);
   }
   if (all([](long lo, long, const Candidate&) { return lo > kWindowCm; })) {
     const bool through = all([](long, long hi, const Candidate&) { return hi == kRanThrough; });

@@ -299,12 +299,12 @@ TEST(Layout, TheOtherSidesStyleIsWrittenOnlyWhereAllowed) {
 // gets away. Cove's verdict says how many runs never came.
 TEST(Layout, AStationSomeRunsNeverReachSaysHowMany) {
   std::string line = FallIntoBrook("");
-  line.replace(line.find("gradient = ["),
-               line.find('\n', line.find("gradient = [")) - line.find("gradient = ["),
-               "gradient = [ { from = 1300, permille = 16 }, { from = 1800, permille = 0 } ]");
-  line.replace(line.find("sweep = {"),
-               line.find('\n', line.find("sweep = {")) - line.find("sweep = {"),
-               "sweep = { load = [0, 1] }");
+  for (const std::string with : {"gradient = [ { from = 1300, permille = 16 }, { from = 1800, "
+                                 "permille = 0 } ]",
+                                 "sweep = { load = [0, 1] }"}) {
+    const size_t at = line.find(with.substr(0, with.find(" = ") + 3));  // the line of that key
+    line.replace(at, line.find('\n', at) - at, with);
+  }
   const StationLayout cove = LayOutText(line, "layout_rise.toml").layout.stations[2];
   EXPECT_FALSE(cove.docks);
   EXPECT_NE(cove.why.find("it does NOT dock: in 1 of its 4 runs the train never reaches it from "
