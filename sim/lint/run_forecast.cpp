@@ -14,9 +14,8 @@ namespace {
 constexpr double kCountdown = 10;  // s: the cab's countdown runs at least this long from the doors
 constexpr double kModeSteps = 6;   // frames the host takes to step the mode down at the start
 constexpr double kFarPast = 500;   // m beyond a stop: a train still running there never stops
-constexpr double kStuck = 600;
-constexpr double kUnderWay = 5;  // km/h: the train has left, and its next stand is a stop     // s
-                                 // on a section: the train is not expected to get there
+constexpr double kStuck = 600;     // s on a section: the train is not expected to get there
+constexpr double kUnderWay = 5;    // km/h: the train has left, and its next stand is a stop
 
 class RunForecast {
  public:
