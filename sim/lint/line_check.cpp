@@ -27,8 +27,8 @@ namespace {
 constexpr double kStopErrorAllowed = 0.35;
 constexpr double kFlatTolerance = 0.5;   // km/h: a beacon limit equal to the line's
 constexpr double kSlowestApproach = 10;  // km/h: slower is no help worth giving
-constexpr double kGradeShare =
-    0.1;  // of the stopping curve's deceleration a grade explains a stop by
+// Of the stopping curve's deceleration: a grade that pulls this much explains a stop.
+constexpr double kGradeShare = 0.1;
 constexpr double kOverTarget = 1;  // km/h automatic driving runs above its target before braking
 constexpr double kCoastBelow = 3;  // km/h below its target automatic driving coasts down to
 constexpr double kDrivenFor = 5;   // s the train is driven before the stopping curve governs
