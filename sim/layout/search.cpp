@@ -13,6 +13,9 @@ constexpr double kFarthestCurveEnd = 300;  // m before the stop
 constexpr int kNarrowTries = 3;  // choices docking with little to spare run before the search ends
 // m past where the stop's own curve begins: where else an approach curve ends
 constexpr double kCurveEnds[] = {25, 50, 100, 200};
+// Trials run this many at a time past the corners: a candidate stops at
+// the first few that show it cannot be what the search looks for.
+constexpr size_t kChunk = 16;
 
 // The line's fastest approach, then every multiple of 5 km/h below it down to 10.
 std::vector<double> Speeds(double fastest) {
@@ -117,6 +120,23 @@ bool IsEnough(const Candidate& c, size_t trials, Enough enough) {
   return enough == Enough::kDocked && Sure(c, trials);
 }
 
+// The candidate's trials so far rule it out: missed, or outside the band
+// the search needs (every docking choice is wanted where none settles).
+bool RuledOut(const Candidate& c, Enough enough) {
+  if (!Docks(c)) return true;
+  if (enough == Enough::kSettled) return c.warned || Worst(c) > kTightCm;
+  return enough == Enough::kAll && Worst(c) > kSureCm;
+}
+
+// The candidate over the trials it has not run, a chunk at a time, until
+// they rule it out.
+void RunOn(const Trials& trials, size_t k, Candidate& c, Enough enough) {
+  while (c.errors.size() < trials.Count() && !RuledOut(c, enough)) {
+    const size_t from = c.errors.size();
+    trials.Run(k, {&c}, from, std::min(trials.Count(), from + kChunk));
+  }
+}
+
 }  // namespace
 
 void Judge(const Trials& trials, size_t k, std::vector<Candidate>& candidates, Enough enough) {
@@ -131,9 +151,7 @@ void Judge(const Trials& trials, size_t k, std::vector<Candidate>& candidates, E
   std::sort(cornered.begin(), cornered.end(),
             [](const Candidate* a, const Candidate* b) { return Rank(*a) < Rank(*b); });
   for (Candidate* c : cornered) {
-    const bool cannotSettle = c->warned || Worst(*c) > kTightCm;
-    if (enough == Enough::kSettled && cannotSettle) continue;
-    trials.Run(k, {c}, trials.AtCorners(), trials.Count());
+    RunOn(trials, k, *c, enough);
     if (IsEnough(*c, trials.Count(), enough)) return;
   }
 }
@@ -153,8 +171,8 @@ std::vector<Candidate> Search(const Placement& line, const Trials& trials, size_
                     [&](const Candidate& c) { return IsEnough(c, trials.Count(), enough); }))
       return tried;
   }
-  // None settles: those that docked at the corners run in full, best first,
-  // until one docks in every trial with room to spare, or a few without.
+  // None settles: those that docked at the corners run on, best first, until
+  // one docks in every trial with room to spare, or a few without.
   std::vector<Candidate*> cornered;
   for (Candidate& c : tried) {
     if (Docks(c) && c.errors.size() < trials.Count()) cornered.push_back(&c);
@@ -163,7 +181,7 @@ std::vector<Candidate> Search(const Placement& line, const Trials& trials, size_
             [](const Candidate* a, const Candidate* b) { return Rank(*a) < Rank(*b); });
   int docked = 0;
   for (Candidate* c : cornered) {
-    Finish(trials, k, *c);
+    RunOn(trials, k, *c, Enough::kDocked);
     if (Sure(*c, trials.Count()) || (Docks(*c) && ++docked == kNarrowTries)) break;
   }
   return tried;

@@ -49,8 +49,8 @@ std::vector<Candidate> Search(const Placement& line, const Trials& trials, size_
                               const std::vector<int32_t>& codes, bool sideMatches, Enough enough);
 
 // Each candidate at the probes, then at the corners where it docked at
-// them, then over every trial where it docked at the corners, the best
-// first, until one is `enough`.
+// them, then, the best first, over the other trials until they rule it out
+// (it misses, or it cannot be `enough`) or one is `enough`.
 void Judge(const Trials& trials, size_t k, std::vector<Candidate>& candidates, Enough enough);
 
 // The candidate run over every trial it has not run yet.

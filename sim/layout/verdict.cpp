@@ -61,10 +61,18 @@ std::vector<const Candidate*> NearestByCode(const std::vector<Candidate>& tried,
   return out;
 }
 
-std::string InWords(const Scenario& s, size_t k, const std::vector<const Candidate*>& nearest) {
+// Each choice and its stops, and in how many of its trials where not all:
+// the search runs a choice no further once it has missed.
+std::string InWords(const Scenario& s, size_t k, const std::vector<const Candidate*>& nearest,
+                    size_t runs) {
   std::vector<std::string> parts;
-  for (const Candidate* c : nearest)
-    parts.push_back(fmt::format("{} {}", Choice(s, k, *c), Range(*c)));
+  for (const Candidate* c : nearest) {
+    const std::string over =
+        c->errors.size() < runs
+            ? fmt::format(" (tried in {} of its {} trials)", c->errors.size(), runs)
+            : "";
+    parts.push_back(fmt::format("{} {}{}", Choice(s, k, *c), Range(*c), over));
+  }
   return fmt::format("{}", fmt::join(parts, "; "));
 }
 
@@ -188,7 +196,7 @@ std::string Cause(const Placement& line, const Trials& trials, size_t k,
                   const std::vector<Candidate>& tried) {
   const Scenario& s = line.Line();
   const std::vector<const Candidate*> nearest = NearestByCode(tried, trials);
-  const std::string each = InWords(s, k, nearest);
+  const std::string each = InWords(s, k, nearest, trials.Count());
   const auto all = [&](auto&& test) {
     return std::all_of(nearest.begin(), nearest.end(), [&](const Candidate* c) {
       const auto [lo, hi] = std::minmax_element(c->errors.begin(), c->errors.end());
