@@ -130,7 +130,7 @@ class Host {
   void WatchForStall() {
     const bool happened = std::exchange(somethingHappened_, false) | crew_.TakeDoorsWorked();
     if (!stall_.Stalled(now_, handles_, panel_, happened, SomethingPending())) return;
-    if (hooks_.keepGoing && mender_.Begin(now_)) return;
+    if (hooks_.keepGoing && mender_.Begin(now_, handles_)) return;
     stallLine_ = fmt::format("stalled at {:.1f} m: {}", now_.motion.location,
                              StallWatch::WhyStill(now_, stops_, crew_.DoorsOpen(), handles_));
     timeline_.Log(stallLine_);

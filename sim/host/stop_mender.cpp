@@ -7,14 +7,32 @@
 
 #include "model/units.h"
 
-bool StopMender::Begin(const RunClock& now) {
+namespace {
+
+// "it stood still at 500.0 m after leaving Alder, brake 0 power 1"
+std::string StoodStill(double at, const StopBook& stops, const ATS_HANDLES& handles) {
+  const StopRecord* left = nullptr;
+  for (const StopRecord& r : stops.All()) {
+    if (r.departureMs) left = &r;
+  }
+  return fmt::format("it stood still at {:.1f} m{}, brake {} power {}", at,
+                     left ? " after leaving " + left->station->name : "", handles.brake,
+                     handles.power);
+}
+
+}  // namespace
+
+bool StopMender::Begin(const RunClock& now, const ATS_HANDLES& handles) {
   const double at = now.motion.location;
   StopRecord* stop = stops_.Next(at);
   if (stop == nullptr || stop->doorsOpenMs || stop->mendedFrom ||
       std::fabs(at - stop->station->stop) <= window_) {
     return false;
   }
-  if (!stop->stoppedAt) stop->stoppedAt = stop->firstStoppedAt = at;  // short of its reach
+  if (!stop->stoppedAt) {  // short of its reach: it stood still on the way
+    stop->stoppedAt = stop->firstStoppedAt = at;
+    stop->stoodOnTheWay = StoodStill(at, stops_, handles);
+  }
   stop->mendedFrom = at;
   target_ = stop->station->stop;
   moving_ = true;

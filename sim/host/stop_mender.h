@@ -4,6 +4,7 @@
 // handles set aside meanwhile, and the stop counts as missed and mended.
 #pragma once
 
+#include "atsplugin.h"
 #include "host/stops.h"
 #include "host/timeline.h"
 #include "model/dynamics.h"
@@ -18,7 +19,7 @@ class StopMender {
 
   // Where the run would stall: whether the train stands short of or beyond
   // the next station's doors, and the move to its stopping point has begun.
-  bool Begin(const RunClock& now);
+  bool Begin(const RunClock& now, const ATS_HANDLES& handles);
   bool Moving() const { return moving_; }
   // The move over dt seconds, in place of the train's own.
   void Move(TrainMotion& m, double dt);

@@ -69,8 +69,9 @@ std::string MissedBecause(const StopRecord& r, const std::string& stall, double 
   if (r.mendedFrom) {
     StopRecord unmended = r;
     unmended.mendedFrom.reset();
-    return fmt::format("{}; the host moved it {:.2f} m {} to the stopping point",
+    return fmt::format("{}{}; the host moved it {:.2f} m {} to the stopping point",
                        MissedBecause(unmended, "", endLocation),
+                       r.stoodOnTheWay.empty() ? "" : ": " + r.stoodOnTheWay,
                        std::fabs(r.station->stop - *r.mendedFrom),
                        r.station->stop > *r.mendedFrom ? "forward" : "back");
   }

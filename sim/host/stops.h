@@ -28,6 +28,7 @@ struct StopRecord {
   double overTargetBy = 0;  // km/h at most
   // Where it stood when the host moved it to the stopping point (--keep-going).
   std::optional<double> mendedFrom;
+  std::string stoodOnTheWay;    // how it stood, where that was short of the stop's reach
   bool behindTheStart = false;  // the run starts past it: neither made nor missed
 };
 
