@@ -217,14 +217,18 @@ class LineLayout {
     RunInWorkers(
         runs.size(), o,
         [&](size_t job) { return RunPoint(written, written.sweep, points[job], o); },
-        [&](size_t job, SweptRun run) { runs[job] = std::move(run); });
+        [&](size_t job, SweptRun run) {
+          run.point = points[job];  // a run that failed comes back without it
+          runs[job] = std::move(run);
+        });
+    // Runs cut short by an interruption failed for it, not for the line.
+    if (o.interrupted != nullptr && *o.interrupted != 0) throw LayoutInterrupted();
     for (const SweptRun& run : runs) {
       if (!run.failure.empty())
         throw TrialFailed(
             fmt::format("a run of the written line ({})", Describe(written.sweep, run.point)),
             run.failure);
     }
-    if (o.interrupted != nullptr && *o.interrupted != 0) throw LayoutInterrupted();
     return runs;
   }
 

@@ -199,6 +199,26 @@ TOML
 "$sim" layout far.toml -o old.csv --run-limit 0.1 > /dev/null 2> err.txt
 check $? 3 "layout over the run limit"
 grep -q "a trial run into station B failed: " err.txt || fail "run limit" "$(head -c 300 err.txt)"
+# A line with nothing to search, whose own runs coast on: interrupted, or
+# over the run limit, while the written line runs.
+cat > coast.toml <<'TOML'
+run = { start_speed = 60, start_location = 200, end_location = 20000000, max_duration = 604800 }
+dynamics = { decel_by_notch = [0, 0, 0, 0, 0, 0, 0, 0, 0, 0], resistance = 0 }
+driver = { mode = "unattended" }
+station = [ { name = "S", stop = 200, departure = "00:00:30" } ]
+limit = [ { from = 0, speed = 80 } ]
+sweep = { seed = [1, 2, 3, 4] }
+TOML
+"$sim" layout coast.toml -o old.csv > /dev/null 2> err.txt &
+pid=$!
+sleep 1
+kill -INT $pid
+wait $pid
+check $? 130 "SIGINT while the written line runs"
+"$sim" layout coast.toml -o old.csv --run-limit 0.5 > /dev/null 2> err.txt
+check $? 3 "the written line over the run limit"
+grep -q "a run of the written line (seed 1) failed: ran past" err.txt ||
+  fail "written line's run limit" "$(head -c 300 err.txt)"
 # Nothing replaced where another output fails.
 "$sim" layout two.toml -o old.csv --report /dev/full > /dev/null 2> err.txt
 check $? 3 "layout --report /dev/full"
