@@ -106,6 +106,7 @@ OutputFile::OutputFile(OutputFile&& other) noexcept
       temporary_(std::move(other.temporary_)),
       named_(other.named_),
       streamed_(other.streamed_),
+      writeErrno_(other.writeErrno_),
       file_(std::exchange(other.file_, nullptr)) {}
 
 OutputFile::~OutputFile() { Discard(); }
@@ -125,7 +126,7 @@ std::optional<OutputFile> OutputFile::OpenPipe(const std::string& path, std::str
 
 bool OutputFile::Finish(std::string& error) {
   const bool written = std::fflush(file_) == 0 && !std::ferror(file_);
-  const int writeErrno = errno;
+  const int writeErrno = writeErrno_ != 0 ? writeErrno_ : errno;
   if (!written) {
     Discard();
     error = fmt::format("cannot write {}: {}", path_, std::strerror(writeErrno));

@@ -5,6 +5,7 @@
 // is no regular file (a device, a pipe) is written to directly.
 #pragma once
 
+#include <cerrno>
 #include <cstdio>
 #include <initializer_list>
 #include <optional>
@@ -20,8 +21,11 @@ class OutputFile {
   OutputFile& operator=(OutputFile&&) = delete;
   ~OutputFile();  // an output never committed is removed
 
-  // Write errors are kept by the stream and reported by Commit.
-  void Write(std::string_view text) { std::fwrite(text.data(), 1, text.size(), file_); }
+  // Write errors are kept, with the first one's cause, and reported by Commit.
+  void Write(std::string_view text) {
+    if (std::fwrite(text.data(), 1, text.size(), file_) < text.size() && writeErrno_ == 0)
+      writeErrno_ = errno;
+  }
   // Flushes and closes, then renames into place; false with `error` on any
   // write error along the way, the target then untouched.
   bool Commit(std::string& error) { return Finish(error) && Place(error); }
@@ -47,6 +51,7 @@ class OutputFile {
   bool named_;                    // whether the temporary has its name on disk yet
   bool streamed_;
   bool placed_ = false;
+  int writeErrno_ = 0;  // the cause of the first write that failed
   std::FILE* file_;
 };
 

@@ -222,6 +222,8 @@ grep -q "a run of the written line (seed 1) failed: ran past" err.txt ||
 # Nothing replaced where another output fails.
 "$sim" layout two.toml -o old.csv --report /dev/full > /dev/null 2> err.txt
 check $? 3 "layout --report /dev/full"
+grep -q "cannot write /dev/full: No space left on device" err.txt ||
+  fail "layout --report /dev/full" "not the write's own cause: $(head -c 300 err.txt)"
 "$sim" layout two.toml -o old.csv > /dev/full 2> err.txt
 check $? 3 "layout >/dev/full"
 # A pipe as the input and as the output: read once, never reopened.
