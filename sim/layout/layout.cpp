@@ -56,8 +56,10 @@ void Describe(const Scenario& s, size_t k, const Candidate& c, StationLayout& ou
   out.medianCm = sorted[sorted.size() / 2];
   out.closedUp = c.closedUp;
   out.docks = Docks(c);
-  out.why = fmt::format("{}: {}: over the {} runs of the sweep above it {}", s.stations[k].name,
-                        Choice(s, k, c), c.errors.size(), Range(c));
+  const std::string runs =
+      c.errors.size() == 1 ? "the one run" : fmt::format("the {} runs", c.errors.size());
+  out.why = fmt::format("{}: {}: over {} of the sweep above it {}", s.stations[k].name,
+                        Choice(s, k, c), runs, Range(c));
 }
 
 int RunsOf(const std::vector<Candidate>& all) {
