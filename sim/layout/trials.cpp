@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdlib>
 
+#include "host/stops.h"
 #include "layout/segment.h"
 #include "lint/line_check.h"
 
@@ -76,12 +77,17 @@ void Tally(Candidate& c, const SweptStop* stop, double section, bool over, const
   c.overspeeds += over;
   if (c.errors.size() <= index) c.errors.resize(index + 1, kNeverReached);
   const bool closedUp = stop != nullptr && stop->corrections > 0 && stop->firstErrorCm;
-  // Standing first at the stop before, or behind it, the train never got away.
+  // Standing first at the stop before, or behind it, the train never got away;
+  // standing farther short than a stop is looked for, it never came there
+  // by itself: the host moved it on (--keep-going).
   const bool neverLeft = stop != nullptr && stop->errorCm &&
                          (closedUp ? *stop->firstErrorCm : *stop->errorCm) <=
                              -std::lround((section - kDockedWindow) * 100);
+  const bool neverCame = stop != nullptr && stop->errorCm && !closedUp &&
+                         *stop->errorCm <= -std::lround(kStopSearch * 100);
   // A stop the train stood at: within reach of it, not moved on by the host.
-  if (stop == nullptr || !stop->errorCm || std::labs(*stop->errorCm) >= kRanThrough || neverLeft) {
+  if (stop == nullptr || !stop->errorCm || std::labs(*stop->errorCm) >= kRanThrough || neverLeft ||
+      neverCame) {
     c.errors[index] = stop != nullptr && stop->ranThrough ? kRanThrough : kNeverReached;
     ++c.missed;
     if (c.stall.empty()) c.stall = !ended.empty() || stop == nullptr ? ended : stop->why;

@@ -339,7 +339,9 @@ TEST(Layout, AStopNoLayoutDocksIsToldWithTheCauseAndTheRemediesRun) {
 // only where the train stood there by itself: a stop the driver closed up
 // with the start key, from 3.5 m short, is not docked, and its error is
 // where the train first stood. A train that first stood at the stop 500 m
-// before, or behind it, never left: it never reached this one.
+// before, or behind it, never left: it never reached this one; nor did one
+// that stood farther short than a stop is looked for, 50 m, and was moved
+// on by the host.
 TEST(Layout, ACandidateDocksWhereTheTrainStoodWithinTheWindowByItself) {
   const Station brook{"Brook", 1600, -1, {}, 0};
   const struct {
@@ -353,7 +355,9 @@ TEST(Layout, ACandidateDocksWhereTheTrainStoodWithinTheWindowByItself) {
                {-3.5, 0.2, 1, true, false, -350},
                {-499.4, 0.2, 1, true, false, -49940},
                {-499.6, 0.2, 1, true, false, kNeverReached},
-               {-501.9, -501.9, 0, false, false, kNeverReached}};
+               {-501.9, -501.9, 0, false, false, kNeverReached},
+               {-49.9, -49.9, 0, false, false, -4990},
+               {-50.1, -50.1, 0, false, false, kNeverReached}};
   for (const auto& c : cases) {
     StopRecord r{&brook};
     r.firstStoppedAt = brook.stop + c.first;
