@@ -121,11 +121,11 @@ bool IsEnough(const Candidate& c, size_t trials, Enough enough) {
 }
 
 // The candidate's trials so far rule it out: missed, or outside the band
-// the search needs (every docking choice is wanted where none settles).
+// the search needs (every docking choice is wanted where none is enough).
 bool RuledOut(const Candidate& c, Enough enough) {
   if (!Docks(c)) return true;
   if (enough == Enough::kSettled) return c.warned || Worst(c) > kTightCm;
-  return enough == Enough::kAll && Worst(c) > kSureCm;
+  return enough == Enough::kDocked && Worst(c) > kSureCm;
 }
 
 // The candidate over the trials it has not run, a chunk at a time, until
@@ -181,7 +181,7 @@ std::vector<Candidate> Search(const Placement& line, const Trials& trials, size_
             [](const Candidate* a, const Candidate* b) { return Rank(*a) < Rank(*b); });
   int docked = 0;
   for (Candidate* c : cornered) {
-    RunOn(trials, k, *c, Enough::kDocked);
+    RunOn(trials, k, *c, Enough::kAll);
     if (Sure(*c, trials.Count()) || (Docks(*c) && ++docked == kNarrowTries)) break;
   }
   return tried;

@@ -84,7 +84,7 @@ Candidate Changed(const Trials& trials, size_t k, const Candidate& best, Change 
   c.missed = c.overspeeds = c.closedUp = 0;
   c.stall.clear();
   c.change = change;
-  Judge(trials, k, one, Enough::kAll);
+  Judge(trials, k, one, Enough::kDocked);
   return c;
 }
 
