@@ -9,14 +9,19 @@
 
 namespace {
 
-// "it stood still at 500.0 m after leaving Alder, brake 0 power 1"
+// "it stood still at 500.0 m after leaving Alder, brake 0 power 1", or
+// "..., 101.5 m past Brook, brake 8 power 0" where it never stood at Brook
 std::string StoodStill(double at, const StopBook& stops, const ATS_HANDLES& handles) {
-  const StopRecord* left = nullptr;
+  const StopRecord* behind = nullptr;  // the last station the train has come to
   for (const StopRecord& r : stops.All()) {
-    if (r.departureMs) left = &r;
+    if (r.station->stop <= at + kDockedWindow) behind = &r;
   }
-  return fmt::format("it stood still at {:.1f} m{}, brake {} power {}", at,
-                     left ? " after leaving " + left->station->name : "", handles.brake,
+  std::string where;
+  if (behind != nullptr && behind->departureMs)
+    where = " after leaving " + behind->station->name;
+  else if (behind != nullptr)
+    where = fmt::format(", {:.1f} m past {}", at - behind->station->stop, behind->station->name);
+  return fmt::format("it stood still at {:.1f} m{}, brake {} power {}", at, where, handles.brake,
                      handles.power);
 }
 
