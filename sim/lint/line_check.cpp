@@ -229,7 +229,7 @@ class LineCheck {
                       "notch and builds over {:.1f} s more, in frames of {:.3g} s",
                       dyn.brakeDelaySeconds, dyn.lagSeconds, s_.timeStep);
     Warn(st.line, fmt::format("{}: {}; {}", expect, why,
-                              error < 0 ? ShortFix(style, byGrade)
+                              error < 0 ? ShortFix(style, byGrade, st.doorSide)
                                         : OverrunFix(st.stop, style, limit, byGrade)));
   }
 
@@ -327,13 +327,18 @@ class LineCheck {
     return last;
   }
 
-  static std::string ShortFix(int style, bool byGrade) {
+  // Style 3 has doors right only: at a left-door platform its code gives
+  // the stop its style, and the station's own code after the station
+  // beacon the doors' side.
+  static std::string ShortFix(int style, bool byGrade, int32_t doorSide) {
     const char* grade = byGrade ? "a more level approach" : "a slower approach or a fall into it";
+    const char* side =
+        doorSide < 0 ? ", before the station beacon, the station's own code after it" : "";
     return style == 3 ? grade
                       : fmt::format(
-                            "style 3 (codes 17 and 20, doors right), whose lightest notch "
+                            "style 3 (codes 17 and 20, doors right{}), whose lightest notch "
                             "is 3, or {}",
-                            grade);
+                            side, grade);
   }
 
   std::string OverrunFix(double stop, int style, double limit, bool byGrade) const {
