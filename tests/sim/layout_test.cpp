@@ -448,9 +448,11 @@ TEST(Layout, TheBestChoiceDocksWithRoomToSpare) {
 // Lines no beacon can serve are refused before any run, in their own terms.
 TEST(Layout, AStationNoBeaconCanServeIsRefusedFirst) {
   const struct {
-    const char *from, *to, *said;
+    const char *from, *to, *said, *alsoFrom, *alsoTo;
   } cases[] = {
       {"stop = 1600", "stop = 1610", "stops at 1610 m: a stopping-point beacon gives only"},
+      {"stop = 3100", "stop = 250000", "stops at 250000 m: a stopping-point beacon gives only",
+       "end_location = 3300", "end_location = 250100"},
       {"end_location = 3300", "end_location = 3100",
        "station Cove stops at 3100 m, and the run ends at 3100 m: the run would end before the "
        "train stands"},
@@ -462,6 +464,7 @@ TEST(Layout, AStationNoBeaconCanServeIsRefusedFirst) {
   for (const auto& c : cases) {
     std::string line = kLine;
     line.replace(line.find(c.from), std::string(c.from).size(), c.to);
+    if (c.alsoFrom) line.replace(line.find(c.alsoFrom), std::string(c.alsoFrom).size(), c.alsoTo);
     const std::string path = (std::filesystem::temp_directory_path() / "layout_off.toml").string();
     std::ofstream(path) << line;
     const Scenario s = LoadScenario(path);
