@@ -214,15 +214,8 @@ class LineLayout {
   std::vector<SweptRun> LineRuns(const Scenario& written) const {
     SweepOptions o = o_;
     o.keepGoing = true;
-    const std::vector<SweepPoint> points = Combinations(written.sweep);
-    std::vector<SweptRun> runs(points.size());
-    RunInWorkers(
-        runs.size(), o,
-        [&](size_t job) { return RunPoint(written, written.sweep, points[job], o); },
-        [&](size_t job, SweptRun run) {
-          run.point = points[job];  // a run that failed comes back without it
-          runs[job] = std::move(run);
-        });
+    o.progress = nullptr;  // the layout's progress counts stations, not runs
+    const std::vector<SweptRun> runs = RunSweep(written, o);
     // Runs cut short by an interruption failed for it, not for the line.
     if (o.interrupted != nullptr && *o.interrupted != 0) throw LayoutInterrupted();
     for (const SweptRun& run : runs) {
