@@ -134,9 +134,15 @@ std::vector<Change> Changes(const Placement& line, size_t k, const Candidate& c)
   // Stops that straddle the stop move toward it by their middle.
   const bool beyond = *lo + *hi > 0, shortOf = *lo + *hi < 0;
   if (beyond || shortOf) {  // more rise into the stop brings the train in sooner
+    const Scenario& s = line.Line();
     const double now = PlatformGrade(line, k);
-    for (const double p : kPlatformPermille)
-      out.push_back({Change::kPlatform, now + (beyond ? p : -p)});
+    // A rise the train could not start up again is no remedy, but at the last stop.
+    const double steepest =
+        k + 1 < s.stations.size() ? TrainModel(s.dynamics, s.gradients).SteepestStart(1) : INFINITY;
+    for (const double p : kPlatformPermille) {
+      const double grade = now + (beyond ? p : -p);
+      if (grade < steepest) out.push_back({Change::kPlatform, grade});
+    }
   }
   for (const double f : beyond ? kStrongerBrakes : kWeakerBrakes)
     out.push_back({Change::kBrakes, f});

@@ -74,6 +74,11 @@ class TrainModel {
   static constexpr double GradeDrag(double permille) {
     return kGradeKmhPerSecondPerPermille * permille;
   }
+  // ‰: the rise on which a standing train's power notch just balances the
+  // grade's pull back and the running resistance: on a steeper one it cannot start.
+  double SteepestStart(int notch) const {
+    return (Traction(notch, 0) - Resistance(0)) / kGradeKmhPerSecondPerPermille;
+  }
 
   // The grade at a location, ‰, positive rising in the running direction.
   double PermilleAt(double location) const;

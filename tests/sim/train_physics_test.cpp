@@ -121,6 +121,22 @@ TEST(TrainModel, GradesPullTheTrainAndBrakesHoldItAtAStand) {
   EXPECT_EQ(standing.speed, 0);
 }
 
+// Notch 1 starts the standing train up a rise just gentler than the
+// steepest it gives, and not up one just steeper.
+TEST(TrainModel, TheSteepestStartIsWhereNotchOneBalancesTheRise) {
+  Dynamics d;
+  d.lagSeconds = 0;
+  const double steepest = TrainModel(d).SteepestStart(1);
+  EXPECT_GT(steepest, 0);
+  for (const auto& [permille, starts] :
+       {std::pair{steepest - 0.5, true}, {steepest + 0.5, false}}) {
+    TrainModel rise(d, {{0, permille, 1}});
+    TrainMotion m{500, 0};
+    for (int i = 0; i < 300; ++i) rise.Step(m, ATS_HANDLES{0, 1, 1, 0}, kDt);
+    EXPECT_EQ(m.location > 500, starts) << permille;
+  }
+}
+
 TEST(TrainModel, TractionFadesAboveTheBaseSpeedAsConstantPower) {
   Dynamics d = Bare();
   const double a = 5 * d.accelPerNotch;
