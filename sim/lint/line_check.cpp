@@ -145,12 +145,25 @@ class LineCheck {
                                b.location, line, fix));
       return;
     }
+    const std::string comes =
+        fmt::format("the train comes to {:.0f} m at about {:.1f} km/h, above {}", x, speed, line);
+    if (limit.from <= piece.from) {  // the beacons raise the speed within the limit
+      Warn(b.line, fmt::format("{}: lower the beacons' limit to {:.0f} km/h by {:.0f} m", comes,
+                               limit.kmh, std::max(limit.from, s_.startLocation)));
+      return;
+    }
     const double shed = BrakingDistance(piece.v0, limit.kmh, std::max(piece.decel, 1e-9));
-    Warn(b.line, fmt::format("the train comes to {:.0f} m at about {:.0f} km/h, above {}: from "
-                             "{:.0f} km/h it needs {:.0f} m to slow down; lower the limit by "
-                             "{:.0f} m, or end a braking curve to {:.0f} km/h there",
-                             x, speed, line, piece.v0, shed, std::floor(limit.from - shed),
-                             limit.kmh, limit.from));
+    const double by = std::floor(limit.from - shed);
+    const std::string fix =
+        by >= s_.startLocation
+            ? fmt::format("lower the beacons' limit to {:.0f} km/h by {:.0f} m, or end a braking "
+                          "curve to {:.0f} km/h by {:.0f} m",
+                          limit.kmh, by, limit.kmh, limit.from)
+            : fmt::format("there is no room for it after the run's start: give {:.0f} km/h from "
+                          "the start, at {:.0f} m",
+                          limit.kmh, s_.startLocation);
+    Warn(b.line, fmt::format("{}: from {:.0f} km/h it needs {:.0f} m to slow down; {}", comes,
+                             piece.v0, shed, fix));
   }
 
   double NextLimitFrom(const LineLimit& l) const {
