@@ -156,12 +156,14 @@ class LineCheck {
     const double by = std::floor(limit.from - shed);
     const std::string fix =
         by >= s_.startLocation
-            ? fmt::format("lower the beacons' limit to {:.0f} km/h by {:.0f} m, or end a braking "
-                          "curve to {:.0f} km/h by {:.0f} m",
-                          limit.kmh, by, limit.kmh, limit.from)
-            : fmt::format("there is no room for it after the run's start: give {:.0f} km/h from "
-                          "the start, at {:.0f} m",
-                          limit.kmh, s_.startLocation);
+            ? fmt::format(
+                  "lower the beacons' limit to {:.0f} km/h by {:.0f} m, or end a braking "
+                  "curve to {:.0f} km/h by {:.0f} m",
+                  limit.kmh, by, limit.kmh, limit.from)
+            : fmt::format(
+                  "there is no room for it after the run's start: give {:.0f} km/h from "
+                  "the start, at {:.0f} m",
+                  limit.kmh, s_.startLocation);
     Warn(b.line, fmt::format("{}: from {:.0f} km/h it needs {:.0f} m to slow down; {}", comes,
                              piece.v0, shed, fix));
   }
