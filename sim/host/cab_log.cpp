@@ -2,6 +2,7 @@
 
 #include <fmt/format.h>
 
+#include "host/handles_text.h"
 #include "host_call.h"
 #include "model/cab.h"
 #include "model/stretch_text.h"
@@ -80,7 +81,7 @@ void CabLog::Handles(const ATS_HANDLES& from, const ATS_HANDLES& to) {
   CloseFold();
   flipsBack_ = Same(to, previous_) ? flipsBack_ + 1 : 0;
   previous_ = from;
-  const std::string line = fmt::format("brake {} power {}", to.brake, to.power);
+  const std::string line = HandlesText(to);
   if (flipsBack_ >= kFoldFrom) {
     fold_ = Fold{to, from, 1, location, location, timeline_.Stamped(line), timeline_.Size()};
     return;

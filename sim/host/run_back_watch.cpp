@@ -4,6 +4,8 @@
 
 #include <algorithm>
 
+#include "host/handles_text.h"
+
 namespace {
 
 constexpr double kRunBackAllowed = 5;  // m: a start on a rise may give back this much, and go on
@@ -19,6 +21,6 @@ std::optional<std::string> RunBackWatch::Watch(const TrainMotion& m, const ATS_H
   if (std::isnan(from_)) from_ = m.location;
   fastest_ = std::max(fastest_, -m.speed);
   if (from_ - m.location <= kRunBackAllowed) return std::nullopt;
-  return fmt::format("ran back from {:.1f} m to {:.1f} m at up to {:.1f} km/h, brake {} power {}",
-                     from_, m.location, fastest_, handles.brake, handles.power);
+  return fmt::format("ran back from {:.1f} m to {:.1f} m at up to {:.1f} km/h, {}", from_,
+                     m.location, fastest_, HandlesText(handles));
 }

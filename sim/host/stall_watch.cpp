@@ -5,6 +5,8 @@
 #include <algorithm>
 #include <cmath>
 
+#include "host/handles_text.h"
+
 bool StallWatch::Stalled(const RunClock& now, const ATS_HANDLES& handles, const int32_t* panel,
                          bool somethingHappened, bool somethingPending) {
   std::array<int32_t, kCabPanels.size()> cab;
@@ -34,7 +36,7 @@ std::string StallWatch::WhyStill(const RunClock& now, const StopBook& stops, boo
         ahead == all.end() ? std::string("stopped past the last station")
                            : fmt::format("stopped {:.1f} m before {}",
                                          ahead->station->stop - location, ahead->station->name);
-    return fmt::format("{}, {}, brake {} power {}", where, doors, handles.brake, handles.power);
+    return fmt::format("{}, {}, {}", where, doors, HandlesText(handles));
   }
   const double off = *stop->stoppedAt - stop->station->stop;
   const std::string where = fmt::format("stopped {:.2f} m {} {}", std::fabs(off),

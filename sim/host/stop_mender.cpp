@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "host/handles_text.h"
 #include "model/units.h"
 
 namespace {
@@ -21,8 +22,7 @@ std::string StoodStill(double at, const StopBook& stops, const ATS_HANDLES& hand
     where = " after leaving " + behind->station->name;
   else if (behind != nullptr)
     where = fmt::format(", {:.1f} m past {}", at - behind->station->stop, behind->station->name);
-  return fmt::format("it stood still at {:.1f} m{}, brake {} power {}", at, where, handles.brake,
-                     handles.power);
+  return fmt::format("it stood still at {:.1f} m{}, {}", at, where, HandlesText(handles));
 }
 
 }  // namespace
