@@ -72,7 +72,8 @@ void AddWorkers(CLI::App& command, Options& o) {
       ->check(CLI::Range(1, 256));
   command
       .add_option("--run-limit", o.runLimit,
-                  "Seconds of wall-clock time a worker's run may take before it is stopped")
+                  "Seconds of wall-clock time a worker's run may take before it is stopped (0.1 to "
+                  "86400)")
       ->capture_default_str()
       ->check(Seconds(0.1, 86400));
 }

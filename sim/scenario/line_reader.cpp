@@ -33,7 +33,7 @@ void ReadGradients(const Reader& r, const toml::array& list, Scenario& s) {
     r.OnlyKeys(t, "gradient", keys);
     const Gradient g{r.Within(t, from), r.Within(t, permille), LineOf(t)};
     r.Expect(s.gradients.empty() || g.from > s.gradients.back().from, t, "from", "gradient",
-             "gradients must be listed in location order");
+             "gradients must be listed in location order, each from a location of its own");
     s.gradients.push_back(g);
   }
 }
@@ -46,7 +46,7 @@ void ReadLimits(const Reader& r, const toml::array& list, Scenario& s) {
     r.OnlyKeys(t, "limit", keys);
     const LineLimit l{r.Within(t, from), r.Within(t, speed), LineOf(t)};
     r.Expect(s.limits.empty() || l.from > s.limits.back().from, t, "from", "limit",
-             "limits must be listed in location order");
+             "limits must be listed in location order, each from a location of its own");
     s.limits.push_back(l);
   }
 }
