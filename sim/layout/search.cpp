@@ -37,7 +37,8 @@ std::vector<double> CurveEnds(double own) {
 
 // Every code with every curve end at one approach speed, where its section fits.
 std::vector<Candidate> AtSpeed(const Placement& line, size_t k, double v, double floor,
-                               const std::vector<int32_t>& codes, bool sideMatches) {
+                               const std::vector<int32_t>& codes, bool sideMatches,
+                               const Change& change) {
   std::vector<Candidate> out;
   for (const int32_t code : codes) {
     for (const double before : CurveEnds(line.OwnCurve(code, v))) {
@@ -45,6 +46,7 @@ std::vector<Candidate> AtSpeed(const Placement& line, size_t k, double v, double
       const std::optional<Section> section = line.Plan(k, a, floor);
       if (!section) continue;
       out.push_back({a, sideMatches, *section});
+      out.back().change = change;
       if (!section->shaped) break;  // no curve of its own: where its group stands changes nothing
     }
   }
@@ -161,10 +163,11 @@ void Finish(const Trials& trials, size_t k, Candidate& c) {
 }
 
 std::vector<Candidate> Search(const Placement& line, const Trials& trials, size_t k, double floor,
-                              const std::vector<int32_t>& codes, bool sideMatches, Enough enough) {
+                              const std::vector<int32_t>& codes, bool sideMatches, Enough enough,
+                              const Change& change) {
   std::vector<Candidate> tried;
   for (const double v : Speeds(line.FastestApproach(k))) {
-    std::vector<Candidate> batch = AtSpeed(line, k, v, floor, codes, sideMatches);
+    std::vector<Candidate> batch = AtSpeed(line, k, v, floor, codes, sideMatches, change);
     Judge(trials, k, batch, enough);
     tried.insert(tried.end(), batch.begin(), batch.end());
     if (std::any_of(batch.begin(), batch.end(),

@@ -44,9 +44,10 @@ size_t Best(const std::vector<Candidate>& candidates, const Trials& trials);
 
 // The candidates tried for station k with these codes, the stop before
 // giving its departure no slower than `floor`, until one is `enough`;
-// empty where no group fits.
+// empty where no group fits. Each runs with `change` made to its trials.
 std::vector<Candidate> Search(const Placement& line, const Trials& trials, size_t k, double floor,
-                              const std::vector<int32_t>& codes, bool sideMatches, Enough enough);
+                              const std::vector<int32_t>& codes, bool sideMatches, Enough enough,
+                              const Change& change = {});
 
 // Each candidate at the probes, then at the corners where it docked at
 // them, then, the best first, over the other trials until they rule it out

@@ -8,6 +8,7 @@
 #include <cmath>
 #include <iterator>
 #include <map>
+#include <optional>
 
 #include "layout/search.h"
 #include "layout/segment.h"
@@ -24,6 +25,7 @@ constexpr std::array<double, 8> kPlatformPermille = {2.5, 5, 7.5, 10, 15, 20, 30
 constexpr std::array<double, 2> kStrongerBrakes = {1.1, 1.2}, kWeakerBrakes = {0.9, 0.8};
 constexpr std::array<double, 2> kMorePower = {1.25, 1.5};
 constexpr double kSteadierShare = 0.5;  // of the brakes' variation across the sweep
+constexpr double kNearlyLevel = 1;      // ‰: a platform no more graded is level already
 
 std::string DoorSide(int32_t code) {
   const std::vector<int32_t> left = beacon::SideCodes(-1);
@@ -150,6 +152,23 @@ std::vector<Change> Changes(const Placement& line, size_t k, const Candidate& c)
   return out;
 }
 
+// The platform made level and every choice searched again: where no change
+// to the choices that came nearest docks, another choice may dock there.
+std::optional<std::string> LevelAndSearched(const Trials& trials, size_t k, const Placement& line,
+                                            double floor) {
+  const Change level{Change::kPlatform, 0};
+  const Scenario& s = line.Line();
+  const std::vector<Candidate> again =
+      Search(line, trials, k, floor, Codes(s.stations[k].doorSide), true, Enough::kDocked, level);
+  for (const Candidate& c : again) {
+    if (Sure(c, trials.Count())) {
+      return fmt::format("{} would dock {}: it {} over the same runs", ChangeText(line, k, level),
+                         Choice(s, k, c), Range(c));
+    }
+  }
+  return std::nullopt;
+}
+
 }  // namespace
 
 std::string Range(const Candidate& c) {
@@ -249,7 +268,7 @@ std::string Cause(const Placement& line, const Trials& trials, size_t k,
 }
 
 std::string Remedy(const Trials& trials, size_t k, const std::vector<Candidate>& tried,
-                   const Candidate* other, const Placement& line) {
+                   const Candidate* other, const Placement& line, double floor) {
   if (other != nullptr && Sure(*other, trials.Count())) {
     return fmt::format(
         "with [layout] allow_other_side = true, {} would dock: it {} over the same runs",
@@ -287,6 +306,15 @@ std::string Remedy(const Trials& trials, size_t k, const std::vector<Candidate>&
                          Choice(line.Line(), k, *c), Range(changed));
     }
     if (std::find(tested.begin(), tested.end(), what) == tested.end()) tested.push_back(what);
+  }
+  const bool stood = std::any_of(bases.begin(), bases.end(), [](const Candidate* c) {
+    return std::any_of(c->errors.begin(), c->errors.end(),
+                       [](long e) { return std::labs(e) < kRanThrough; });
+  });
+  if (stood && std::fabs(platform) >= kNearlyLevel) {
+    if (std::optional<std::string> docks = LevelAndSearched(trials, k, line, floor)) return *docks;
+    tested.push_back(fmt::format("{}, with every choice searched again",
+                                 ChangeText(line, k, {Change::kPlatform, 0})));
   }
   if (tested.empty()) return "no remedy found";
   return fmt::format("none of these docks it when run: {}", fmt::join(tested, "; "));
