@@ -127,9 +127,9 @@ constexpr ScenarioKey kKeys[] = {
         .In(0.1, 10, "(times accel_per_notch)").Sets(kAccelScale).Swept(),
 
     Integer("vehicle", "brake_notches", "brake notches, the emergency brake not counted")
-        .AtLeast(1).Sets(Vehicle<&ATS_VEHICLESPEC::brakeNotchCount>()),
+        .In(1, 255).Sets(Vehicle<&ATS_VEHICLESPEC::brakeNotchCount>()),
     Integer("vehicle", "power_notches", "power notches")
-        .AtLeast(1).Sets(Vehicle<&ATS_VEHICLESPEC::powerNotchCount>()),
+        .In(1, 255).Sets(Vehicle<&ATS_VEHICLESPEC::powerNotchCount>()),
     Integer("vehicle", "ats_notch", "the brake notch the host names for the ATS check")
         .Sets(Vehicle<&ATS_VEHICLESPEC::atsCheckNotch>()),
     Integer("vehicle", "b67_notch", "the brake notch the host names as B67")
@@ -246,7 +246,7 @@ constexpr ScenarioKey kKeys[] = {
     Number("limit", "from", "where it starts").In(-kFarthest, kFarthest, "m").Required(),
     Number("limit", "speed", "the limit").In(1, 999, "km/h").Required(),
 
-    Number("gradient", "from", "where it starts").Unit("m").Required(),
+    Number("gradient", "from", "where it starts").In(-kFarthest, kFarthest, "m").Required(),
     Number("gradient", "permille", "positive rising in the running direction")
         .In(-100, 100, "‰").Required(),
 

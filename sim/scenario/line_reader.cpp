@@ -25,6 +25,25 @@ std::optional<int32_t> Departure(const Reader& r, const toml::table& t, std::str
   return ms;
 }
 
+// A name is printed to terminals: no control character may steer them,
+// whether of ASCII, of the 8-bit set (U+0080 to U+009F) or one that turns
+// the text's direction (U+200E, U+200F, U+202A to U+202E, U+2066 to U+2069).
+bool HoldsControls(std::string_view name) {
+  for (size_t i = 0; i < name.size(); ++i) {
+    const auto c = static_cast<unsigned char>(name[i]);
+    const auto next = [&](size_t n) {
+      return i + n < name.size() ? static_cast<unsigned char>(name[i + n]) : 0;
+    };
+    if (c < 0x20 || c == 0x7f) return true;
+    if (c == 0xc2 && next(1) >= 0x80 && next(1) <= 0x9f) return true;
+    if (c == 0xe2 && next(1) == 0x80 &&
+        (next(2) == 0x8e || next(2) == 0x8f || (next(2) >= 0xaa && next(2) <= 0xae)))
+      return true;
+    if (c == 0xe2 && next(1) == 0x81 && next(2) >= 0xa6 && next(2) <= 0xa9) return true;
+  }
+  return false;
+}
+
 void ReadGradients(const Reader& r, const toml::array& list, Scenario& s) {
   const std::vector<std::string_view> keys = KeyNames("gradient");
   const ScenarioKey &from = KeyOf("gradient", "from"), &permille = KeyOf("gradient", "permille");
@@ -281,11 +300,11 @@ void ReadStations(const Reader& r, const toml::array& list, Scenario& s) {
     Station st{r.String(t, "name", "station").value_or(""), r.Within(t, stop),
                r.Int32(t, "door_side", "station", -1), Departure(r, t, "station", s.startTimeMs),
                LineOf(t)};
-    // A name is printed to terminals: no control character may steer them.
-    if (std::any_of(st.name.begin(), st.name.end(),
-                    [](char c) { return static_cast<unsigned char>(c) < 0x20 || c == 0x7f; }))
+    if (HoldsControls(st.name))
       r.Fail(st.line, "station.name",
-             "must not hold control characters (tabs, line breaks, escapes)");
+             "must not hold control characters (tabs, line breaks, escapes, text direction)");
+    if (!st.name.empty() && st.name.find_first_not_of(' ') == std::string::npos)
+      r.Fail(st.line, "station.name", "must not be blank");
     if (st.doorSide < -1 || st.doorSide > 1)
       r.Fail(st.line, "station.door_side", "must be -1, 0 or 1");
     if (!s.stations.empty() && st.stop <= s.stations.back().stop) {

@@ -120,7 +120,7 @@ TEST(ScenarioFile, MistakesNameTheFileLineAndKey) {
       text += line + "\n";
     }
   }
-  EXPECT_EQ(count, 128);
+  EXPECT_EQ(count, 134);
 }
 
 TEST(ScenarioFile, EachKeyAcceptsItsEdges) {
