@@ -267,14 +267,12 @@ std::string Cause(const Placement& line, const Trials& trials, size_t k,
   return fmt::format("no choice stands within the window in every run ({})", each);
 }
 
-std::string Remedy(const Trials& trials, size_t k, const std::vector<Candidate>& tried,
-                   const Candidate* other, const Placement& line, double floor) {
-  if (other != nullptr && Sure(*other, trials.Count())) {
-    return fmt::format(
-        "with [layout] allow_other_side = true, {} would dock: it {} over the same runs",
-        Choice(line.Line(), k, *other), Range(*other));
-  }
-  // Each code's nearest and its fastest approach, whose stops spread least,
+namespace {
+
+// The first change that docks one of `tried`, or what was tried.
+std::string OwnSideRemedy(
+    const Trials& trials, size_t k, const std::vector<Candidate>& tried, const Placement& line,
+    double floor) {  // Each code's nearest and its fastest approach, whose stops spread least,
   // with each change their runs call for, the gentlest first.
   std::vector<const Candidate*> bases = NearestByCode(tried, trials);
   for (const Candidate& c : tried) {
@@ -318,4 +316,18 @@ std::string Remedy(const Trials& trials, size_t k, const std::vector<Candidate>&
   }
   if (tested.empty()) return "no remedy found";
   return fmt::format("none of these docks it when run: {}", fmt::join(tested, "; "));
+}
+
+}  // namespace
+
+std::string Remedy(const Trials& trials, size_t k, const std::vector<Candidate>& tried,
+                   const Candidate* other, const Placement& line, double floor) {
+  if (other == nullptr) return OwnSideRemedy(trials, k, tried, line, floor);
+  if (Sure(*other, trials.Count())) {
+    return fmt::format(
+        "with [layout] allow_other_side = true, {} would dock: it {} over the same runs",
+        Choice(line.Line(), k, *other), Range(*other));
+  }
+  return fmt::format("nor the other side's style: {} {}; {}", Choice(line.Line(), k, *other),
+                     Range(*other), OwnSideRemedy(trials, k, tried, line, floor));
 }
