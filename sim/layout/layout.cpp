@@ -262,6 +262,9 @@ class LineLayout {
             run.failure.empty() ? run.stall : run.failure, i);
     }
     Describe(s_, k, line, st);
+    if (chosen.candidate.approach.kmh < line_.FastestApproach(k))
+      st.why += fmt::format("; no approach faster than {:.0f} km/h did as well in its trials",
+                            chosen.candidate.approach.kmh);
     st.runs = chosen.runs;
     if (s_.layout.allowOtherSide && !chosen.candidate.sideMatches && s_.stations[k].doorSide != 0)
       st.why += " (the other side's style, as [layout] allow_other_side asks)";
