@@ -153,10 +153,11 @@ std::vector<Placed> Placement::Limits(const std::vector<Step>& steps) const {
 
 std::optional<Section> Placement::Plan(size_t k, const Approach& a, double floor) const {
   const double stop = Stop(k), previous = Previous(k), at = stop - a.before;
-  if (at - kCodeLead <= previous + kStepGap || a.kmh > departures_[k]) return std::nullopt;
-  if (a.kmh > LowestFrom(Steps(at, stop, at), at)) return std::nullopt;
+  const double curveTo = std::max(a.kmh, kSlowestCurve);
+  if (at - kCodeLead <= previous + kStepGap || curveTo > departures_[k]) return std::nullopt;
+  if (curveTo > LowestFrom(Steps(at, stop, at), at)) return std::nullopt;
   std::vector<Step> steps = Steps(previous - kDepartureBefore, at, previous);
-  steps.push_back({at, a.kmh});
+  steps.push_back({at, curveTo});
   const CurveRun run = [this](double u, double w, double end) { return Run(u, w, end); };
   if (!Fit(steps, previous + kStepGap, std::max(floor, kLowestDeparture), run)) return std::nullopt;
   // The code a frame's travel or more before the station beacon, at the fastest it may come.
@@ -165,12 +166,12 @@ std::optional<Section> Placement::Plan(size_t k, const Approach& a, double floor
   const double lead = std::max(kCodeLead, std::ceil(frame_ * fastest) + 1);
   if (at - lead <= previous + kStepGap) return std::nullopt;
   Section out{{}, steps.front().kmh, steps.back().from == at};
-  if (steps.size() > 1 && steps[steps.size() - 2].kmh > a.kmh)
+  if (steps.size() > 1 && steps[steps.size() - 2].kmh > curveTo)
     out.curveEnd = stop - steps.back().from;
   if (out.shaped) steps.pop_back();
   out.beacons = Limits(steps);
-  if (out.shaped && steps.back().kmh > a.kmh)
-    out.beacons.push_back(BrakingCurve(at - run(steps.back().kmh, a.kmh, at), a.kmh, at));
+  if (out.shaped && steps.back().kmh > curveTo)
+    out.beacons.push_back(BrakingCurve(at - run(steps.back().kmh, curveTo, at), curveTo, at));
   out.beacons.push_back(CodeBeacon(at - lead, a.code));
   out.beacons.push_back(StoppingPoint(k, at));
   out.beacons.push_back(StationBeacon(k, at, a.kmh));

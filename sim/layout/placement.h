@@ -36,6 +36,12 @@ std::vector<int32_t> Codes(int32_t side);
 // The codes of the styles only the other door side has.
 std::vector<int32_t> OtherSidesStyles(int32_t side);
 
+// km/h: the slowest a braking curve brings the train to. An approach
+// slower than this is a creep: the curve ends at it, and the station
+// beacon's limit slows the train on to the creep, held steady into the
+// final braking, whose stop then spreads least.
+constexpr double kSlowestCurve = 10;
+
 // How the train runs into a stop: the limit it comes in under, and where
 // the braking curve down to it ends and the station's group stands.
 struct Approach {

@@ -7,8 +7,11 @@
 
 namespace {
 
-constexpr double kApproachStep = 5;        // km/h
-constexpr double kSlowestApproach = 10;    // km/h
+constexpr double kApproachStep = 5;  // km/h
+// km/h: creeps, below the slowest curve, tried last
+constexpr double kCreeps[] = {7, 6, 5};
+// A creep's curve ends where the stop's own curve begins, or this much farther.
+constexpr double kCreepCurveEnds[] = {25, 50};
 constexpr double kFarthestCurveEnd = 300;  // m before the stop
 constexpr int kNarrowTries = 3;  // choices docking with little to spare run before the search ends
 // m past where the stop's own curve begins: where else an approach curve ends
@@ -17,17 +20,23 @@ constexpr double kCurveEnds[] = {25, 50, 100, 200};
 // the first few that show it cannot be what the search looks for.
 constexpr size_t kChunk = 16;
 
-// The line's fastest approach, then every multiple of 5 km/h below it down to 10.
+// The line's fastest approach, then every multiple of 5 km/h below it down
+// to the slowest curve, then the creeps.
 std::vector<double> Speeds(double fastest) {
   std::vector<double> out = {fastest};
   for (double v = std::ceil(fastest / kApproachStep) * kApproachStep - kApproachStep;
-       v >= kSlowestApproach; v -= kApproachStep)
+       v >= kSlowestCurve; v -= kApproachStep)
     out.push_back(v);
+  out.insert(out.end(), std::begin(kCreeps), std::end(kCreeps));
   return out;
 }
 
-std::vector<double> CurveEnds(double own) {
+std::vector<double> CurveEnds(double own, bool creep) {
   std::vector<double> out = {own};
+  if (creep) {
+    for (const double more : kCreepCurveEnds) out.push_back(own + more);
+    return out;
+  }
   for (const double more : kCurveEnds) {
     if (own + more <= kFarthestCurveEnd) out.push_back(own + more);
   }
@@ -37,16 +46,15 @@ std::vector<double> CurveEnds(double own) {
 
 // Every code with every curve end at one approach speed, where its section fits.
 std::vector<Candidate> AtSpeed(const Placement& line, size_t k, double v, double floor,
-                               const std::vector<int32_t>& codes, bool sideMatches,
-                               const Change& change) {
+                               const std::vector<int32_t>& codes, bool sideMatches) {
   std::vector<Candidate> out;
   for (const int32_t code : codes) {
-    for (const double before : CurveEnds(line.OwnCurve(code, v))) {
+    const bool creep = v < kSlowestCurve;
+    for (const double before : CurveEnds(line.OwnCurve(code, std::max(v, kSlowestCurve)), creep)) {
       const Approach a{code, v, before};
       const std::optional<Section> section = line.Plan(k, a, floor);
       if (!section) continue;
       out.push_back({a, sideMatches, *section});
-      out.back().change = change;
       if (!section->shaped) break;  // no curve of its own: where its group stands changes nothing
     }
   }
@@ -55,9 +63,11 @@ std::vector<Candidate> AtSpeed(const Placement& line, size_t k, double v, double
 
 auto Rank(const Candidate& c) {
   const bool docks = Docks(c);
+  // A creep costs the timetable time: taken only where no faster choice docks with room to spare.
   return std::make_tuple(!docks, c.warned, c.overspeeds > 0, Worst(c) > kSureCm,
-                         Worst(c) > kTightCm, docks ? Spread(c) : Worst(c), Worst(c),
-                         -c.approach.kmh, c.approach.before);
+                         c.approach.kmh<kSlowestCurve, Worst(c)> kTightCm,
+                         docks ? Spread(c) : Worst(c), Worst(c), -c.approach.kmh,
+                         c.approach.before);
 }
 
 std::vector<Candidate*> Docked(const std::vector<Candidate*>& from) {
@@ -163,11 +173,10 @@ void Finish(const Trials& trials, size_t k, Candidate& c) {
 }
 
 std::vector<Candidate> Search(const Placement& line, const Trials& trials, size_t k, double floor,
-                              const std::vector<int32_t>& codes, bool sideMatches, Enough enough,
-                              const Change& change) {
+                              const std::vector<int32_t>& codes, bool sideMatches, Enough enough) {
   std::vector<Candidate> tried;
   for (const double v : Speeds(line.FastestApproach(k))) {
-    std::vector<Candidate> batch = AtSpeed(line, k, v, floor, codes, sideMatches, change);
+    std::vector<Candidate> batch = AtSpeed(line, k, v, floor, codes, sideMatches);
     Judge(trials, k, batch, enough);
     tried.insert(tried.end(), batch.begin(), batch.end());
     if (std::any_of(batch.begin(), batch.end(),

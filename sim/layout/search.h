@@ -1,11 +1,10 @@
 // The search for a station's approach: every approach speed from the
 // line's down to 10 km/h in 5 km/h steps, fastest first, each with the
 // braking curve ending from where the stop's own curve begins out to 300 m
-// before the stop, and each code given. A speed's candidates run at the
-// sweep's two opposite corners, then at its other corners, and over every
-// trial only where they docked there; the search ends at the first speed
-// with a candidate that docks in every trial within ±0.3 m and that lint
-// expects to dock.
+// before the stop, then creeps at 7, 6 and 5 km/h, and each code given. A speed's candidates run at
+// the sweep's two opposite corners, then at its other corners, and over every trial only where they
+// docked there; the search ends at the first speed with a candidate that docks in every trial
+// within ±0.3 m and that lint expects to dock.
 #pragma once
 
 #include <vector>
@@ -34,8 +33,8 @@ bool Sure(const Candidate& c, size_t trials);
 enum class Enough { kSettled, kDocked, kAll };
 
 // The best candidate's index among those that docked in every trial:
-// one lint expects to dock first, then one with room to spare, then
-// every stop within the tight band,
+// one lint expects to dock first, then one with room to spare, then one
+// that does not creep, then every stop within the tight band,
 // then the smallest spread, then the worst case nearest, then the faster
 // approach, then the nearer curve end. Where none docks, the one that
 // docked in the largest share of its runs, of those that ran the corners
@@ -44,10 +43,9 @@ size_t Best(const std::vector<Candidate>& candidates, const Trials& trials);
 
 // The candidates tried for station k with these codes, the stop before
 // giving its departure no slower than `floor`, until one is `enough`;
-// empty where no group fits. Each runs with `change` made to its trials.
+// empty where no group fits.
 std::vector<Candidate> Search(const Placement& line, const Trials& trials, size_t k, double floor,
-                              const std::vector<int32_t>& codes, bool sideMatches, Enough enough,
-                              const Change& change = {});
+                              const std::vector<int32_t>& codes, bool sideMatches, Enough enough);
 
 // Each candidate at the probes, then at the corners where it docked at
 // them, then, the best first, over the other trials until they rule it out

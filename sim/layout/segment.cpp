@@ -43,6 +43,9 @@ Scenario Segment(const Placement& line, size_t k, const Section& section) {
   for (const Placed& b : StartBeacons(from, stop, section.departure))
     seg.beacons.push_back(b.beacon);
   for (const Placed& b : section.beacons) seg.beacons.push_back(b.beacon);
+  // The departure's limit, given just before the stop as on the line: a
+  // train creeping in starts its final braking there.
+  seg.beacons.push_back(line.DepartureLimit(k, line.FastestDeparture(k)).beacon);
   for (const RouteBeacon& b : s.beacons) {
     if (!Laid(b.data.type) && b.location > from && b.location < seg.endLocation)
       seg.beacons.push_back(b);

@@ -8,7 +8,6 @@
 #include <cmath>
 #include <iterator>
 #include <map>
-#include <optional>
 
 #include "layout/search.h"
 #include "layout/segment.h"
@@ -25,7 +24,6 @@ constexpr std::array<double, 8> kPlatformPermille = {2.5, 5, 7.5, 10, 15, 20, 30
 constexpr std::array<double, 2> kStrongerBrakes = {1.1, 1.2}, kWeakerBrakes = {0.9, 0.8};
 constexpr std::array<double, 2> kMorePower = {1.25, 1.5};
 constexpr double kSteadierShare = 0.5;  // of the brakes' variation across the sweep
-constexpr double kNearlyLevel = 1;      // ‰: a platform no more graded is level already
 
 std::string DoorSide(int32_t code) {
   const std::vector<int32_t> left = beacon::SideCodes(-1);
@@ -152,23 +150,6 @@ std::vector<Change> Changes(const Placement& line, size_t k, const Candidate& c)
   return out;
 }
 
-// The platform made level and every choice searched again: where no change
-// to the choices that came nearest docks, another choice may dock there.
-std::optional<std::string> LevelAndSearched(const Trials& trials, size_t k, const Placement& line,
-                                            double floor) {
-  const Change level{Change::kPlatform, 0};
-  const Scenario& s = line.Line();
-  const std::vector<Candidate> again =
-      Search(line, trials, k, floor, Codes(s.stations[k].doorSide), true, Enough::kDocked, level);
-  for (const Candidate& c : again) {
-    if (Sure(c, trials.Count())) {
-      return fmt::format("{} would dock {}: it {} over the same runs", ChangeText(line, k, level),
-                         Choice(s, k, c), Range(c));
-    }
-  }
-  return std::nullopt;
-}
-
 }  // namespace
 
 std::string Range(const Candidate& c) {
@@ -209,9 +190,11 @@ std::string Choice(const Scenario& s, size_t k, const Candidate& c) {
                 ", {}: the other side's, code {} after the station beacon giving the "
                 "station's own",
                 DoorSide(c.approach.code), beacon::SideCodes(side).front());
+  const std::string to =
+      c.approach.kmh < kSlowestCurve ? fmt::format(" to {:.0f} km/h", kSlowestCurve) : "";
   const std::string curve =
       c.section.curveEnd > 0
-          ? fmt::format(", its curve ending {:.0f} m before the stop", c.section.curveEnd)
+          ? fmt::format(", its curve{} ending {:.0f} m before the stop", to, c.section.curveEnd)
           : "";
   return fmt::format("code {} (style {}{}) in at {:.0f} km/h{}", c.approach.code,
                      beacon::FinalBrakingStyle(c.approach.code), other, c.approach.kmh, curve);
@@ -270,9 +253,9 @@ std::string Cause(const Placement& line, const Trials& trials, size_t k,
 namespace {
 
 // The first change that docks one of `tried`, or what was tried.
-std::string OwnSideRemedy(
-    const Trials& trials, size_t k, const std::vector<Candidate>& tried, const Placement& line,
-    double floor) {  // Each code's nearest and its fastest approach, whose stops spread least,
+std::string OwnSideRemedy(const Trials& trials, size_t k, const std::vector<Candidate>& tried,
+                          const Placement& line) {
+  // Each code's nearest and its fastest approach, whose stops spread least,
   // with each change their runs call for, the gentlest first.
   std::vector<const Candidate*> bases = NearestByCode(tried, trials);
   for (const Candidate& c : tried) {
@@ -305,15 +288,6 @@ std::string OwnSideRemedy(
     }
     if (std::find(tested.begin(), tested.end(), what) == tested.end()) tested.push_back(what);
   }
-  const bool stood = std::any_of(bases.begin(), bases.end(), [](const Candidate* c) {
-    return std::any_of(c->errors.begin(), c->errors.end(),
-                       [](long e) { return std::labs(e) < kRanThrough; });
-  });
-  if (stood && std::fabs(platform) >= kNearlyLevel) {
-    if (std::optional<std::string> docks = LevelAndSearched(trials, k, line, floor)) return *docks;
-    tested.push_back(fmt::format("{}, with every choice searched again",
-                                 ChangeText(line, k, {Change::kPlatform, 0})));
-  }
   if (tested.empty()) return "no remedy found";
   return fmt::format("none of these docks it when run: {}", fmt::join(tested, "; "));
 }
@@ -321,13 +295,13 @@ std::string OwnSideRemedy(
 }  // namespace
 
 std::string Remedy(const Trials& trials, size_t k, const std::vector<Candidate>& tried,
-                   const Candidate* other, const Placement& line, double floor) {
-  if (other == nullptr) return OwnSideRemedy(trials, k, tried, line, floor);
+                   const Candidate* other, const Placement& line) {
+  if (other == nullptr) return OwnSideRemedy(trials, k, tried, line);
   if (Sure(*other, trials.Count())) {
     return fmt::format(
         "with [layout] allow_other_side = true, {} would dock: it {} over the same runs",
         Choice(line.Line(), k, *other), Range(*other));
   }
   return fmt::format("nor the other side's style: {} {}; {}", Choice(line.Line(), k, *other),
-                     Range(*other), OwnSideRemedy(trials, k, tried, line, floor));
+                     Range(*other), OwnSideRemedy(trials, k, tried, line));
 }

@@ -22,7 +22,6 @@ std::string Cause(const Placement& line, const Trials& trials, size_t k,
 
 // The first remedy that docks one of `tried` when run over the same
 // trials, or what was tried: the other side's code first (`other`, its
-// nearest, has run them), then the platform, then the train; last, the
-// platform made level with the search, from `floor`, run again.
+// nearest, has run them), then the platform, then the train.
 std::string Remedy(const Trials& trials, size_t k, const std::vector<Candidate>& tried,
-                   const Candidate* other, const Placement& line, double floor);
+                   const Candidate* other, const Placement& line);

@@ -24,6 +24,8 @@ while IFS= read -r line; do
       # shellcheck disable=SC2086  # the arguments are split as written
       output=$("$sim" $args "$file" 2>&1)
       status=$? want=0
+      # A written scenario carries this header back: its lines are no output.
+      output=$(grep -v '^ *# \(run\|status\|expect\|absent\):' <<< "$output")
       echo "$output" | tail -n 12 ;;
     "# status: "*) want=${line#"# status: "} ;;
     "# expect: "*)
