@@ -64,10 +64,10 @@ std::vector<Candidate> AtSpeed(const Placement& line, size_t k, double v, double
 auto Rank(const Candidate& c) {
   const bool docks = Docks(c);
   // A creep costs the timetable time: taken only where no faster choice docks with room to spare.
-  return std::make_tuple(!docks, c.warned, c.overspeeds > 0, Worst(c) > kSureCm,
-                         c.approach.kmh<kSlowestCurve, Worst(c)> kTightCm,
-                         docks ? Spread(c) : Worst(c), Worst(c), -c.approach.kmh,
-                         c.approach.before);
+  const bool creep = c.approach.kmh < kSlowestCurve;
+  return std::make_tuple(!docks, c.warned, c.overspeeds > 0, Worst(c) > kSureCm, creep,
+                         Worst(c) > kTightCm, docks ? Spread(c) : Worst(c), Worst(c),
+                         -c.approach.kmh, c.approach.before);
 }
 
 std::vector<Candidate*> Docked(const std::vector<Candidate*>& from) {
