@@ -196,8 +196,9 @@ std::string Choice(const Scenario& s, size_t k, const Candidate& c) {
       c.section.curveEnd > 0
           ? fmt::format(", its curve{} ending {:.0f} m before the stop", to, c.section.curveEnd)
           : "";
-  return fmt::format("code {} (style {}{}) in at {:.0f} km/h{}", c.approach.code,
-                     beacon::FinalBrakingStyle(c.approach.code), other, c.approach.kmh, curve);
+  return fmt::format("code {} (style {}{}) {} at {:.0f} km/h{}", c.approach.code,
+                     beacon::FinalBrakingStyle(c.approach.code), other,
+                     c.approach.kmh < kSlowestCurve ? "creeping in" : "in", c.approach.kmh, curve);
 }
 
 std::string Cause(const Placement& line, const Trials& trials, size_t k,
