@@ -147,10 +147,10 @@ class LineLayout {
     chosen_.push_back(std::move(c));
   }
 
-  // A station the run reaches and the train stops at by the layout's
-  // beacons: one the beacons can give, not where the run ends.
+  // A station ahead of the run's start, which the train stops at by the
+  // layout's beacons: one the beacons can give, the run going on past it.
   void CheckStation(size_t k) const {
-    if (Stop(k) <= s_.startLocation + kAtTheStart || Stop(k) > s_.endLocation) return;
+    if (Stop(k) <= s_.startLocation + kAtTheStart) return;
     line_.Check(k);
     const Station& st = s_.stations[k];
     if (s_.endLocation - Stop(k) < kRunOnPastTheLast) {

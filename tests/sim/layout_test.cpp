@@ -457,6 +457,9 @@ TEST(Layout, AStationNoBeaconCanServeIsRefusedFirst) {
       {"end_location = 3300", "end_location = 3100",
        "station Cove stops at 3100 m, and the run ends at 3100 m: the run would end before the "
        "train stands"},
+      {"end_location = 3300", "end_location = 3080",
+       "station Cove stops at 3100 m, and the run ends at 3080 m: the run would end before the "
+       "train stands"},
       {"sweep = { brake_scale = [0.95, 1.05] }",
        "sweep = { seed = { from = 1, to = 1000, steps = 1000 }, lag = { from = 0, to = 1, steps = "
        "4 }, brake_scale = [0.9, 0.95, 1, 1.05], load = [0, 0.3, 0.6, 1] }",
