@@ -41,6 +41,7 @@ std::vector<int32_t> OtherSidesStyles(int32_t side);
 // beacon's limit slows the train on to the creep, held steady into the
 // final braking, whose stop then spreads least.
 constexpr double kSlowestCurve = 10;
+constexpr bool Creeps(double kmh) { return kmh < kSlowestCurve; }
 
 // How the train runs into a stop: the limit it comes in under, and where
 // the braking curve down to it ends and the station's group stands.

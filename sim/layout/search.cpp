@@ -49,8 +49,8 @@ std::vector<Candidate> AtSpeed(const Placement& line, size_t k, double v, double
                                const std::vector<int32_t>& codes, bool sideMatches) {
   std::vector<Candidate> out;
   for (const int32_t code : codes) {
-    const bool creep = v < kSlowestCurve;
-    for (const double before : CurveEnds(line.OwnCurve(code, std::max(v, kSlowestCurve)), creep)) {
+    for (const double before :
+         CurveEnds(line.OwnCurve(code, std::max(v, kSlowestCurve)), Creeps(v))) {
       const Approach a{code, v, before};
       const std::optional<Section> section = line.Plan(k, a, floor);
       if (!section) continue;
@@ -64,10 +64,9 @@ std::vector<Candidate> AtSpeed(const Placement& line, size_t k, double v, double
 auto Rank(const Candidate& c) {
   const bool docks = Docks(c);
   // A creep costs the timetable time: taken only where no faster choice docks with room to spare.
-  const bool creep = c.approach.kmh < kSlowestCurve;
-  return std::make_tuple(!docks, c.warned, c.overspeeds > 0, Worst(c) > kSureCm, creep,
-                         Worst(c) > kTightCm, docks ? Spread(c) : Worst(c), Worst(c),
-                         -c.approach.kmh, c.approach.before);
+  return std::make_tuple(!docks, c.warned, c.overspeeds > 0, Worst(c) > kSureCm,
+                         Creeps(c.approach.kmh), Worst(c) > kTightCm, docks ? Spread(c) : Worst(c),
+                         Worst(c), -c.approach.kmh, c.approach.before);
 }
 
 std::vector<Candidate*> Docked(const std::vector<Candidate*>& from) {

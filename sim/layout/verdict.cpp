@@ -190,15 +190,15 @@ std::string Choice(const Scenario& s, size_t k, const Candidate& c) {
                 ", {}: the other side's, code {} after the station beacon giving the "
                 "station's own",
                 DoorSide(c.approach.code), beacon::SideCodes(side).front());
-  const std::string to =
-      c.approach.kmh < kSlowestCurve ? fmt::format(" to {:.0f} km/h", kSlowestCurve) : "";
+  const bool creeps = Creeps(c.approach.kmh);
+  const std::string to = creeps ? fmt::format(" to {:.0f} km/h", kSlowestCurve) : "";
   const std::string curve =
       c.section.curveEnd > 0
           ? fmt::format(", its curve{} ending {:.0f} m before the stop", to, c.section.curveEnd)
           : "";
   return fmt::format("code {} (style {}{}) {} at {:.0f} km/h{}", c.approach.code,
                      beacon::FinalBrakingStyle(c.approach.code), other,
-                     c.approach.kmh < kSlowestCurve ? "creeping in" : "in", c.approach.kmh, curve);
+                     creeps ? "creeping in" : "in", c.approach.kmh, curve);
 }
 
 std::string Cause(const Placement& line, const Trials& trials, size_t k,
