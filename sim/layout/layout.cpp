@@ -12,6 +12,8 @@
 
 #include "layout/search.h"
 #include "layout/verdict.h"
+#include "lint/warning.h"
+#include "model/line_limits.h"
 
 namespace {
 
@@ -163,6 +165,14 @@ class LineLayout {
 
   ScenarioError NoApproach(size_t k, double floor) const {
     const Station& st = s_.stations[k];
+    const LineLimit* low = LowestOver(s_.limits, line_.Previous(k), Stop(k));
+    if (low != nullptr && Creeps(low->kmh)) {
+      return ScenarioError(fmt::format(
+          "{}:{}: station {}: the line's limit of {:g} km/h from {:g} m ({}) is below the {:.0f} "
+          "km/h the layout's braking curves come down to: raise it to {:.0f} km/h or more",
+          s_.path, st.line, st.name, low->kmh, low->from, LineName(low->line), kSlowestCurve,
+          kSlowestCurve));
+    }
     return ScenarioError(fmt::format(
         "{}:{}: station {}: no approach fits the {:.0f} m from {} at {:.0f} km/h or more to its "
         "stop under the line's limits there",
