@@ -133,17 +133,17 @@ class ReachCheck {
   void Rise(double at, int line, const std::string& who, const std::string& what,
             const std::string& fix) {
     const int notch = DrivesByHand(s_.driver.mode) ? s_.driver.powerNotch : 1;
+    const double permille = train_.PermilleUnder(at), steepest = train_.SteepestStart(notch);
+    if (permille < steepest) return;
     const double traction = train_.Traction(notch, 0), resistance = train_.Resistance(0);
-    const double permille = train_.PermilleUnder(at);
     const double back = TrainModel::GradeDrag(permille);
-    if (permille < train_.SteepestStart(notch)) return;
     Warn(line,
          fmt::format("{} on a rise of {:.1f} ‰ under its {:.0f} m, which pulls it back {:.2f} "
                      "km/h/s, and {} notch {} gives {:.2f} less {:.2f} of running resistance: the "
                      "train cannot {}: {} on a rise of less than {:.1f} ‰",
                      who, permille, s_.dynamics.lengthMetres, back,
                      DrivesByHand(s_.driver.mode) ? "the driver's" : "the start ramp's", notch,
-                     traction, resistance, what, fix, train_.SteepestStart(notch)));
+                     traction, resistance, what, fix, steepest));
   }
 
   // The run ends when the train's front reaches its end: a stop's docked
