@@ -49,6 +49,12 @@ bool Fit(std::vector<Step>& steps, double firstRoom, double floor, const CurveRu
   return !steps.empty() && steps.front().kmh >= floor;
 }
 
+double KmhAt(const std::vector<Step>& steps, double at) {
+  const auto after = std::upper_bound(steps.begin(), steps.end(), at,
+                                      [](double x, const Step& s) { return x < s.from; });
+  return after == steps.begin() ? steps.front().kmh : std::prev(after)->kmh;
+}
+
 double LowestFrom(const std::vector<Step>& steps, double from) {
   double lowest = INFINITY;
   for (size_t i = 0; i < steps.size(); ++i) {

@@ -33,5 +33,8 @@ std::vector<Step> BodyLimits(const std::vector<LineLimit>& limits, double length
 // False where the first step would fall below `floor`.
 bool Fit(std::vector<Step>& steps, double firstRoom, double floor, const CurveRun& run);
 
+// The limit of the step in force at a location; the first's before it.
+double KmhAt(const std::vector<Step>& steps, double at);
+
 // The lowest limit of the steps from a location on.
 double LowestFrom(const std::vector<Step>& steps, double from);

@@ -82,10 +82,18 @@ std::vector<int32_t> OtherSidesStyles(int32_t side) {
 
 Placement::Placement(const Scenario& s, double frameMetresPerKmh)
     : s_(s), grades_(s.dynamics, s.gradients), frame_(frameMetresPerKmh) {
+  Dynamics empty = s.dynamics;
+  empty.load = 0;  // it gains fastest
+  for (size_t k = 0; k <= s.stations.size(); ++k) {
+    const double from = k < s.stations.size() ? Previous(k) : Stop(k - 1);
+    const double to = k < s.stations.size() ? Stop(k) : Next(k - 1);
+    const std::vector<Step> steps = Steps(from - kDepartureBefore, to, from);
+    reaches_.emplace_back(empty, s.gradients, from, to, 0,
+                          [&steps](double x) { return KmhAt(steps, x); });
+  }
   for (size_t k = 0; k < s.stations.size(); ++k) {
     std::vector<Step> steps = Steps(Stop(k) - kDepartureBefore, Next(k), Stop(k));
-    if (!Fit(steps, Stop(k) + kStepGap, kLowestDeparture,
-             [this](double u, double w, double end) { return Run(u, w, end); })) {
+    if (!Fit(steps, Stop(k) + kStepGap, kLowestDeparture, CurveRunInto(k + 1))) {
       const Station& st = s.stations[k];
       throw ScenarioError(fmt::format(
           "{}:{}: station {}: past its stop the line's limit falls to {:.0f} km/h before a "
@@ -113,6 +121,19 @@ double Placement::Run(double u, double w, double end) const {
   return BrakingDistance(u, w, a) + kCurveMargin;
 }
 
+// Where the train comes slower than u, the curve from the speed it comes at.
+double Placement::Run(double u, double w, double end, const Reach& reach) const {
+  double start = end - Run(u, w, end);
+  while (start + 1 < end && start + 1 + Run(std::min(u, reach.At(start + 1)), w, end) <= end)
+    start += 1;
+  return end - start;
+}
+
+CurveRun Placement::CurveRunInto(size_t k) const {
+  const Reach& reach = reaches_[k];
+  return [this, &reach](double u, double w, double end) { return Run(u, w, end, reach); };
+}
+
 // The limits under the train from `from` to `to`; none changes before the
 // train has left the stop at `held`, where it stands.
 std::vector<Step> Placement::Steps(double from, double to, double held) const {
@@ -137,7 +158,7 @@ double Placement::OwnCurve(int32_t code, double kmh) const {
 }
 
 // A rise at a speed-limit beacon; a fall by a braking curve ending where it starts.
-std::vector<Placed> Placement::Limits(const std::vector<Step>& steps) const {
+std::vector<Placed> Placement::Limits(const std::vector<Step>& steps, const CurveRun& run) const {
   std::vector<Placed> out;
   for (size_t i = 1; i < steps.size(); ++i) {
     const Step &before = steps[i - 1], &s = steps[i];
@@ -145,7 +166,7 @@ std::vector<Placed> Placement::Limits(const std::vector<Step>& steps) const {
       out.push_back(SpeedLimit(std::ceil(s.from), s.kmh));
     } else {
       const double end = std::floor(s.from);
-      out.push_back(BrakingCurve(end - Run(before.kmh, s.kmh, end), s.kmh, end));
+      out.push_back(BrakingCurve(end - run(before.kmh, s.kmh, end), s.kmh, end));
     }
   }
   return out;
@@ -158,7 +179,7 @@ std::optional<Section> Placement::Plan(size_t k, const Approach& a, double floor
   if (curveTo > LowestFrom(Steps(at, stop, at), at)) return std::nullopt;
   std::vector<Step> steps = Steps(previous - kDepartureBefore, at, previous);
   steps.push_back({at, curveTo});
-  const CurveRun run = [this](double u, double w, double end) { return Run(u, w, end); };
+  const CurveRun run = CurveRunInto(k);
   if (!Fit(steps, previous + kStepGap, std::max(floor, kLowestDeparture), run)) return std::nullopt;
   // The code a frame's travel or more before the station beacon, at the fastest it may come.
   double fastest = 0;
@@ -169,7 +190,7 @@ std::optional<Section> Placement::Plan(size_t k, const Approach& a, double floor
   if (steps.size() > 1 && steps[steps.size() - 2].kmh > curveTo)
     out.curveEnd = stop - steps.back().from;
   if (out.shaped) steps.pop_back();
-  out.beacons = Limits(steps);
+  out.beacons = Limits(steps, run);
   if (out.shaped && steps.back().kmh > curveTo)
     out.beacons.push_back(BrakingCurve(at - run(steps.back().kmh, curveTo, at), curveTo, at));
   out.beacons.push_back(CodeBeacon(at - lead, a.code));
@@ -185,9 +206,9 @@ std::optional<Section> Placement::Plan(size_t k, const Approach& a, double floor
 
 Section Placement::Tail(size_t k, double floor) const {
   std::vector<Step> steps = Steps(Stop(k) - kDepartureBefore, Next(k), Stop(k));
-  Fit(steps, Stop(k) + kStepGap, std::max(floor, kLowestDeparture),
-      [this](double u, double w, double end) { return Run(u, w, end); });
-  return {Limits(steps), steps.front().kmh, false, 0};
+  const CurveRun run = CurveRunInto(k + 1);
+  Fit(steps, Stop(k) + kStepGap, std::max(floor, kLowestDeparture), run);
+  return {Limits(steps, run), steps.front().kmh, false, 0};
 }
 
 Placed Placement::DepartureLimit(size_t k, double kmh) const {

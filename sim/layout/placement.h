@@ -12,6 +12,7 @@
 
 #include "layout/limit_plan.h"
 #include "model/dynamics.h"
+#include "model/reach.h"
 #include "scenario/scenario.h"
 
 // A beacon with its named form as the written file gives it.
@@ -101,8 +102,12 @@ class Placement {
 
  private:
   double Run(double u, double w, double end) const;
+  double Run(double u, double w, double end, const Reach& reach) const;
+  // The curves' run in the section into stop k; past the last stop, with k
+  // the number of stations.
+  CurveRun CurveRunInto(size_t k) const;
   std::vector<Step> Steps(double from, double to, double held) const;
-  std::vector<Placed> Limits(const std::vector<Step>& steps) const;
+  std::vector<Placed> Limits(const std::vector<Step>& steps, const CurveRun& run) const;
   Placed StoppingPoint(size_t k, double at) const;
   Placed StationBeacon(size_t k, double at, double limit) const;
 
@@ -110,4 +115,5 @@ class Placement {
   TrainModel grades_;
   double frame_;                    // m a frame carries the train a km/h, at most
   std::vector<double> departures_;  // by station
+  std::vector<Reach> reaches_;      // by section: into each station, then past the last
 };

@@ -7,7 +7,15 @@
 #include "model/cab.h"
 #include "model/units.h"
 
+namespace {
+
+// m past a stand the train's gain is followed; farther on it is taken as unbounded.
+constexpr double kFarthestGain = 20000;
+
+}  // namespace
+
 SpeedEnvelope::SpeedEnvelope(const Scenario& s, const TrainModel& train) : s_(s), train_(train) {
+  Stands();
   pieces_.push_back({-INFINITY, 0, 0, 0, 0});
   double beforeCurve = 0, curveEnd = -INFINITY;
   for (size_t i = 0; i < s.beacons.size(); ++i) {
@@ -42,8 +50,35 @@ const EnvelopePiece& SpeedEnvelope::PieceAt(double x) const {
 
 double SpeedEnvelope::SpeedAt(double x) const {
   const EnvelopePiece& p = PieceAt(x);
-  if (p.flat()) return std::max(p.v0, p.floor);
-  return std::max(p.floor, SpeedAfterBraking(p.v0, p.decel, x - p.from));
+  const double beacons = p.flat() ? std::max(p.v0, p.floor)
+                                  : std::max(p.floor, SpeedAfterBraking(p.v0, p.decel, x - p.from));
+  return std::min(beacons, GainedAt(x));
+}
+
+// Where the train starts, and the stops it is aimed at: it stands at each.
+void SpeedEnvelope::Stands() {
+  std::vector<std::pair<double, double>> stands = {{s_.startLocation, s_.startSpeed}};
+  for (const RouteBeacon& b : s_.beacons) {
+    const double stop = beacon::StoppingPointsOf(b.data.optional).thisStop;
+    const bool aimed = b.data.type == kBeaconStoppingPoint && b.location <= stop;
+    if (aimed && stop > s_.startLocation && stop <= s_.endLocation) stands.push_back({stop, 0});
+  }
+  std::sort(stands.begin(), stands.end());
+  for (size_t i = 0; i < stands.size(); ++i) {
+    const auto [from, kmh] = stands[i];
+    if (i > 0 && from == stands[i - 1].first) continue;
+    const double next = i + 1 < stands.size() ? stands[i + 1].first : s_.endLocation;
+    gains_.emplace_back(s_.dynamics, s_.gradients, from, std::min(next, from + kFarthestGain), kmh,
+                        [](double) { return INFINITY; });
+  }
+}
+
+double SpeedEnvelope::GainedAt(double x) const {
+  // A stand's own gain starts past it: up to the stop, the train comes to it.
+  const auto after = std::lower_bound(gains_.begin(), gains_.end(), x,
+                                      [](const Reach& r, double at) { return r.From() < at; });
+  if (after == gains_.begin() || x > std::prev(after)->To() + 1) return INFINITY;
+  return std::prev(after)->At(x);
 }
 
 double SpeedEnvelope::Decel(int notch, double from, double to) const {

@@ -1,12 +1,15 @@
 // The fastest the train can be anywhere along the line under its beacons:
 // the beacons' limits, the braking curves as far as its brakes follow them,
-// and a lowered limit shed by the overspeed brake (notch 4). Stations and
-// the train's own acceleration are not in it: callers add them.
+// a lowered limit shed by the overspeed brake (notch 4), and no faster than
+// its power gains from the run's start and from each stop a stopping-point
+// beacon gives. The stations' own stopping curves are not in it: callers
+// add them.
 #pragma once
 
 #include <vector>
 
 #include "model/dynamics.h"
+#include "model/reach.h"
 #include "scenario/scenario.h"
 
 // From a location on until the next piece: v0 at the start, falling at
@@ -35,8 +38,11 @@ class SpeedEnvelope {
   void Limit(size_t beacon, double kmh);
   void Station(size_t beacon, bool curveRuns, double& beforeCurve);
   void Curve(size_t beacon);
+  void Stands();
+  double GainedAt(double location) const;
 
   const Scenario& s_;
   const TrainModel& train_;
   std::vector<EnvelopePiece> pieces_;  // in location order
+  std::vector<Reach> gains_;           // from the start and each stop, in location order
 };

@@ -1,0 +1,29 @@
+#include "model/reach.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "model/auto_driving.h"
+#include "model/units.h"
+
+Reach::Reach(const Dynamics& d, const std::vector<Gradient>& grades, double from, double to,
+             double kmh, const std::function<double(double)>& limitAt)
+    : from_(from) {
+  const TrainModel train(d, grades);
+  double v = kmh;
+  for (double x = from; x <= to; x += 1) {
+    const double limit = limitAt(x);
+    v = std::min(v, limit);
+    kmh_.push_back(v);
+    const double gain = train.Traction(auto_driving::PowerNotch(v, limit - v), v) -
+                        train.Resistance(v) - TrainModel::GradeDrag(train.PermilleUnder(x));
+    v = std::min(limit, SpeedAfterBraking(v, -Ms(gain), 1));  // braking backwards: gaining
+  }
+}
+
+double Reach::At(double location) const {
+  if (kmh_.empty()) return INFINITY;
+  if (location < from_) return kmh_.front();
+  const auto i = static_cast<size_t>(location - from_);
+  return kmh_[std::min(i, kmh_.size() - 1)];
+}

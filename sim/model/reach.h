@@ -1,0 +1,26 @@
+// The fastest the train gains from a speed under automatic driving's
+// power, held at a limit once it reaches it: where it can be at most, as a
+// braking curve starting there finds it.
+#pragma once
+
+#include <functional>
+#include <vector>
+
+#include "model/dynamics.h"
+
+class Reach {
+ public:
+  Reach() = default;
+  // From `kmh` at `from` to `to`, under the limit at each location.
+  Reach(const Dynamics& d, const std::vector<Gradient>& grades, double from, double to, double kmh,
+        const std::function<double(double)>& limitAt);
+
+  // km/h at a location from `from` to `to`; past `to`, as at `to`.
+  double At(double location) const;
+  double From() const { return from_; }
+  double To() const { return from_ + static_cast<double>(kmh_.size()) - 1; }
+
+ private:
+  double from_ = 0;
+  std::vector<double> kmh_;  // by whole metre from `from`
+};
