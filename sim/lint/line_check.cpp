@@ -105,12 +105,16 @@ class LineCheck {
   double Length() const { return s_.dynamics.lengthMetres; }
 
   // Where the beacons let the train run above the line's limit under any
-  // part of it: checked where a piece starts and where a limit falls.
+  // part of it: checked where a piece starts, where a limit falls, and at
+  // every metre the train gains from a stand.
   void Limits() {
     if (s_.limits.empty()) return;
     std::vector<double> at;
     for (const EnvelopePiece& p : envelope_.Pieces()) at.push_back(p.from);
     for (const LineLimit& l : s_.limits) at.push_back(l.from);
+    for (const Reach& r : envelope_.Gains()) {
+      for (double x = std::ceil(r.From()); x <= r.To(); x += 1) at.push_back(x);
+    }
     std::sort(at.begin(), at.end());
     std::set<std::pair<const EnvelopePiece*, const LineLimit*>> told;
     for (double x : at) {
@@ -141,8 +145,8 @@ class LineCheck {
                     "there or later",
                     NextLimitFrom(limit) + Length())
               : fmt::format("lower it to {:.0f} km/h by {:.0f} m", limit.kmh, limit.from);
-      Warn(b.line, fmt::format("the beacons allow {:.0f} km/h from {:.0f} m, above {}: {}", speed,
-                               b.location, line, fix));
+      Warn(b.line, fmt::format("the beacons allow {:.0f} km/h from {:.0f} m, above {}: {}",
+                               std::max(piece.v0, piece.floor), b.location, line, fix));
       return;
     }
     const std::string comes =

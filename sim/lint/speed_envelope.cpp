@@ -14,9 +14,18 @@ constexpr double kFarthestGain = 20000;
 
 }  // namespace
 
+// Twice: the gain followed first as if nothing held the train back, then
+// from the envelope that gives, so that a train held low gains from there.
 SpeedEnvelope::SpeedEnvelope(const Scenario& s, const TrainModel& train) : s_(s), train_(train) {
-  Stands();
-  pieces_.push_back({-INFINITY, 0, 0, 0, 0});
+  gains_ = GainsUnder([](double) { return INFINITY; });
+  Build();
+  gains_ = GainsUnder([this](double x) { return SpeedAt(x); });
+  Build();
+}
+
+void SpeedEnvelope::Build() {
+  const Scenario& s = s_;
+  pieces_.assign(1, {-INFINITY, 0, 0, 0, 0});
   double beforeCurve = 0, curveEnd = -INFINITY;
   for (size_t i = 0; i < s.beacons.size(); ++i) {
     const RouteBeacon& b = s.beacons[i];
@@ -55,8 +64,8 @@ double SpeedEnvelope::SpeedAt(double x) const {
   return std::min(beacons, GainedAt(x));
 }
 
-// Where the train starts, and the stops it is aimed at: it stands at each.
-void SpeedEnvelope::Stands() {
+// From where the train starts, and from each stop it is aimed at, where it stands.
+std::vector<Reach> SpeedEnvelope::GainsUnder(const std::function<double(double)>& limitAt) const {
   std::vector<std::pair<double, double>> stands = {{s_.startLocation, s_.startSpeed}};
   for (const RouteBeacon& b : s_.beacons) {
     const double stop = beacon::StoppingPointsOf(b.data.optional).thisStop;
@@ -64,13 +73,15 @@ void SpeedEnvelope::Stands() {
     if (aimed && stop > s_.startLocation && stop <= s_.endLocation) stands.push_back({stop, 0});
   }
   std::sort(stands.begin(), stands.end());
+  std::vector<Reach> gains;
   for (size_t i = 0; i < stands.size(); ++i) {
     const auto [from, kmh] = stands[i];
     if (i > 0 && from == stands[i - 1].first) continue;
     const double next = i + 1 < stands.size() ? stands[i + 1].first : s_.endLocation;
-    gains_.emplace_back(s_.dynamics, s_.gradients, from, std::min(next, from + kFarthestGain), kmh,
-                        [](double) { return INFINITY; });
+    gains.emplace_back(s_.dynamics, s_.gradients, from, std::min(next, from + kFarthestGain), kmh,
+                       limitAt);
   }
+  return gains;
 }
 
 double SpeedEnvelope::GainedAt(double x) const {

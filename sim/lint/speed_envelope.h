@@ -6,6 +6,7 @@
 // add them.
 #pragma once
 
+#include <functional>
 #include <vector>
 
 #include "model/dynamics.h"
@@ -30,6 +31,9 @@ class SpeedEnvelope {
   double SpeedAt(double location) const;  // km/h
   const EnvelopePiece& PieceAt(double location) const;
   const std::vector<EnvelopePiece>& Pieces() const { return pieces_; }
+  // Where the train gains from a stand: there it may be fastest anywhere
+  // in a piece, not only where the piece starts.
+  const std::vector<Reach>& Gains() const { return gains_; }
   // m/s² a notch sheds on the mean grade from one location to another, as
   // the train model has it, the running resistance aside.
   double Decel(int notch, double from, double to) const;
@@ -38,7 +42,8 @@ class SpeedEnvelope {
   void Limit(size_t beacon, double kmh);
   void Station(size_t beacon, bool curveRuns, double& beforeCurve);
   void Curve(size_t beacon);
-  void Stands();
+  void Build();
+  std::vector<Reach> GainsUnder(const std::function<double(double)>& limitAt) const;
   double GainedAt(double location) const;
 
   const Scenario& s_;

@@ -24,6 +24,6 @@ Reach::Reach(const Dynamics& d, const std::vector<Gradient>& grades, double from
 double Reach::At(double location) const {
   if (kmh_.empty()) return INFINITY;
   if (location < from_) return kmh_.front();
-  const auto i = static_cast<size_t>(location - from_);
+  const auto i = static_cast<size_t>(std::ceil(location - from_));  // the metre's end: at most
   return kmh_[std::min(i, kmh_.size() - 1)];
 }

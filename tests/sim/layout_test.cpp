@@ -16,6 +16,8 @@
 #include "layout/writer.h"
 #include "lint/lint.h"
 #include "model/beacon_codes.h"
+#include "model/reach.h"
+#include "model/units.h"
 #include "scenario/reader.h"
 
 namespace {
@@ -480,6 +482,36 @@ TEST(Layout, AStationNoBeaconCanServeIsRefusedFirst) {
       EXPECT_NE(std::string(e.what()).find(c.said), std::string::npos) << e.what();
     }
   }
+}
+
+}  // namespace
+
+namespace {
+
+// Between Ashby and Brook, 500 m apart under 80 km/h, the train never
+// reaches the limit: the curve down to Brook's approach starts where it has
+// gained most, and is as steep from there as the layout's curves are, not
+// so gentle that the plug-in brakes at once and crawls the rest.
+TEST(Layout, ACurveBetweenStopsTooCloseForTheLineSpeedStartsWhereTheTrainComesFastest) {
+  const std::string path = (std::filesystem::temp_directory_path() / "layout_reach.toml").string();
+  std::ofstream(path) << kShortSections;
+  const Scenario s = LoadScenario(path);
+  const Placement line(s, 0.1);
+  const std::optional<Section> section = line.Plan(1, {12, 10, 100}, 15);
+  ASSERT_TRUE(section);
+  const Reach gain(s.dynamics, {}, 500, 1000, 0, [](double) { return 80.0; });
+  int curves = 0;
+  for (const Placed& p : section->beacons) {
+    if (p.beacon.data.type != kBeaconBraking) continue;
+    const beacon::Braking c = beacon::BrakingOf(p.beacon.data.optional);
+    EXPECT_EQ(c.end, 900);
+    const double decel =
+        DecelerationToSlow(gain.At(p.beacon.location), c.finalSpeed, c.end - p.beacon.location);
+    EXPECT_GT(decel, 0.45) << p.text << " at " << p.beacon.location;
+    EXPECT_LE(decel, 0.61) << p.text << " at " << p.beacon.location;
+    ++curves;
+  }
+  EXPECT_EQ(curves, 1);
 }
 
 }  // namespace
