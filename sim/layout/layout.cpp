@@ -189,14 +189,18 @@ class LineLayout {
     for (size_t i = 0; i < chosen_.size(); ++i) {
       const Section& section = chosen_[i].candidate.section;
       if (i > 0 && section.departure != chosen_[i - 1].candidate.approach.kmh)
-        all.push_back({line_.DepartureLimit(chosen_[i - 1].k, section.departure), std::nullopt});
+        all.push_back({line_.DepartureLimit(chosen_[i - 1].k, section.departure,
+                                            chosen_[i - 1].candidate.approach.departureBefore),
+                       std::nullopt});
       add(section.beacons, chosen_[i].k);
     }
     if (!chosen_.empty()) {
       const Chosen& last = chosen_.back();
       const Section tail = line_.Tail(last.k, last.candidate.approach.kmh);
       if (tail.departure != last.candidate.approach.kmh)
-        all.push_back({line_.DepartureLimit(last.k, tail.departure), std::nullopt});
+        all.push_back({line_.DepartureLimit(last.k, tail.departure,
+                                            last.candidate.approach.departureBefore),
+                       std::nullopt});
       add(tail.beacons, std::nullopt);
     }
     if (start_) {

@@ -19,8 +19,6 @@ constexpr double kGentlestCurve = 0.15;  // m/s²
 constexpr double kCurveMargin = 10;      // m a curve starts before it needs to
 constexpr double kCodeLead = 10;         // m the location code comes before the station beacon
 constexpr double kSideLag = 1;           // m the station's own code follows it, for the door side
-// m before a stop: the departure's limit, given where the stopping curve governs
-constexpr double kDepartureBefore = 3;
 // km/h: the cab offers a departure only above 10 km/h.
 constexpr double kLowestDeparture = 15;
 
@@ -211,8 +209,8 @@ Section Placement::Tail(size_t k, double floor) const {
   return {Limits(steps, run), steps.front().kmh, false, 0};
 }
 
-Placed Placement::DepartureLimit(size_t k, double kmh) const {
-  return SpeedLimit(Stop(k) - kDepartureBefore, kmh);
+Placed Placement::DepartureLimit(size_t k, double kmh, double before) const {
+  return SpeedLimit(Stop(k) - before, kmh);
 }
 
 Placed Placement::StoppingPoint(size_t k, double at) const {

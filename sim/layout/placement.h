@@ -43,6 +43,8 @@ std::vector<int32_t> OtherSidesStyles(int32_t side);
 // final braking, whose stop then spreads least.
 constexpr double kSlowestCurve = 10;
 constexpr bool Creeps(double kmh) { return kmh < kSlowestCurve; }
+// m before a stop: the departure's limit, given where the stopping curve governs.
+constexpr double kDepartureBefore = 3;
 
 // How the train runs into a stop: the limit it comes in under, and where
 // the braking curve down to it ends and the station's group stands.
@@ -50,6 +52,9 @@ struct Approach {
   int32_t code;
   double kmh;
   double before;  // m before the stop
+  // m before the stop the departure's limit is given: where a creep's
+  // final braking starts, unless the stopping curve governs sooner.
+  double departureBefore = kDepartureBefore;
 };
 
 // The beacons from the stop before to the stop, and the limit that stop
@@ -90,8 +95,9 @@ class Placement {
 
   // The group at a stop the train starts from, its door side's style 1.
   std::vector<Placed> StartGroup(size_t k, double departure) const;
-  // The limit stop k gives its departure, where its approach's is another.
-  Placed DepartureLimit(size_t k, double kmh) const;
+  // The limit stop k gives its departure, `before` m before it, where its
+  // approach's is another.
+  Placed DepartureLimit(size_t k, double kmh, double before) const;
   // That station k can be given a stopping-point and a station beacon, or
   // the ScenarioError that says why not.
   void Check(size_t k) const;

@@ -12,6 +12,8 @@ constexpr double kApproachStep = 5;  // km/h
 constexpr double kCreeps[] = {7, 6, 5};
 // A creep's curve ends where the stop's own curve begins, or this much farther.
 constexpr double kCreepCurveEnds[] = {25, 50};
+// m before the stop a creep's departure limit may start its final braking.
+constexpr double kCreepDepartures[] = {kDepartureBefore, 2, 1};
 constexpr double kFarthestCurveEnd = 300;  // m before the stop
 constexpr int kNarrowTries = 3;  // choices docking with little to spare run before the search ends
 // m past where the stop's own curve begins: where else an approach curve ends
@@ -44,6 +46,13 @@ std::vector<double> CurveEnds(double own, bool creep) {
   return out;
 }
 
+// Where the departure's limit may stand: for a creep, where it starts the
+// final braking; otherwise the stopping curve governs sooner.
+std::vector<double> Departures(double kmh) {
+  if (!Creeps(kmh)) return {kDepartureBefore};
+  return {std::begin(kCreepDepartures), std::end(kCreepDepartures)};
+}
+
 // Every code with every curve end at one approach speed, where its section fits.
 std::vector<Candidate> AtSpeed(const Placement& line, size_t k, double v, double floor,
                                const std::vector<int32_t>& codes, bool sideMatches) {
@@ -51,10 +60,10 @@ std::vector<Candidate> AtSpeed(const Placement& line, size_t k, double v, double
   for (const int32_t code : codes) {
     for (const double before :
          CurveEnds(line.OwnCurve(code, std::max(v, kSlowestCurve)), Creeps(v))) {
-      const Approach a{code, v, before};
-      const std::optional<Section> section = line.Plan(k, a, floor);
+      const std::optional<Section> section = line.Plan(k, {code, v, before}, floor);
       if (!section) continue;
-      out.push_back({a, sideMatches, *section});
+      for (const double departure : Departures(v))
+        out.push_back({{code, v, before, departure}, sideMatches, *section});
       if (!section->shaped) break;  // no curve of its own: where its group stands changes nothing
     }
   }
@@ -66,7 +75,8 @@ auto Rank(const Candidate& c) {
   // A creep costs the timetable time: taken only where no faster choice docks with room to spare.
   return std::make_tuple(!docks, c.warned, c.overspeeds > 0, Worst(c) > kSureCm,
                          Creeps(c.approach.kmh), Worst(c) > kTightCm, docks ? Spread(c) : Worst(c),
-                         Worst(c), -c.approach.kmh, c.approach.before);
+                         Worst(c), -c.approach.kmh, c.approach.before,
+                         -c.approach.departureBefore);
 }
 
 std::vector<Candidate*> Docked(const std::vector<Candidate*>& from) {

@@ -24,7 +24,7 @@ std::vector<Placed> StartBeacons(double from, double stop, double departure) {
 
 }  // namespace
 
-Scenario Segment(const Placement& line, size_t k, const Section& section) {
+Scenario Segment(const Placement& line, size_t k, const Approach& a, const Section& section) {
   const Scenario& s = line.Line();
   Scenario seg = s;
   const double from = line.Previous(k), stop = line.Stop(k);
@@ -45,7 +45,7 @@ Scenario Segment(const Placement& line, size_t k, const Section& section) {
   for (const Placed& b : section.beacons) seg.beacons.push_back(b.beacon);
   // The departure's limit, given just before the stop as on the line: a
   // train creeping in starts its final braking there.
-  seg.beacons.push_back(line.DepartureLimit(k, line.FastestDeparture(k)).beacon);
+  seg.beacons.push_back(line.DepartureLimit(k, line.FastestDeparture(k), a.departureBefore).beacon);
   for (const RouteBeacon& b : s.beacons) {
     if (!Laid(b.data.type) && b.location > from && b.location < seg.endLocation)
       seg.beacons.push_back(b);

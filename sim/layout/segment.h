@@ -12,7 +12,7 @@
 constexpr double kPlatformMetres = 400;
 
 // The line from the stop before station k to just past it, with `section`.
-Scenario Segment(const Placement& line, size_t k, const Section& section);
+Scenario Segment(const Placement& line, size_t k, const Approach& a, const Section& section);
 
 // The line's grades with `metres` from `from` at `permille`, the grade
 // there kept past them.

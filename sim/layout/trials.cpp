@@ -130,7 +130,7 @@ Trials::Trials(const Placement& line, const std::vector<SweepAxis>& sweep, const
 }
 
 Scenario Trials::Changed(size_t k, const Candidate& c) const {
-  Scenario seg = Segment(line_, k, c.section);
+  Scenario seg = Segment(line_, k, c.approach, c.section);
   const double stop = line_.Stop(k), before = line_.Previous(k);
   Dynamics& d = seg.dynamics;
   switch (c.change.kind) {

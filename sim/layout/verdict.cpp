@@ -54,7 +54,8 @@ std::vector<const Candidate*> NearestByCode(const std::vector<Candidate>& tried,
     const Candidate& nearest = all[Best(all, trials)];
     for (const Candidate& c : tried) {
       if (c.approach.code == code && c.approach.kmh == nearest.approach.kmh &&
-          c.approach.before == nearest.approach.before)
+          c.approach.before == nearest.approach.before &&
+          c.approach.departureBefore == nearest.approach.departureBefore)
         out.push_back(&c);
     }
   }
@@ -192,10 +193,13 @@ std::string Choice(const Scenario& s, size_t k, const Candidate& c) {
                 DoorSide(c.approach.code), beacon::SideCodes(side).front());
   const bool creeps = Creeps(c.approach.kmh);
   const std::string to = creeps ? fmt::format(" to {:.0f} km/h", kSlowestCurve) : "";
-  const std::string curve =
+  std::string curve =
       c.section.curveEnd > 0
           ? fmt::format(", its curve{} ending {:.0f} m before the stop", to, c.section.curveEnd)
           : "";
+  if (creeps)
+    curve += fmt::format(", the departure's limit {:g} m before the stop",
+                         c.approach.departureBefore);
   return fmt::format("code {} (style {}{}) {} at {:.0f} km/h{}", c.approach.code,
                      beacon::FinalBrakingStyle(c.approach.code), other,
                      creeps ? "creeping in" : "in", c.approach.kmh, curve);
