@@ -3,23 +3,17 @@
 #include <algorithm>
 #include <cmath>
 
+#include "model/auto_driving.h"
 #include "model/beacon_codes.h"
 #include "model/cab.h"
 #include "model/units.h"
 
-namespace {
-
-// m past a stand the train's gain is followed; farther on it is taken as unbounded.
-constexpr double kFarthestGain = 20000;
-
-}  // namespace
-
 // Twice: the gain followed first as if nothing held the train back, then
-// from the envelope that gives, so that a train held low gains from there.
+// under the beacons' limits that gives, so that a train held low gains from there.
 SpeedEnvelope::SpeedEnvelope(const Scenario& s, const TrainModel& train) : s_(s), train_(train) {
   gains_ = GainsUnder([](double) { return INFINITY; });
   Build();
-  gains_ = GainsUnder([this](double x) { return SpeedAt(x); });
+  gains_ = GainsUnder([this](double x) { return BeaconsAt(x); });
   Build();
 }
 
@@ -57,20 +51,38 @@ const EnvelopePiece& SpeedEnvelope::PieceAt(double x) const {
   return *std::prev(after);
 }
 
-double SpeedEnvelope::SpeedAt(double x) const {
+double SpeedEnvelope::SpeedAt(double x) const { return std::min(BeaconsAt(x), GainedAt(x)); }
+
+double SpeedEnvelope::BeaconsAt(double x) const {
   const EnvelopePiece& p = PieceAt(x);
-  const double beacons = p.flat() ? std::max(p.v0, p.floor)
-                                  : std::max(p.floor, SpeedAfterBraking(p.v0, p.decel, x - p.from));
-  return std::min(beacons, GainedAt(x));
+  if (p.flat()) return std::max(p.v0, p.floor);
+  return std::max(p.floor, SpeedAfterBraking(p.v0, p.decel, x - p.from));
 }
 
-// From where the train starts, and from each stop it is aimed at, where it stands.
+// The stops the train comes to a stand at: each one the last stopping-point
+// beacon before it aims at.
+std::vector<double> SpeedEnvelope::AimedStops() const {
+  std::vector<std::pair<double, double>> points;  // (location, stop aimed at)
+  for (const RouteBeacon& b : s_.beacons) {
+    if (b.data.type == kBeaconStoppingPoint)
+      points.push_back({b.location, beacon::StoppingPointsOf(b.data.optional).thisStop});
+  }
+  std::stable_sort(points.begin(), points.end(),
+                   [](const auto& a, const auto& b) { return a.first < b.first; });
+  std::vector<double> stops;
+  for (const auto& [at, stop] : points) {
+    const auto last = std::find_if(points.rbegin(), points.rend(),
+                                   [&](const auto& p) { return p.first <= stop; });
+    if (at <= stop && last != points.rend() && last->second == stop) stops.push_back(stop);
+  }
+  return stops;
+}
+
+// From where the train starts, and from each stop it stands at.
 std::vector<Reach> SpeedEnvelope::GainsUnder(const std::function<double(double)>& limitAt) const {
   std::vector<std::pair<double, double>> stands = {{s_.startLocation, s_.startSpeed}};
-  for (const RouteBeacon& b : s_.beacons) {
-    const double stop = beacon::StoppingPointsOf(b.data.optional).thisStop;
-    const bool aimed = b.data.type == kBeaconStoppingPoint && b.location <= stop;
-    if (aimed && stop > s_.startLocation && stop <= s_.endLocation) stands.push_back({stop, 0});
+  for (const double stop : AimedStops()) {
+    if (stop > s_.startLocation && stop <= s_.endLocation) stands.push_back({stop, 0});
   }
   std::sort(stands.begin(), stands.end());
   std::vector<Reach> gains;
@@ -78,8 +90,7 @@ std::vector<Reach> SpeedEnvelope::GainsUnder(const std::function<double(double)>
     const auto [from, kmh] = stands[i];
     if (i > 0 && from == stands[i - 1].first) continue;
     const double next = i + 1 < stands.size() ? stands[i + 1].first : s_.endLocation;
-    gains.emplace_back(s_.dynamics, s_.gradients, from, std::min(next, from + kFarthestGain), kmh,
-                       limitAt);
+    gains.emplace_back(s_.dynamics, s_.gradients, from, next, kmh, limitAt);
   }
   return gains;
 }
@@ -88,8 +99,7 @@ double SpeedEnvelope::GainedAt(double x) const {
   // A stand's own gain starts past it: up to the stop, the train comes to it.
   const auto after = std::lower_bound(gains_.begin(), gains_.end(), x,
                                       [](const Reach& r, double at) { return r.From() < at; });
-  if (after == gains_.begin() || x > std::prev(after)->To() + 1) return INFINITY;
-  return std::prev(after)->At(x);
+  return after == gains_.begin() ? INFINITY : std::prev(after)->At(x);
 }
 
 double SpeedEnvelope::Decel(int notch, double from, double to) const {
@@ -98,10 +108,21 @@ double SpeedEnvelope::Decel(int notch, double from, double to) const {
 
 // The limit changes at a beacon: at once upward, shed by notch 4 downward.
 void SpeedEnvelope::Limit(size_t i, double kmh) {
-  const double x = s_.beacons[i].location, u = SpeedAt(x);
+  const double x = s_.beacons[i].location, reached = SpeedAt(x);
+  const double u = reached > kmh ? reached + StillGaining(x, reached) : reached;
   const double length = s_.dynamics.lengthMetres;
   const double shed = std::max(0.0, Decel(notch::kOverspeed, x - length, x + length));
   pieces_.push_back({x, std::max(u, kmh), kmh, u > kmh ? shed : 0.0, i});
+}
+
+// km/h a train at u gains on before the overspeed brake acts: under power
+// while it still gains from a stand, through the brake's dead time and lag.
+double SpeedEnvelope::StillGaining(double x, double u) const {
+  const int power = GainedAt(x) < BeaconsAt(x) ? auto_driving::PowerNotch(u, INFINITY) : 0;
+  const double gain = train_.Traction(power, u) - train_.Resistance(u) -
+                      TrainModel::GradeDrag(train_.PermilleUnder(x));
+  const Dynamics& d = s_.dynamics;
+  return std::max(0.0, gain) * (d.brakeDelaySeconds + d.lagSeconds);
 }
 
 // A station's limit at once, but not over a braking curve that runs: the

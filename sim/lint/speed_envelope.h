@@ -43,6 +43,9 @@ class SpeedEnvelope {
   void Station(size_t beacon, bool curveRuns, double& beforeCurve);
   void Curve(size_t beacon);
   void Build();
+  std::vector<double> AimedStops() const;
+  double BeaconsAt(double location) const;  // km/h, the pieces' alone
+  double StillGaining(double location, double kmh) const;
   std::vector<Reach> GainsUnder(const std::function<double(double)>& limitAt) const;
   double GainedAt(double location) const;
 

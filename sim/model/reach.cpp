@@ -11,13 +11,13 @@ Reach::Reach(const Dynamics& d, const std::vector<Gradient>& grades, double from
     : from_(from) {
   const TrainModel train(d, grades);
   double v = kmh;
-  for (double x = from; x <= to; x += 1) {
+  for (double x = from; x <= std::min(to, from + kFarthest); x += 1) {
     const double limit = limitAt(x);
     v = std::min(v, limit);
     kmh_.push_back(v);
     const double gain = train.Traction(auto_driving::PowerNotch(v, limit - v), v) -
                         train.Resistance(v) - TrainModel::GradeDrag(train.PermilleUnder(x));
-    v = std::min(limit, SpeedAfterBraking(v, -Ms(gain), 1));  // braking backwards: gaining
+    v = SpeedAfterBraking(v, -Ms(gain), 1);  // braking backwards: gaining; held where it arrives
   }
 }
 
@@ -25,5 +25,5 @@ double Reach::At(double location) const {
   if (kmh_.empty()) return INFINITY;
   if (location < from_) return kmh_.front();
   const auto i = static_cast<size_t>(std::ceil(location - from_));  // the metre's end: at most
-  return kmh_[std::min(i, kmh_.size() - 1)];
+  return i < kmh_.size() ? kmh_[i] : INFINITY;
 }

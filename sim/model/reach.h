@@ -11,11 +11,14 @@
 class Reach {
  public:
   Reach() = default;
-  // From `kmh` at `from` to `to`, under the limit at each location.
+  // From `kmh` at `from` to `to`, under the limit at each location, at
+  // most kFarthest metres on.
   Reach(const Dynamics& d, const std::vector<Gradient>& grades, double from, double to, double kmh,
         const std::function<double(double)>& limitAt);
+  static constexpr double kFarthest = 20000;  // m
 
-  // km/h at a location from `from` to `to`; past `to`, as at `to`.
+  // km/h at a location from `from` to where it was followed; before it, as
+  // at `from`; past it, unbounded.
   double At(double location) const;
   double From() const { return from_; }
   double To() const { return from_ + static_cast<double>(kmh_.size()) - 1; }

@@ -241,7 +241,8 @@ TEST(Reach, BoundsTheTrainsOwnGainFromAStandAndHoldsALimit) {
   const Reach level(d, {}, 100, 1600, 0, [](double) { return INFINITY; });
   EXPECT_LT(reach.At(650), level.At(650) - 2);  // the rise holds it back
   EXPECT_EQ(reach.At(100), 0);
-  EXPECT_EQ(reach.At(1600 + 500), reach.At(1600));
+  EXPECT_EQ(reach.At(1600 + 1), INFINITY);  // not followed there
+  EXPECT_EQ(Reach(d, {}, 0, 1e8, 0, [](double) { return 30.0; }).At(Reach::kFarthest + 2), INFINITY);
 
   const Reach held(d, {}, 0, 1000, 0, [](double x) { return x < 500 ? 30.0 : 50.0; });
   EXPECT_EQ(held.At(400), 30);
