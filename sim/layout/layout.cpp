@@ -7,12 +7,14 @@
 #include <fmt/format.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdlib>
 #include <optional>
 
 #include "layout/search.h"
 #include "layout/verdict.h"
 #include "lint/warning.h"
+#include "model/auto_driving.h"
 #include "model/line_limits.h"
 
 namespace {
@@ -42,6 +44,25 @@ double FrameMetresPerKmh(const Scenario& s, const std::vector<SweepAxis>& sweep)
     }
   }
   return Ms(1) * step * (1 + jitter);
+}
+
+// The train of the runs that gains speed fastest: each axis at the value
+// that gives it the most traction, less resistance, at a middling speed.
+Dynamics FastestGaining(const Scenario& s, const std::vector<SweepAxis>& sweep) {
+  constexpr double kAtKmh = 40;
+  const auto gain = [&](const SweepPoint& p) {
+    const TrainModel train(Apply(s, sweep, p).dynamics);
+    return train.Traction(auto_driving::PowerNotch(kAtKmh, INFINITY), kAtKmh) -
+           train.Resistance(kAtKmh);
+  };
+  SweepPoint best(sweep.size(), 0);
+  for (size_t i = 0; i < sweep.size(); ++i) {
+    SweepPoint p = best;
+    for (p[i] = 0; p[i] < sweep[i].values.size(); ++p[i]) {
+      if (gain(p) > gain(best)) best = p;
+    }
+  }
+  return Apply(s, sweep, best).dynamics;
 }
 
 // The chosen candidate as the line's runs went at station k.
@@ -81,7 +102,10 @@ struct Chosen {
 class LineLayout {
  public:
   LineLayout(const Scenario& s, const SweepOptions& o, const std::vector<SweepAxis>& sweep)
-      : s_(s), o_(o), line_(s, FrameMetresPerKmh(s, sweep)), trials_(line_, sweep, o) {}
+      : s_(s),
+        o_(o),
+        line_(s, FrameMetresPerKmh(s, sweep), FastestGaining(s, sweep)),
+        trials_(line_, sweep, o) {}
 
   Layout Run() {
     Layout out;

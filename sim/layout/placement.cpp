@@ -78,15 +78,14 @@ std::vector<int32_t> OtherSidesStyles(int32_t side) {
   return out;
 }
 
-Placement::Placement(const Scenario& s, double frameMetresPerKmh)
+Placement::Placement(const Scenario& s, double frameMetresPerKmh,
+                     const std::optional<Dynamics>& gaining)
     : s_(s), grades_(s.dynamics, s.gradients), frame_(frameMetresPerKmh) {
-  Dynamics empty = s.dynamics;
-  empty.load = 0;  // it gains fastest
   for (size_t k = 0; k <= s.stations.size(); ++k) {
     const double from = k < s.stations.size() ? Previous(k) : Stop(k - 1);
     const double to = k < s.stations.size() ? Stop(k) : Next(k - 1);
     const std::vector<Step> steps = Steps(from - kDepartureBefore, to, from);
-    reaches_.emplace_back(empty, s.gradients, from, to, 0,
+    reaches_.emplace_back(gaining.value_or(s.dynamics), s.gradients, from, to, 0,
                           [&steps](double x) { return KmhAt(steps, x); });
   }
   for (size_t k = 0; k < s.stations.size(); ++k) {

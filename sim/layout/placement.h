@@ -71,7 +71,10 @@ class Placement {
   // Fails with ScenarioError where the line cannot be laid out: a stop off
   // the stopping points' grid, a station without a departure, a stretch
   // with no limit.
-  Placement(const Scenario& s, double frameMetresPerKmh);
+  // `gaining`: the train of the runs that gains speed fastest, by which
+  // each braking curve starts; the line's own where not given.
+  Placement(const Scenario& s, double frameMetresPerKmh,
+            const std::optional<Dynamics>& gaining = std::nullopt);
 
   const Scenario& Line() const { return s_; }
   double Stop(size_t k) const { return s_.stations[k].stop; }

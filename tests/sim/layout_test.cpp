@@ -515,3 +515,29 @@ TEST(Layout, ACurveBetweenStopsTooCloseForTheLineSpeedStartsWhereTheTrainComesFa
 }
 
 }  // namespace
+
+namespace {
+
+// Limits 50 m past two platforms on a fall, and a sweep whose strongest
+// train gains 1.3 times the traction: every curve starts where that train
+// has gained most, so no run breaks a limit and both stations dock.
+TEST(Layout, CurvesAfterAPlatformHoldForTheSweepsFastestGainingTrain) {
+  const LaidOut out = LayOutText(R"(
+run = { start_location = 500, start_time = "08:00:00", end_location = 2200 }
+station = [
+  { name = "A", stop = 500, door_side = -1, departure = "08:00:30" },
+  { name = "B", stop = 1100, door_side = 1, departure = "08:03:00" },
+  { name = "C", stop = 2000, door_side = -1, departure = "08:06:00" },
+]
+limit = [ { from = 0, speed = 80 }, { from = 550, speed = 30 }, { from = 600, speed = 80 },
+          { from = 1150, speed = 30 }, { from = 1160, speed = 80 } ]
+gradient = [ { from = 420, permille = -30 }, { from = 700, permille = 0 } ]
+sweep = { accel_scale = [0.9, 1.3], brake_scale = [0.95, 1.05], time_step = [0.0333, 0.0083] }
+)",
+                                 "layout_accel_scale.toml");
+  EXPECT_EQ(out.layout.runsAboveALimit, 0);
+  for (size_t k = 1; k < out.layout.stations.size(); ++k)
+    EXPECT_TRUE(out.layout.stations[k].docks) << out.layout.stations[k].why;
+}
+
+}  // namespace
