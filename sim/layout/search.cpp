@@ -5,6 +5,8 @@
 #include <cstdlib>
 #include <tuple>
 
+#include "model/units.h"
+
 namespace {
 
 constexpr double kApproachStep = 5;  // km/h
@@ -15,6 +17,9 @@ constexpr double kCreepCurveEnds[] = {25, 50};
 // m before the stop a creep's departure limit may start its final braking.
 constexpr double kCreepDepartures[] = {kDepartureBefore, 2, 1};
 constexpr double kFarthestCurveEnd = 300;  // m before the stop
+// s at the approach speed from a curve's end to the stop: a choice this much
+// slower ranks after a quicker one of the same band.
+constexpr double kSlowStep = 20;
 constexpr int kNarrowTries = 3;  // choices docking with little to spare run before the search ends
 // m past where the stop's own curve begins: where else an approach curve ends
 constexpr double kCurveEnds[] = {25, 50, 100, 200};
@@ -70,13 +75,19 @@ std::vector<Candidate> AtSpeed(const Placement& line, size_t k, double v, double
   return out;
 }
 
+// The time its curve end costs, roughly: the seconds at the approach speed
+// from the curve's end to the stop, in steps of kSlowStep.
+long Slowness(const Approach& a) {
+  return std::lround(std::floor(a.before / Ms(a.kmh) / kSlowStep));
+}
+
 auto Rank(const Candidate& c) {
   const bool docks = Docks(c);
   // A creep costs the timetable time: taken only where no faster choice docks with room to spare.
   return std::make_tuple(!docks, c.warned, c.overspeeds > 0, Worst(c) > kSureCm,
-                         Creeps(c.approach.kmh), Worst(c) > kTightCm, docks ? Spread(c) : Worst(c),
-                         Worst(c), -c.approach.kmh, c.approach.before,
-                         -c.approach.departureBefore);
+                         Creeps(c.approach.kmh), Worst(c) > kTightCm, Slowness(c.approach),
+                         docks ? Spread(c) : Worst(c), Worst(c), -c.approach.kmh,
+                         c.approach.before, -c.approach.departureBefore);
 }
 
 std::vector<Candidate*> Docked(const std::vector<Candidate*>& from) {

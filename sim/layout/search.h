@@ -35,8 +35,9 @@ enum class Enough { kSettled, kDocked, kAll };
 
 // The best candidate's index among those that docked in every trial:
 // one lint expects to dock first, then one with room to spare, then one
-// that does not creep, then every stop within the tight band,
-// then the smallest spread, then the worst case nearest, then the faster
+// that does not creep, then every stop within the tight band, then the
+// curve end that costs the least time (in 20 s steps at the approach
+// speed), then the smallest spread, then the worst case nearest, then the faster
 // approach, then the nearer curve end. Where none docks, the one that
 // docked in the largest share of its runs, of those that ran the corners
 // (any, where none did), then the worst case nearest.
