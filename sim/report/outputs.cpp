@@ -80,6 +80,10 @@ std::optional<OutputFile> OutputFile::Open(const std::string& path, std::string&
     error = fmt::format("cannot write {}: it is a directory", path);
     return std::nullopt;
   }
+  if (fs::is_regular_file(status) && fs::equivalent(target, "/proc/self/exe", ignored)) {
+    error = fmt::format("cannot write {}: it is this program", path);
+    return std::nullopt;
+  }
   if (fs::is_fifo(status)) return OpenPipe(path, error);
   if (InPlace(given, target, status)) {
     std::FILE* file = std::fopen(path.c_str(), "w");

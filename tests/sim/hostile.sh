@@ -13,6 +13,7 @@ cd "$work" || exit 1
 
 cp "$demo" v.toml
 ln -s v.toml link.toml
+ln -s "$sim" tool
 ln -s loop2.csv loop1.csv && ln -s loop1.csv loop2.csv
 mkdir adir
 for f in old.csv old.html old.log; do echo "earlier output $f" > "$f"; done
@@ -57,6 +58,7 @@ done <<'CASES'
 # An output that cannot be written leaves the others as they were.
 3 | run -q --report nodir/r.html --csv old.csv v.toml
 3 | run -q --csv adir v.toml
+3 | run -q --csv tool v.toml | it is this program
 3 | run -q --csv loop1.csv v.toml | Too many levels of symbolic links
 3 | run -q --csv /dev/full --report old.html v.toml
 3 | run -q v.toml >/dev/full
