@@ -20,7 +20,6 @@
 namespace {
 
 // A station at most this far behind the run's start is the one it starts at.
-constexpr double kAtTheStart = 0.5;
 // m the run goes on past a stop it lays out: as far as a stop may overrun and dock.
 constexpr double kRunOnPastTheLast = 1;
 

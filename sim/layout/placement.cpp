@@ -53,8 +53,12 @@ Placed SpeedLimit(double at, double kmh) {
   return Make(at, kBeaconSpeedLimit, whole, fmt::format("speed_limit = {}", whole));
 }
 
+bool BehindTheStart(const Scenario& s, size_t k) {
+  return s.stations[k].stop < s.startLocation - kAtTheStart;
+}
+
 std::string StopBeforeName(const Scenario& s, size_t k) {
-  return k > 0 ? s.stations[k - 1].name : "the start";
+  return k > 0 && !BehindTheStart(s, k - 1) ? s.stations[k - 1].name : "the start";
 }
 
 bool Laid(int32_t type) { return type >= kBeaconStation && type <= kBeaconBraking; }

@@ -25,7 +25,12 @@ Placed Make(double location, int32_t type, int64_t optional, std::string text);
 Placed CodeBeacon(double at, int32_t code);
 Placed SpeedLimit(double at, double kmh);
 
-// The name of the stop before station k: the station's, or "the start".
+// m: a station this near the run's start is where the run starts.
+constexpr double kAtTheStart = 0.5;
+// Station k lies behind the run's start: the train never comes to it.
+bool BehindTheStart(const Scenario& s, size_t k);
+// The name of the stop before station k: the station's, or "the start"
+// where there is none or it lies behind the start.
 std::string StopBeforeName(const Scenario& s, size_t k);
 
 // Whether the layout places beacons of this type: the author's own are dropped.
@@ -78,7 +83,9 @@ class Placement {
 
   const Scenario& Line() const { return s_; }
   double Stop(size_t k) const { return s_.stations[k].stop; }
-  double Previous(size_t k) const { return k > 0 ? Stop(k - 1) : s_.startLocation; }
+  double Previous(size_t k) const {
+    return k > 0 && !BehindTheStart(s_, k - 1) ? Stop(k - 1) : s_.startLocation;
+  }
   // Where the stretch after stop k ends: the next stop, or the line's end.
   double Next(size_t k) const;
 

@@ -249,9 +249,10 @@ TEST(Layout, ARunStartingOffAPlatformOrBetweenTwoLeaves) {
         LayOutText(std::string("run = { start_location = ") + start +
                        ", start_time = \"09:00:00\", end_location = 2300 }\n"
                        "station = [ { name = \"A\", stop = 100, departure = \"09:00:30\" },\n"
-                       "  { name = \"B\", stop = 1100, departure = \"09:02:30\" },\n"
-                       "  { name = \"C\", stop = 2100, departure = \"09:04:50\" } ]\n"
-                       "limit = [ { from = 0, speed = 60 } ]\nsweep = { brake_scale = [1.0] }\n",
+                       "  { name = \"B\", stop = 1100, departure = \"09:03:00\" },\n"
+                       "  { name = \"C\", stop = 2100, departure = \"09:05:20\" } ]\n"
+                       "limit = [ { from = 0, speed = 60 }, { from = 650, speed = 30 },\n"
+                       "  { from = 700, speed = 60 } ]\nsweep = { brake_scale = [1.0] }\n",
                    "layout_start.toml");
     std::string text;
     EXPECT_EQ(Lint(ReadBack(out, text)), std::vector<std::string>{}) << text;
@@ -264,6 +265,11 @@ TEST(Layout, ARunStartingOffAPlatformOrBetweenTwoLeaves) {
     EXPECT_NE(text.find(std::string("{ location = ") + start + ", location_code = 12 }"),
               std::string::npos)
         << text;
+    // The curve down to the 30 km/h just past a start between stations
+    // starts past it, from where the train has gained most.
+    EXPECT_EQ(out.layout.runsAboveALimit, 0) << text;
+    for (const RouteBeacon& b : out.layout.beacons)
+      EXPECT_GE(b.location, std::stod(start)) << text;
   }
 }
 
