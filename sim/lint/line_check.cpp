@@ -151,7 +151,10 @@ class LineCheck {
     }
     const std::string comes =
         fmt::format("the train comes to {:.0f} m at about {:.1f} km/h, above {}", x, speed, line);
-    if (limit.from <= piece.from) {  // the beacons raise the speed within the limit
+    // The beacons raise the speed within the limit; not one that lowers it
+    // to the limit where it starts, too late to shed the speed.
+    const bool late = piece.from == limit.from && piece.floor <= limit.kmh;
+    if (limit.from <= piece.from && !late) {
       Warn(b.line, fmt::format("{}: lower the beacons' limit to {:.0f} km/h by {:.0f} m", comes,
                                limit.kmh, std::max(limit.from, s_.startLocation)));
       return;
