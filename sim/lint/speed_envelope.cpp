@@ -70,10 +70,11 @@ std::vector<double> SpeedEnvelope::AimedStops() const {
   std::stable_sort(points.begin(), points.end(),
                    [](const auto& a, const auto& b) { return a.first < b.first; });
   std::vector<double> stops;
-  for (const auto& [at, stop] : points) {
+  for (const auto& point : points) {
+    const double stop = point.second;
     const auto last = std::find_if(points.rbegin(), points.rend(),
-                                   [&](const auto& p) { return p.first <= stop; });
-    if (at <= stop && last != points.rend() && last->second == stop) stops.push_back(stop);
+                                   [stop](const auto& p) { return p.first <= stop; });
+    if (point.first <= stop && last != points.rend() && last->second == stop) stops.push_back(stop);
   }
   return stops;
 }
