@@ -63,7 +63,7 @@ class RunForecast {
 
   // The start key in the first frame at or after `at`, before the plug-in's
   // part of it, leaving the station or closing up to its stop; then frames
-  // until the train moves. Whether it does.
+  // until the train moves on. Whether it does.
   bool Depart(double at, bool leaving = true) {
     if (std::isnan(at)) return true;  // running already
     while (now_ + s_.timeStep < at - 1e-6) Frame();
@@ -71,10 +71,11 @@ class RunForecast {
     if (leaving) pending_ = false;  // the countdown has ended
     driving_.StartKey();
     Drive();
-    while (motion_.speed == 0 && Frame() < kStuck + at) {
+    // Released on a rise, the train may roll back a little before it pulls away.
+    while (motion_.speed <= 0 && Frame() < kStuck + at) {
     }
     left_ = now_;
-    return motion_.speed != 0;
+    return motion_.speed > 0;
   }
 
   // Frames until the train stands again, near the station's stop.
