@@ -4,7 +4,10 @@
 #include <fmt/format.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <csignal>
+#include <cstdint>
+#include <ctime>
 #include <cstdio>
 #include <string>
 #include <system_error>
@@ -15,6 +18,15 @@
 #include "sweep/worker_pool.h"
 
 namespace {
+
+constexpr int64_t kSameSignalMs = 500;
+
+// Safe in a signal handler.
+int64_t MonotonicMs() {
+  timespec t{};
+  clock_gettime(CLOCK_MONOTONIC, &t);
+  return static_cast<int64_t>(t.tv_sec) * 1000 + t.tv_nsec / 1000000;
+}
 
 // The last word on stderr, which may itself fail: nothing is thrown.
 int Said(int status, const std::string& message) {
@@ -30,10 +42,15 @@ int main(int argc, char** argv) {
   // A closed standard output is a write error to report, not a silent death.
   std::signal(SIGPIPE, SIG_IGN);
   // The first signal ends the work at its next step; a second, as from a
-  // user whose plug-in hangs in a call, ends the tool at once.
+  // user whose plug-in hangs in a call, ends the tool at once. One within
+  // half a second of the first is that one delivered twice, as `timeout`
+  // sends it to the tool and to its process group.
   for (int signal : {SIGINT, SIGTERM, SIGHUP}) {
     std::signal(signal, [](int s) {
-      if (gInterrupted != 0) _exit(128 + s);
+      static std::atomic<int64_t> first{0};
+      const int64_t now = MonotonicMs();
+      if (gInterrupted != 0 && now - first > kSameSignalMs) _exit(128 + s);
+      if (gInterrupted == 0) first = now;
       gInterrupted = s;
     });
   }

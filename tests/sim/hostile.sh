@@ -131,7 +131,9 @@ for args in "--csv|" "--set|run.seed=1"$'\n'"x=2"; do
 done
 
 # A named pipe is written once a reader comes; waiting for one, a second
-# signal ends the tool at once, as it would a plug-in hung in a call.
+# signal ends the tool at once, as it would a plug-in hung in a call. One
+# delivered twice at once, as `timeout` sends it to the tool and its
+# group, is the first.
 mkfifo pipe
 ran=$((ran + 1))
 (sleep 1; wc -l < pipe > piped.txt) &
@@ -142,7 +144,11 @@ wait
 pid=$!
 sleep 0.5
 kill -TERM $pid
-sleep 0.2
+sleep 0.05
+kill -TERM $pid
+sleep 0.3
+kill -0 $pid 2> /dev/null || fail "a signal delivered twice" "it ended the tool at once"
+sleep 1
 kill -TERM $pid
 sleep 0.5
 ! kill -0 $pid 2> /dev/null || { fail "second signal" "still running"; kill -KILL $pid; }
