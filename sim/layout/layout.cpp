@@ -19,7 +19,6 @@
 
 namespace {
 
-// A station at most this far behind the run's start is the one it starts at.
 // m the run goes on past a stop it lays out: as far as a stop may overrun and dock.
 constexpr double kRunOnPastTheLast = 1;
 
@@ -221,9 +220,9 @@ class LineLayout {
       const Chosen& last = chosen_.back();
       const Section tail = line_.Tail(last.k, last.candidate.approach.kmh);
       if (tail.departure != last.candidate.approach.kmh)
-        all.push_back({line_.DepartureLimit(last.k, tail.departure,
-                                            last.candidate.approach.departureBefore),
-                       std::nullopt});
+        all.push_back(
+            {line_.DepartureLimit(last.k, tail.departure, last.candidate.approach.departureBefore),
+             std::nullopt});
       add(tail.beacons, std::nullopt);
     }
     if (start_) {

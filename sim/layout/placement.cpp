@@ -89,8 +89,8 @@ Placement::Placement(const Scenario& s, double frameMetresPerKmh,
     const double from = k < s.stations.size() ? Previous(k) : Stop(k - 1);
     const double to = k < s.stations.size() ? Stop(k) : Next(k - 1);
     const std::vector<Step> steps = Steps(from - kDepartureBefore, to, from);
-    reaches_.emplace_back(gaining.value_or(s.dynamics), s.gradients, from, to, 0,
-                          [&steps](double x) { return KmhAt(steps, x); });
+    gains_.emplace_back(gaining.value_or(s.dynamics), s.gradients, from, to, 0,
+                        [&steps](double x) { return KmhAt(steps, x); });
   }
   for (size_t k = 0; k < s.stations.size(); ++k) {
     std::vector<Step> steps = Steps(Stop(k) - kDepartureBefore, Next(k), Stop(k));
@@ -123,16 +123,16 @@ double Placement::Run(double u, double w, double end) const {
 }
 
 // Where the train comes slower than u, the curve from the speed it comes at.
-double Placement::Run(double u, double w, double end, const Reach& reach) const {
+double Placement::Run(double u, double w, double end, const Gain& gain) const {
   double start = end - Run(u, w, end);
-  while (start + 1 < end && start + 1 + Run(std::min(u, reach.At(start + 1)), w, end) <= end)
+  while (start + 1 < end && start + 1 + Run(std::min(u, gain.At(start + 1)), w, end) <= end)
     start += 1;
   return end - start;
 }
 
 CurveRun Placement::CurveRunInto(size_t k) const {
-  const Reach& reach = reaches_[k];
-  return [this, &reach](double u, double w, double end) { return Run(u, w, end, reach); };
+  const Gain& gain = gains_[k];
+  return [this, &gain](double u, double w, double end) { return Run(u, w, end, gain); };
 }
 
 // The limits under the train from `from` to `to`; none changes before the

@@ -12,7 +12,7 @@
 
 #include "layout/limit_plan.h"
 #include "model/dynamics.h"
-#include "model/reach.h"
+#include "model/gain.h"
 #include "scenario/scenario.h"
 
 // A beacon with its named form as the written file gives it.
@@ -118,7 +118,7 @@ class Placement {
 
  private:
   double Run(double u, double w, double end) const;
-  double Run(double u, double w, double end, const Reach& reach) const;
+  double Run(double u, double w, double end, const Gain& gain) const;
   // The curves' run in the section into stop k; past the last stop, with k
   // the number of stations.
   CurveRun CurveRunInto(size_t k) const;
@@ -131,5 +131,5 @@ class Placement {
   TrainModel grades_;
   double frame_;                    // m a frame carries the train a km/h, at most
   std::vector<double> departures_;  // by station
-  std::vector<Reach> reaches_;      // by section: into each station, then past the last
+  std::vector<Gain> gains_;         // by section: into each station, then past the last
 };

@@ -112,7 +112,7 @@ class LineCheck {
     std::vector<double> at;
     for (const EnvelopePiece& p : envelope_.Pieces()) at.push_back(p.from);
     for (const LineLimit& l : s_.limits) at.push_back(l.from);
-    for (const Reach& r : envelope_.Gains()) {
+    for (const Gain& r : envelope_.Gains()) {
       for (double x = std::ceil(r.From()); x <= r.To(); x += 1) at.push_back(x);
     }
     std::sort(at.begin(), at.end());

@@ -72,21 +72,21 @@ std::vector<double> SpeedEnvelope::AimedStops() const {
   std::vector<double> stops;
   for (const auto& point : points) {
     const double stop = point.second;
-    const auto last = std::find_if(points.rbegin(), points.rend(),
-                                   [stop](const auto& p) { return p.first <= stop; });
-    if (point.first <= stop && last != points.rend() && last->second == stop) stops.push_back(stop);
+    const auto after = std::upper_bound(points.begin(), points.end(), stop,
+                                        [](double at, const auto& p) { return at < p.first; });
+    if (point.first <= stop && std::prev(after)->second == stop) stops.push_back(stop);
   }
   return stops;
 }
 
 // From where the train starts, and from each stop it stands at.
-std::vector<Reach> SpeedEnvelope::GainsUnder(const std::function<double(double)>& limitAt) const {
+std::vector<Gain> SpeedEnvelope::GainsUnder(const std::function<double(double)>& limitAt) const {
   std::vector<std::pair<double, double>> stands = {{s_.startLocation, s_.startSpeed}};
   for (const double stop : AimedStops()) {
     if (stop > s_.startLocation && stop <= s_.endLocation) stands.push_back({stop, 0});
   }
   std::sort(stands.begin(), stands.end());
-  std::vector<Reach> gains;
+  std::vector<Gain> gains;
   for (size_t i = 0; i < stands.size(); ++i) {
     const auto [from, kmh] = stands[i];
     if (i > 0 && from == stands[i - 1].first) continue;
@@ -99,7 +99,7 @@ std::vector<Reach> SpeedEnvelope::GainsUnder(const std::function<double(double)>
 double SpeedEnvelope::GainedAt(double x) const {
   // A stand's own gain starts past it: up to the stop, the train comes to it.
   const auto after = std::lower_bound(gains_.begin(), gains_.end(), x,
-                                      [](const Reach& r, double at) { return r.From() < at; });
+                                      [](const Gain& r, double at) { return r.From() < at; });
   return after == gains_.begin() ? INFINITY : std::prev(after)->At(x);
 }
 

@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "model/dynamics.h"
-#include "model/reach.h"
+#include "model/gain.h"
 #include "scenario/scenario.h"
 
 // From a location on until the next piece: v0 at the start, falling at
@@ -33,7 +33,7 @@ class SpeedEnvelope {
   const std::vector<EnvelopePiece>& Pieces() const { return pieces_; }
   // Where the train gains from a stand: there it may be fastest anywhere
   // in a piece, not only where the piece starts.
-  const std::vector<Reach>& Gains() const { return gains_; }
+  const std::vector<Gain>& Gains() const { return gains_; }
   // m/s² a notch sheds on the mean grade from one location to another, as
   // the train model has it, the running resistance aside.
   double Decel(int notch, double from, double to) const;
@@ -46,11 +46,11 @@ class SpeedEnvelope {
   std::vector<double> AimedStops() const;
   double BeaconsAt(double location) const;  // km/h, the pieces' alone
   double StillGaining(double location, double kmh) const;
-  std::vector<Reach> GainsUnder(const std::function<double(double)>& limitAt) const;
+  std::vector<Gain> GainsUnder(const std::function<double(double)>& limitAt) const;
   double GainedAt(double location) const;
 
   const Scenario& s_;
   const TrainModel& train_;
   std::vector<EnvelopePiece> pieces_;  // in location order
-  std::vector<Reach> gains_;           // from the start and each stop, in location order
+  std::vector<Gain> gains_;            // from the start and each stop, in location order
 };

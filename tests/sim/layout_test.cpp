@@ -16,7 +16,7 @@
 #include "layout/writer.h"
 #include "lint/lint.h"
 #include "model/beacon_codes.h"
-#include "model/reach.h"
+#include "model/gain.h"
 #include "model/units.h"
 #include "scenario/reader.h"
 
@@ -268,8 +268,7 @@ TEST(Layout, ARunStartingOffAPlatformOrBetweenTwoLeaves) {
     // The curve down to the 30 km/h just past a start between stations
     // starts past it, from where the train has gained most.
     EXPECT_EQ(out.layout.runsAboveALimit, 0) << text;
-    for (const RouteBeacon& b : out.layout.beacons)
-      EXPECT_GE(b.location, std::stod(start)) << text;
+    for (const RouteBeacon& b : out.layout.beacons) EXPECT_GE(b.location, std::stod(start)) << text;
   }
 }
 
@@ -505,7 +504,7 @@ TEST(Layout, ACurveBetweenStopsTooCloseForTheLineSpeedStartsWhereTheTrainComesFa
   const Placement line(s, 0.1);
   const std::optional<Section> section = line.Plan(1, {12, 10, 100}, 15);
   ASSERT_TRUE(section);
-  const Reach gain(s.dynamics, {}, 500, 1000, 0, [](double) { return 80.0; });
+  const Gain gain(s.dynamics, {}, 500, 1000, 0, [](double) { return 80.0; });
   int curves = 0;
   for (const Placed& p : section->beacons) {
     if (p.beacon.data.type != kBeaconBraking) continue;

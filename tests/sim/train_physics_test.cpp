@@ -5,9 +5,9 @@
 
 #include <cmath>
 
-#include "model/dynamics.h"
 #include "model/auto_driving.h"
-#include "model/reach.h"
+#include "model/dynamics.h"
+#include "model/gain.h"
 
 namespace {
 
@@ -221,34 +221,34 @@ TEST(TrainModel, AdhesionCapsBrakingAndAWetRailLengthensTheStop) {
 // reaches under automatic driving's power, through its lag, on a rise, a
 // fall and the level, and stays near it; a limit holds it, and a running
 // start gains from its speed.
-TEST(Reach, BoundsTheTrainsOwnGainFromAStandAndHoldsALimit) {
+TEST(Gain, BoundsTheTrainsOwnGainFromAStandAndHoldsALimit) {
   Dynamics d;
   d.lengthMetres = 120;
   d.resistanceQuadratic = 0.0001;
   d.baseSpeed = 40;
   const std::vector<Gradient> grades = {{300, 25, 0}, {700, -30, 0}, {1100, 0, 0}};
-  const Reach reach(d, grades, 100, 1600, 0, [](double) { return INFINITY; });
+  const Gain gain(d, grades, 100, 1600, 0, [](double) { return INFINITY; });
   TrainModel model(d, grades);
   TrainMotion m{100, 0};
   double closest = INFINITY, over = 0;
   while (m.location < 1600) {
     model.Step(m, ATS_HANDLES{0, auto_driving::PowerNotch(m.speed, INFINITY), 1, 0}, kDt);
-    over = std::max(over, m.speed - reach.At(m.location));
-    if (m.location > 400) closest = std::min(closest, reach.At(m.location) - m.speed);
+    over = std::max(over, m.speed - gain.At(m.location));
+    if (m.location > 400) closest = std::min(closest, gain.At(m.location) - m.speed);
   }
   EXPECT_LT(over, 0.2);  // automatic driving's lower notch above 75 km/h acts through the lag
   EXPECT_LT(closest, 2.0);
-  const Reach level(d, {}, 100, 1600, 0, [](double) { return INFINITY; });
-  EXPECT_LT(reach.At(650), level.At(650) - 2);  // the rise holds it back
-  EXPECT_EQ(reach.At(100), 0);
-  EXPECT_EQ(reach.At(1600 + 1), INFINITY);  // not followed there
-  EXPECT_EQ(Reach(d, {}, 0, 1e8, 0, [](double) { return 30.0; }).At(Reach::kFarthest + 2), INFINITY);
+  const Gain level(d, {}, 100, 1600, 0, [](double) { return INFINITY; });
+  EXPECT_LT(gain.At(650), level.At(650) - 2);  // the rise holds it back
+  EXPECT_EQ(gain.At(100), 0);
+  EXPECT_EQ(gain.At(1600 + 1), INFINITY);  // not followed there
+  EXPECT_EQ(Gain(d, {}, 0, 1e8, 0, [](double) { return 30.0; }).At(Gain::kFarthest + 2), INFINITY);
 
-  const Reach held(d, {}, 0, 1000, 0, [](double x) { return x < 500 ? 30.0 : 50.0; });
+  const Gain held(d, {}, 0, 1000, 0, [](double x) { return x < 500 ? 30.0 : 50.0; });
   EXPECT_EQ(held.At(400), 30);
   EXPECT_GT(held.At(520), 30);
   EXPECT_EQ(held.At(900), 50);
-  const Reach running(d, {}, 0, 100, 45, [](double) { return INFINITY; });
+  const Gain running(d, {}, 0, 100, 45, [](double) { return INFINITY; });
   EXPECT_EQ(running.At(0), 45);
   EXPECT_GT(running.At(50), 45);
 }

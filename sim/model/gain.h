@@ -8,13 +8,13 @@
 
 #include "model/dynamics.h"
 
-class Reach {
+class Gain {
  public:
-  Reach() = default;
+  Gain() = default;
   // From `kmh` at `from` to `to`, under the limit at each location, at
   // most kFarthest metres on.
-  Reach(const Dynamics& d, const std::vector<Gradient>& grades, double from, double to, double kmh,
-        const std::function<double(double)>& limitAt);
+  Gain(const Dynamics& d, const std::vector<Gradient>& grades, double from, double to, double kmh,
+       const std::function<double(double)>& limitAt);
   static constexpr double kFarthest = 20000;  // m
 
   // km/h at a location from `from` to where it was followed; before it, as

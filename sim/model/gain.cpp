@@ -1,4 +1,4 @@
-#include "model/reach.h"
+#include "model/gain.h"
 
 #include <algorithm>
 #include <cmath>
@@ -6,8 +6,8 @@
 #include "model/auto_driving.h"
 #include "model/units.h"
 
-Reach::Reach(const Dynamics& d, const std::vector<Gradient>& grades, double from, double to,
-             double kmh, const std::function<double(double)>& limitAt)
+Gain::Gain(const Dynamics& d, const std::vector<Gradient>& grades, double from, double to,
+           double kmh, const std::function<double(double)>& limitAt)
     : from_(from) {
   const TrainModel train(d, grades);
   double v = kmh;
@@ -21,7 +21,7 @@ Reach::Reach(const Dynamics& d, const std::vector<Gradient>& grades, double from
   }
 }
 
-double Reach::At(double location) const {
+double Gain::At(double location) const {
   if (kmh_.empty()) return INFINITY;
   if (location < from_) return kmh_.front();
   const auto i = static_cast<size_t>(std::ceil(location - from_));  // the metre's end: at most
