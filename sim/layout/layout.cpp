@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
+#include <iterator>
 #include <optional>
 
 #include "layout/search.h"
@@ -65,7 +66,11 @@ Dynamics FastestGaining(const Scenario& s, const std::vector<SweepAxis>& sweep) 
 
 // The chosen candidate as the line's runs went at station k.
 void Describe(const Scenario& s, size_t k, const Candidate& c, StationLayout& out) {
-  std::vector<long> sorted = c.errors;
+  // The median of the runs that came to rest there, as the sweep gives it.
+  std::vector<long> sorted;
+  std::copy_if(c.errors.begin(), c.errors.end(), std::back_inserter(sorted),
+               [](long e) { return std::labs(e) < kRanThrough; });
+  if (sorted.empty()) sorted = c.errors;
   std::sort(sorted.begin(), sorted.end());
   out.code = c.approach.code;
   out.approach = c.approach.kmh;
