@@ -81,13 +81,6 @@ class ReachCheck {
     const double aim = next.value_or(0);  // the stop the cab aims at: none given is 0 m
     const double target =
         std::min(limit, beacon::StoppingCurveOf(style).SpeedAt(std::max(0.0, aim - at)));
-    if (style == 0) {
-      Warn(s_.startLine,
-           fmt::format("the train cannot leave its start at {:.0f} m: no location-code beacon "
-                       "lies there, so the cab never shows ready to depart, which the departure "
-                       "waits for: put a location-code beacon at {:.0f} m",
-                       at, at));
-    }
     std::string why;
     if (limit <= kReadyAbove) {
       why = fmt::format(
@@ -107,6 +100,11 @@ class ReachCheck {
               : fmt::format("so the cab's target is {:.0f} km/h, and {}", target, ready);
       why = fmt::format("{}, {}: put a stopping-point beacon at {:.0f} m that gives the next stop",
                         given, held, at);
+    } else if (style == 0) {
+      why = fmt::format(
+          "no location-code beacon lies there, so the cab never shows ready to depart, which the "
+          "departure waits for: put a location-code beacon at {:.0f} m",
+          at);
     } else {
       return;
     }

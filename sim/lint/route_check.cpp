@@ -77,10 +77,19 @@ class RouteWalk {
     };
     if (none)
       return warn("no beacon between the stop before it and its own: the train runs through");
-    const bool given = between(kBeaconStoppingPoint, [&](const RouteBeacon& b) {
+    const auto gives = [&](const RouteBeacon& b) {
       return std::fabs(beacon::StoppingPointsOf(b.data.optional).thisStop - st.stop) <= kNear;
-    });
-    if (!given) {
+    };
+    const RouteBeacon* last = LastStoppingPoint(st.stop);
+    if (last != nullptr && !gives(*last) && between(kBeaconStoppingPoint, gives)) {
+      const double aim = beacon::StoppingPointsOf(last->data.optional).thisStop;
+      if (aim > st.stop) {
+        warn(fmt::format("the stopping-point beacon at {:.0f} m ({}) gives the stop at {:.0f} m "
+                         "after the one that gives its own, so the train runs through: move it "
+                         "past {:.0f} m",
+                         last->location, LineName(last->line), aim, st.stop));
+      }
+    } else if (last == nullptr || !gives(*last)) {
       warn(
           fmt::format("no stopping-point beacon before it gives its stop, so the train will not "
                       "stop there: add stopping_point = \"{}\"",
@@ -92,6 +101,15 @@ class RouteWalk {
                       "and door side",
                       s_.stations[k - 1].name));
     }
+  }
+
+  // The last stopping-point beacon at or before a location.
+  const RouteBeacon* LastStoppingPoint(double x) const {
+    const std::vector<size_t>& list = OfType(kBeaconStoppingPoint);
+    const auto past = std::upper_bound(list.begin(), list.end(), x, [&](double a, size_t k) {
+      return a < s_.beacons[k].location;
+    });
+    return past == list.begin() ? nullptr : &s_.beacons[*std::prev(past)];
   }
 
   void StopOfNoStation(const RouteBeacon& b) {
