@@ -11,9 +11,9 @@ namespace {
 
 constexpr double kApproachStep = 5;  // km/h
 // km/h: creeps, below the slowest curve, tried last
-constexpr double kCreeps[] = {7, 6, 5};
+constexpr double kCreeps[] = {8, 7, 6, 5};
 // A creep's curve ends where the stop's own curve begins, or this much farther.
-constexpr double kCreepCurveEnds[] = {25, 50};
+constexpr double kCreepCurveEnds[] = {4, 8, 12, 17, 25, 50};
 // m before the stop a creep's departure limit may start its final braking.
 constexpr double kCreepDepartures[] = {kDepartureBefore, 2, 1};
 constexpr double kFarthestCurveEnd = 300;  // m before the stop
@@ -86,8 +86,8 @@ auto Rank(const Candidate& c) {
   // A creep costs the timetable time: taken only where no faster choice docks with room to spare.
   return std::make_tuple(!docks, c.warned, c.overspeeds > 0, Worst(c) > kSureCm,
                          Creeps(c.approach.kmh), Worst(c) > kTightCm, Slowness(c.approach),
-                         docks ? Spread(c) : Worst(c), Worst(c), -c.approach.kmh,
-                         c.approach.before, -c.approach.departureBefore);
+                         docks ? Spread(c) : Worst(c), Worst(c), -c.approach.kmh, c.approach.before,
+                         -c.approach.departureBefore);
 }
 
 std::vector<Candidate*> Docked(const std::vector<Candidate*>& from) {
@@ -174,12 +174,11 @@ void RunOn(const Trials& trials, size_t k, Candidate& c, Enough enough) {
 void Judge(const Trials& trials, size_t k, std::vector<Candidate>& candidates, Enough enough) {
   std::vector<Candidate*> alive;
   for (Candidate& c : candidates) alive.push_back(&c);
-  for (size_t probe = 0; probe < trials.Probes(); ++probe) {
-    trials.Run(k, alive, probe, probe + 1);
+  for (size_t corner = 0; corner < trials.AtCorners(); ++corner) {
+    trials.Run(k, alive, corner, corner + 1);
     alive = Docked(alive);
   }
-  trials.Run(k, alive, trials.Probes(), trials.AtCorners());
-  std::vector<Candidate*> cornered = Docked(alive);
+  std::vector<Candidate*> cornered = alive;
   std::sort(cornered.begin(), cornered.end(),
             [](const Candidate* a, const Candidate* b) { return Rank(*a) < Rank(*b); });
   for (Candidate* c : cornered) {

@@ -49,9 +49,9 @@ size_t Best(const std::vector<Candidate>& candidates, const Trials& trials);
 std::vector<Candidate> Search(const Placement& line, const Trials& trials, size_t k, double floor,
                               const std::vector<int32_t>& codes, bool sideMatches, Enough enough);
 
-// Each candidate at the probes, then at the corners where it docked at
-// them, then, the best first, over the other trials until they rule it out
-// (it misses, or it cannot be `enough`) or one is `enough`.
+// Each candidate at the corners, one at a time while it docks at them
+// (the two opposite corners first), then, the best first, over the other trials until they rule it
+// out (it misses, or it cannot be `enough`) or one is `enough`.
 void Judge(const Trials& trials, size_t k, std::vector<Candidate>& candidates, Enough enough);
 
 // The candidate run over every trial it has not run yet.

@@ -76,7 +76,6 @@ class Trials {
   Trials& operator=(const Trials&) = delete;
 
   size_t Count() const { return trials_.size(); }
-  size_t Probes() const { return std::min(kProbes, atCorners_); }
   size_t AtCorners() const { return atCorners_; }
   const std::vector<SweepAxis>& Sweep() const { return sweep_; }
 
@@ -85,7 +84,6 @@ class Trials {
   void Run(size_t k, const std::vector<Candidate*>& candidates, size_t from, size_t to) const;
 
  private:
-  static constexpr size_t kProbes = 2;
   struct Trial {
     const std::vector<SweepAxis>* axes;
     SweepPoint point;

@@ -84,10 +84,11 @@ class RouteWalk {
     if (last != nullptr && !gives(*last) && between(kBeaconStoppingPoint, gives)) {
       const double aim = beacon::StoppingPointsOf(last->data.optional).thisStop;
       if (aim > st.stop) {
-        warn(fmt::format("the stopping-point beacon at {:.0f} m ({}) gives the stop at {:.0f} m "
-                         "after the one that gives its own, so the train runs through: move it "
-                         "past {:.0f} m",
-                         last->location, LineName(last->line), aim, st.stop));
+        warn(
+            fmt::format("the stopping-point beacon at {:.0f} m ({}) gives the stop at {:.0f} m "
+                        "after the one that gives its own, so the train runs through: move it "
+                        "past {:.0f} m",
+                        last->location, LineName(last->line), aim, st.stop));
       }
     } else if (last == nullptr || !gives(*last)) {
       warn(
