@@ -309,7 +309,7 @@ class LineLayout {
     st.runs = chosen.runs;
     if (s_.layout.allowOtherSide && !chosen.candidate.sideMatches && s_.stations[k].doorSide != 0)
       st.why += " (the other side's style, as [layout] allow_other_side asks)";
-    if (st.docks) return;
+    if (st.docks) return Tight(line, chosen, st);
     st.why += "; it does NOT dock: ";
     st.why +=
         chosen.verdict.empty()
@@ -318,6 +318,19 @@ class LineLayout {
                   StopBeforeName(s_, k),
                   line.stall.empty() ? "" : "; a line's run that did not come there: " + line.stall)
             : chosen.verdict;
+  }
+
+  // A station that docks, but not within kTightCm of its stop in every run.
+  void Tight(const Candidate& line, const Chosen& chosen, StationLayout& st) const {
+    if (Worst(line) <= kTightCm) return;
+    const auto within = std::count_if(line.errors.begin(), line.errors.end(),
+                                      [](long e) { return std::labs(e) <= kTightCm; });
+    st.why += fmt::format("; it ends within ±{} cm of the stop in {} of the {} runs", kTightCm,
+                          within, line.errors.size());
+    const Candidate& trial = chosen.candidate;
+    st.why += Worst(trial) <= kTightCm
+                  ? fmt::format(", though in every trial from {}", StopBeforeName(s_, chosen.k))
+                  : ": " + Loose(line_, trials_, chosen.k, trial);
   }
 
   const Scenario& s_;

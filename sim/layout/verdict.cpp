@@ -77,15 +77,17 @@ std::string InWords(const Scenario& s, size_t k, const std::vector<const Candida
   return fmt::format("{}", fmt::join(parts, "; "));
 }
 
-// The candidate again with a change, judged over the same trials.
-Candidate Changed(const Trials& trials, size_t k, const Candidate& best, Change change) {
+// The candidate again with a change, judged over the same trials as far
+// as they may show it `enough`.
+Candidate Changed(const Trials& trials, size_t k, const Candidate& best, Change change,
+                  Enough enough = Enough::kDocked) {
   std::vector<Candidate> one = {best};
   Candidate& c = one.front();
   c.errors.clear();
   c.missed = c.overspeeds = c.closedUp = 0;
   c.stall.clear();
   c.change = change;
-  Judge(trials, k, one, Enough::kDocked);
+  Judge(trials, k, one, enough);
   return c;
 }
 
@@ -198,8 +200,8 @@ std::string Choice(const Scenario& s, size_t k, const Candidate& c) {
           ? fmt::format(", its curve{} ending {:.0f} m before the stop", to, c.section.curveEnd)
           : "";
   if (creeps)
-    curve += fmt::format(", the departure's limit {:g} m before the stop",
-                         c.approach.departureBefore);
+    curve +=
+        fmt::format(", the departure's limit {:g} m before the stop", c.approach.departureBefore);
   return fmt::format("code {} (style {}{}) {} at {:.0f} km/h{}", c.approach.code,
                      beacon::FinalBrakingStyle(c.approach.code), other,
                      creeps ? "creeping in" : "in", c.approach.kmh, curve);
@@ -309,4 +311,24 @@ std::string Remedy(const Trials& trials, size_t k, const std::vector<Candidate>&
   }
   return fmt::format("nor the other side's style: {} {}; {}", Choice(line.Line(), k, *other),
                      Range(*other), OwnSideRemedy(trials, k, tried, line));
+}
+
+std::string Loose(const Placement& line, const Trials& trials, size_t k, const Candidate& chosen) {
+  const auto [lo, hi] = std::minmax_element(chosen.errors.begin(), chosen.errors.end());
+  const std::string cause =
+      Spread(chosen) > 2 * kTightCm
+          ? fmt::format("its stops spread {} cm across the sweep", Spread(chosen))
+          : (*lo + *hi < 0 ? "it stops short" : "it stops beyond");
+  std::vector<std::string> tested;
+  for (const Change& change : Changes(line, k, chosen)) {
+    const Candidate changed = Changed(trials, k, chosen, change, Enough::kSettled);
+    const std::string what = ChangeText(line, k, change);
+    if (Settled(changed, trials.Count()))
+      return fmt::format("{}; {} would bring it within: it {} over the same runs", cause, what,
+                         Range(changed));
+    if (std::find(tested.begin(), tested.end(), what) == tested.end()) tested.push_back(what);
+  }
+  if (tested.empty()) return cause;
+  return fmt::format("{}; none of these brings it within when run: {}", cause,
+                     fmt::join(tested, "; "));
 }

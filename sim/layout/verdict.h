@@ -25,3 +25,9 @@ std::string Cause(const Placement& line, const Trials& trials, size_t k,
 // nearest, has run them), then the platform, then the train.
 std::string Remedy(const Trials& trials, size_t k, const std::vector<Candidate>& tried,
                    const Candidate* other, const Placement& line);
+
+// Why `chosen`, which docks, does not end within kTightCm of the stop in
+// every trial, and the first change to the platform or the train that
+// brings it there when run over the same trials, or what was tried:
+// "it stops short; the last 400 m ... would bring it within: ...".
+std::string Loose(const Placement& line, const Trials& trials, size_t k, const Candidate& chosen);
