@@ -159,7 +159,9 @@ class Host {
     if (now_.motion.location >= s_.endLocation) return RunEnd::EndOfLine;
     // The next frame would come at or after the end of the run.
     if (now_.elapsed + s_.timeStep >= s_.maxSeconds - 1e-9) return RunEnd::MaxDuration;
-    if (stops_.DoneAtTheLast(now_, s_.driver.mode == DriverMode::Reverse)) return RunEnd::Terminus;
+    const bool reverse = s_.driver.mode == DriverMode::Reverse;
+    if (stops_.DoneAtTheLast(now_, reverse)) return RunEnd::Terminus;
+    if (hooks_.untilTheLastDoors && stops_.DoorsOpenedAtTheLast(reverse)) return RunEnd::Terminus;
     return std::nullopt;
   }
 

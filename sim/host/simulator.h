@@ -45,7 +45,8 @@ struct RunHooks {
   std::function<void(const FrameRow&)> frame;                     // every frame, after Elapse
   std::function<void(double fraction, int32_t timeMs)> progress;  // now and then
   const volatile std::sig_atomic_t* interrupted = nullptr;        // ends the run when set
-  bool keepGoing = false;  // a missed stop is mended by the host, not the end of the run
+  bool keepGoing = false;          // a missed stop is mended by the host, not the end of the run
+  bool untilTheLastDoors = false;  // the run ends as the doors open at the last stop
 };
 
 RunResult RunScenario(const Scenario& scenario, const PluginApi& api, const RunHooks& hooks = {});

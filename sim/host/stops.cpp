@@ -136,6 +136,11 @@ bool StopBook::DoneAtTheLast(const RunClock& now, bool reverse) const {
          now.timeMs - *last.doorsClosedMs >= kTerminusIdleSeconds * 1000;
 }
 
+bool StopBook::DoorsOpenedAtTheLast(bool reverse) const {
+  if (records_.empty()) return false;
+  return (reverse ? records_.front() : records_.back()).doorsOpenMs.has_value();
+}
+
 void StopBook::Follow(const RunClock& now, Timeline& timeline) {
   const TrainMotion& motion = now.motion;
   StopRecord* stop = Here(motion.location);

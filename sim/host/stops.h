@@ -85,6 +85,8 @@ class StopBook {
   // Whether the train has stood at the last stop in its direction of travel
   // (the first, running in reverse) for a while since its doors closed.
   bool DoneAtTheLast(const RunClock& now, bool reverse) const;
+  // Whether the doors have opened at that last stop.
+  bool DoorsOpenedAtTheLast(bool reverse) const;
 
   const std::vector<StopRecord>& All() const { return records_; }
   std::vector<StopRecord> Take() { return std::move(records_); }

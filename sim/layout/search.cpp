@@ -97,6 +97,25 @@ std::vector<Candidate*> Docked(const std::vector<Candidate*>& from) {
   return out;
 }
 
+// Best first, without a choice that differs from one before it only where
+// its departure's limit stands and has stopped exactly as that one in every
+// trial it ran: the limit came too late to change anything.
+std::vector<Candidate*> RankedWithoutTwins(std::vector<Candidate*> from) {
+  std::sort(from.begin(), from.end(),
+            [](const Candidate* a, const Candidate* b) { return Rank(*a) < Rank(*b); });
+  std::vector<Candidate*> out;
+  for (Candidate* c : from) {
+    const bool twin = std::any_of(out.begin(), out.end(), [&](const Candidate* o) {
+      const Approach &x = c->approach, &y = o->approach;
+      return x.code == y.code && x.kmh == y.kmh && x.before == y.before &&
+             o->errors.size() >= c->errors.size() &&
+             std::equal(c->errors.begin(), c->errors.end(), o->errors.begin());
+    });
+    if (!twin) out.push_back(c);
+  }
+  return out;
+}
+
 }  // namespace
 
 long Worst(const Candidate& c) {
@@ -178,10 +197,7 @@ void Judge(const Trials& trials, size_t k, std::vector<Candidate>& candidates, E
     trials.Run(k, alive, corner, corner + 1);
     alive = Docked(alive);
   }
-  std::vector<Candidate*> cornered = alive;
-  std::sort(cornered.begin(), cornered.end(),
-            [](const Candidate* a, const Candidate* b) { return Rank(*a) < Rank(*b); });
-  for (Candidate* c : cornered) {
+  for (Candidate* c : RankedWithoutTwins(alive)) {
     RunOn(trials, k, *c, enough);
     if (IsEnough(*c, trials.Count(), enough)) return;
   }
@@ -208,10 +224,8 @@ std::vector<Candidate> Search(const Placement& line, const Trials& trials, size_
   for (Candidate& c : tried) {
     if (Docks(c) && c.errors.size() < trials.Count()) cornered.push_back(&c);
   }
-  std::sort(cornered.begin(), cornered.end(),
-            [](const Candidate* a, const Candidate* b) { return Rank(*a) < Rank(*b); });
   int docked = 0;
-  for (Candidate* c : cornered) {
+  for (Candidate* c : RankedWithoutTwins(cornered)) {
     RunOn(trials, k, *c, Enough::kAll);
     if (Sure(*c, trials.Count()) || (Docks(*c) && ++docked == kNarrowTries)) break;
   }

@@ -108,7 +108,8 @@ bool Docks(const Candidate& c) { return !c.errors.empty() && c.missed == 0 && c.
 
 Trials::Trials(const Placement& line, const std::vector<SweepAxis>& sweep, const SweepOptions& o)
     : line_(line), sweep_(sweep), corners_(Corners(sweep)), options_(o) {
-  options_.keepGoing = false;  // the train's own stop is judged, not the host's mending
+  options_.keepGoing = false;         // the train's own stop is judged, not the host's mending
+  options_.untilTheLastDoors = true;  // nothing after that changes how the stop went
   const SweepPoint weakest = Weakest(corners_), strongest = Opposite(corners_, weakest);
   trials_ = {{&corners_, weakest}};
   if (strongest != weakest) trials_.push_back({&corners_, strongest});

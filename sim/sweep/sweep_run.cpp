@@ -46,6 +46,7 @@ SweptRun RunPoint(const Scenario& s, const std::vector<SweepAxis>& axes, const S
   RunHooks hooks;
   hooks.keepGoing = o.keepGoing;
   hooks.interrupted = o.interrupted;
+  hooks.untilTheLastDoors = o.untilTheLastDoors;
   const RunResult run = RunScenario(swept, api, hooks);
   for (const StopRecord& r : run.stops) out.stops.push_back(Swept(r, run.stall, run.endLocation));
   for (const Overspeed& over : run.overspeeds) {

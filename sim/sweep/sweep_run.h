@@ -39,6 +39,7 @@ struct SweepOptions {
   bool keepGoing = false;
   const volatile std::sig_atomic_t* interrupted = nullptr;
   std::function<void(size_t done, size_t total)> progress;
+  bool untilTheLastDoors = false;  // each run ends as the doors open at its last stop
 };
 
 // Every combination, in the order of Combinations().

@@ -142,6 +142,29 @@ void ExpectEveryStopMade(const char* file, bool scheduled, double within = kDock
   EXPECT_FALSE(run.stops.back().departureMs);  // the terminus
 }
 
+// A run asked to end as the doors open at the last stop (the layout's
+// trials) ends there, its stops as a whole run has them.
+TEST(HostLoop, ARunUntilTheLastDoorsEndsAsTheyOpen) {
+  const Scenario s = LoadScenario(std::string(CORVANE_EXAMPLES_DIR) + "/demo.toml");
+  FreshLibrary();
+  const RunResult whole = RunScenario(s, LinkedApi());
+  FreshLibrary();
+  RunHooks hooks;
+  hooks.untilTheLastDoors = true;
+  const RunResult cut = RunScenario(s, LinkedApi(), hooks);
+  EXPECT_EQ(cut.end, RunEnd::Terminus);
+  ASSERT_EQ(cut.stops.size(), whole.stops.size());
+  const StopRecord& last = cut.stops.back();
+  ASSERT_TRUE(last.doorsOpenMs);
+  EXPECT_FALSE(last.doorsClosedMs);
+  EXPECT_LE(cut.endTimeMs - *last.doorsOpenMs, 50);  // a frame or so
+  EXPECT_LT(cut.endTimeMs, whole.endTimeMs);
+  for (size_t i = 0; i < cut.stops.size(); ++i) {
+    EXPECT_EQ(cut.stops[i].firstStoppedAt, whole.stops[i].firstStoppedAt) << i;
+    EXPECT_EQ(cut.stops[i].doorsOpenMs, whole.stops[i].doorsOpenMs) << i;
+  }
+}
+
 // The demo line, the unattended train that leaves by itself, the hills on
 // uneven frames (within 30 cm), and the metro train with every effect on.
 TEST(ExampleLines, DockEveryStopAndKeepTheSchedule) {
