@@ -8,6 +8,7 @@
 #include <cmath>
 #include <iterator>
 #include <map>
+#include <optional>
 
 #include "layout/search.h"
 #include "layout/segment.h"
@@ -80,7 +81,7 @@ std::string InWords(const Scenario& s, size_t k, const std::vector<const Candida
 // The candidate again with a change, judged over the same trials as far
 // as they may show it `enough`.
 Candidate Changed(const Trials& trials, size_t k, const Candidate& best, Change change,
-                  Enough enough = Enough::kDocked) {
+                  Enough enough) {
   std::vector<Candidate> one = {best};
   Candidate& c = one.front();
   c.errors.clear();
@@ -259,6 +260,34 @@ std::string Cause(const Placement& line, const Trials& trials, size_t k,
 
 namespace {
 
+// The first of `tries` that, changed so, holds over the same trials as
+// `enough` asks (docks with room, or stays within ±30 cm), with its runs;
+// and the changes run before it, in words.
+struct FirstChange {
+  std::optional<size_t> index;
+  Candidate changed;
+  std::vector<std::string> tested;
+};
+
+FirstChange RunChanges(const Placement& line, const Trials& trials, size_t k,
+                       const std::vector<std::pair<const Candidate*, Change>>& tries,
+                       Enough enough) {
+  FirstChange out;
+  for (size_t i = 0; i < tries.size(); ++i) {
+    out.changed = Changed(trials, k, *tries[i].first, tries[i].second, enough);
+    const bool holds = enough == Enough::kSettled ? Settled(out.changed, trials.Count())
+                                                  : Sure(out.changed, trials.Count());
+    if (holds) {
+      out.index = i;
+      return out;
+    }
+    const std::string what = ChangeText(line, k, tries[i].second);
+    if (std::find(out.tested.begin(), out.tested.end(), what) == out.tested.end())
+      out.tested.push_back(what);
+  }
+  return out;
+}
+
 // The first change that docks one of `tried`, or what was tried.
 std::string OwnSideRemedy(const Trials& trials, size_t k, const std::vector<Candidate>& tried,
                           const Placement& line) {
@@ -285,18 +314,14 @@ std::string OwnSideRemedy(const Trials& trials, size_t k, const std::vector<Cand
   std::stable_sort(tries.begin(), tries.end(), [&](const auto& a, const auto& b) {
     return gentle(a.second) < gentle(b.second);
   });
-  std::vector<std::string> tested;
-  for (const auto& [c, change] : tries) {
-    const Candidate changed = Changed(trials, k, *c, change);
-    const std::string what = ChangeText(line, k, change);
-    if (Sure(changed, trials.Count())) {
-      return fmt::format("{} would dock {}: it {} over the same runs", what,
-                         Choice(line.Line(), k, *c), Range(changed));
-    }
-    if (std::find(tested.begin(), tested.end(), what) == tested.end()) tested.push_back(what);
+  const FirstChange found = RunChanges(line, trials, k, tries, Enough::kDocked);
+  if (found.index) {
+    return fmt::format("{} would dock {}: it {} over the same runs",
+                       ChangeText(line, k, tries[*found.index].second),
+                       Choice(line.Line(), k, *tries[*found.index].first), Range(found.changed));
   }
-  if (tested.empty()) return "no remedy found";
-  return fmt::format("none of these docks it when run: {}", fmt::join(tested, "; "));
+  if (found.tested.empty()) return "no remedy found";
+  return fmt::format("none of these docks it when run: {}", fmt::join(found.tested, "; "));
 }
 
 }  // namespace
@@ -319,16 +344,14 @@ std::string Loose(const Placement& line, const Trials& trials, size_t k, const C
       Spread(chosen) > 2 * kTightCm
           ? fmt::format("its stops spread {} cm across the sweep", Spread(chosen))
           : (*lo + *hi < 0 ? "it stops short" : "it stops beyond");
-  std::vector<std::string> tested;
-  for (const Change& change : Changes(line, k, chosen)) {
-    const Candidate changed = Changed(trials, k, chosen, change, Enough::kSettled);
-    const std::string what = ChangeText(line, k, change);
-    if (Settled(changed, trials.Count()))
-      return fmt::format("{}; {} would bring it within: it {} over the same runs", cause, what,
-                         Range(changed));
-    if (std::find(tested.begin(), tested.end(), what) == tested.end()) tested.push_back(what);
+  std::vector<std::pair<const Candidate*, Change>> tries;
+  for (const Change& change : Changes(line, k, chosen)) tries.push_back({&chosen, change});
+  const FirstChange found = RunChanges(line, trials, k, tries, Enough::kSettled);
+  if (found.index) {
+    return fmt::format("{}; {} would bring it within: it {} over the same runs", cause,
+                       ChangeText(line, k, tries[*found.index].second), Range(found.changed));
   }
-  if (tested.empty()) return cause;
+  if (found.tested.empty()) return cause;
   return fmt::format("{}; none of these brings it within when run: {}", cause,
-                     fmt::join(tested, "; "));
+                     fmt::join(found.tested, "; "));
 }
