@@ -65,13 +65,17 @@ class ReachCheck {
     double limit = 0;
     std::optional<double> next;
     int style = 0;  // none before a location beacon
+    std::optional<int32_t> code;
     for (const RouteBeacon& b : s_.beacons) {
       if (b.location != at) continue;
       switch (b.data.type) {
         case kBeaconSpeedLimit: limit = b.data.optional; break;
         case kBeaconStation: limit = beacon::StationOf(b.data.optional).limit; break;
         case kBeaconStoppingPoint: next = beacon::StoppingPointsOf(b.data.optional).nextStop; break;
-        case kBeaconLocation: style = beacon::FinalBrakingStyle(b.data.optional); break;
+        case kBeaconLocation:
+          style = beacon::FinalBrakingStyle(b.data.optional);
+          code = b.data.optional;
+          break;
         default: break;
       }
     }
@@ -100,11 +104,14 @@ class ReachCheck {
               : fmt::format("so the cab's target is {:.0f} km/h, and {}", target, ready);
       why = fmt::format("{}, {}: put a stopping-point beacon at {:.0f} m that gives the next stop",
                         given, held, at);
-    } else if (style == 0) {
+    } else if (!code || !beacon::OffersDeparture(*code)) {
+      const std::string none = code ? fmt::format("its location code, {} ({}), is one", *code,
+                                                  beacon::DescribeLocation(*code))
+                                    : "no location-code beacon lies there";
       why = fmt::format(
-          "no location-code beacon lies there, so the cab never shows ready to depart, which the "
-          "departure waits for: put a location-code beacon at {:.0f} m",
-          at);
+          "{}, so the cab never shows ready to depart, which the departure waits for: put a "
+          "location-code beacon of location group 1 or 2 at {:.0f} m",
+          none, at);
     } else {
       return;
     }

@@ -80,21 +80,33 @@ class RouteWalk {
     const auto gives = [&](const RouteBeacon& b) {
       return std::fabs(beacon::StoppingPointsOf(b.data.optional).thisStop - st.stop) <= kNear;
     };
-    const RouteBeacon* last = LastStoppingPoint(st.stop);
+    // The beacons the train has passed when it stands there, those at its
+    // start among them.
+    const double passed =
+        std::max(st.stop - kDockedWindow, std::nextafter(s_.startLocation, INFINITY));
+    const RouteBeacon* last = LastBefore(kBeaconStoppingPoint, passed);
     if (last != nullptr && !gives(*last) && between(kBeaconStoppingPoint, gives)) {
       const double aim = beacon::StoppingPointsOf(last->data.optional).thisStop;
-      if (aim > st.stop) {
-        warn(
-            fmt::format("the stopping-point beacon at {:.0f} m ({}) gives the stop at {:.0f} m "
-                        "after the one that gives its own, so the train runs through: move it "
-                        "past {:.0f} m",
-                        last->location, LineName(last->line), aim, st.stop));
-      }
+      warn(
+          fmt::format("the stopping-point beacon at {:.0f} m ({}) gives the stop at {:.0f} m "
+                      "after the one that gives its own, so the train {}: move it past {:.0f} m",
+                      last->location, LineName(last->line), aim,
+                      aim > st.stop ? "runs through" : "stops short of it", st.stop));
     } else if (last == nullptr || !gives(*last)) {
       warn(
           fmt::format("no stopping-point beacon before it gives its stop, so the train will not "
                       "stop there: add stopping_point = \"{}\"",
                       st.name));
+    }
+    const RouteBeacon* code = LastBefore(kBeaconLocation, passed);
+    if (k + 1 < s_.stations.size() && code != nullptr && code->location >= s_.startLocation &&
+        !beacon::OffersDeparture(code->data.optional)) {
+      warn(
+          fmt::format("the location code in force there, {} at {:.0f} m ({}: {}), never lets the "
+                      "cab show \"ready to depart\", so the train stays: give it a code of "
+                      "location group 1 or 2",
+                      code->data.optional, code->location, LineName(code->line),
+                      beacon::DescribeLocation(code->data.optional)));
     }
     if (k > 0 && !between(kBeaconLocation, any)) {
       warn(
@@ -104,11 +116,11 @@ class RouteWalk {
     }
   }
 
-  // The last stopping-point beacon at or before a location.
-  const RouteBeacon* LastStoppingPoint(double x) const {
-    const std::vector<size_t>& list = OfType(kBeaconStoppingPoint);
-    const auto past = std::upper_bound(list.begin(), list.end(), x, [&](double a, size_t k) {
-      return a < s_.beacons[k].location;
+  // The last beacon of a type before a location.
+  const RouteBeacon* LastBefore(int32_t type, double x) const {
+    const std::vector<size_t>& list = OfType(type);
+    const auto past = std::lower_bound(list.begin(), list.end(), x, [&](size_t k, double a) {
+      return s_.beacons[k].location < a;
     });
     return past == list.begin() ? nullptr : &s_.beacons[*std::prev(past)];
   }

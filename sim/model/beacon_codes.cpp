@@ -74,17 +74,29 @@ std::string DoorSide(int32_t side) {
   return side < 0 ? "doors left (-1)" : "doors right (+1)";
 }
 
+// The location group a code's rule sets, where it does not hang on how the
+// train runs.
+int32_t GroupOf(const LocationRule& rule, int32_t code) {
+  return rule.drivestate == kStateByCode ? code / 10 : rule.drivestate;
+}
+
 std::string DriveState(const LocationRule& rule) {
   if (rule.drivestate == kStateByUnattendedRunning) {
     return "unattended area if running unattended, else location group 2";
   }
-  const int32_t state = rule.drivestate == kStateByCode ? rule.code / 10 : rule.drivestate;
+  const int32_t state = GroupOf(rule, rule.code);
   if (state == kUnattendedArea) return "unattended area";
   if (state == kNoLocation) return "no location group";
   return fmt::format("location group {}", state);
 }
 
 }  // namespace
+
+bool OffersDeparture(int32_t code) {
+  const LocationRule& rule = LocationRuleFor(code);
+  const int32_t group = GroupOf(rule, code);
+  return rule.drivestate == kStateByUnattendedRunning || (group >= 1 && group <= kUnattendedArea);
+}
 
 std::string DescribeLocation(int32_t code) {
   LocationRule rule = LocationRuleFor(code);

@@ -71,6 +71,12 @@ int StoppingNotch(int style, double toStop, double kmh, int holds);
 // one for each final-braking style, style 1 first: the code table's own.
 std::vector<int32_t> SideCodes(int32_t side);
 
+// Whether the cab shows "ready to depart" under a location code: in
+// location groups 1 and 2, and in the unattended area, which automatic
+// driving leaves for one of them once the doors close; never with no group
+// (codes 0 to 9) nor in groups 4 and up (codes 40 and up).
+bool OffersDeparture(int32_t code);
+
 // "style 2, doors left (-1), location group 1": what a location code sets.
 std::string DescribeLocation(int32_t code);
 
