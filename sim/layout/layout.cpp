@@ -171,7 +171,7 @@ class LineLayout {
     Chosen c{k, otherSide ? *otherBest : best, "", RunsOf(own) + RunsOf(other)};
     if (!Sure(c.candidate, n)) {
       c.verdict = fmt::format("{}; {}", Cause(line_, trials_, k, own),
-                              Remedy(trials_, k, own, otherBest, line_));
+                              Remedy(trials_, k, own, otherBest, line_, floor));
     }
     chosen_.push_back(std::move(c));
   }

@@ -208,10 +208,12 @@ void Finish(const Trials& trials, size_t k, Candidate& c) {
 }
 
 std::vector<Candidate> Search(const Placement& line, const Trials& trials, size_t k, double floor,
-                              const std::vector<int32_t>& codes, bool sideMatches, Enough enough) {
+                              const std::vector<int32_t>& codes, bool sideMatches, Enough enough,
+                              Change change) {
   std::vector<Candidate> tried;
   for (const double v : Speeds(line.FastestApproach(k))) {
     std::vector<Candidate> batch = AtSpeed(line, k, v, floor, codes, sideMatches);
+    for (Candidate& c : batch) c.change = change;
     Judge(trials, k, batch, enough);
     tried.insert(tried.end(), batch.begin(), batch.end());
     if (std::any_of(batch.begin(), batch.end(),

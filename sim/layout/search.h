@@ -47,7 +47,8 @@ size_t Best(const std::vector<Candidate>& candidates, const Trials& trials);
 // giving its departure no slower than `floor`, until one is `enough`;
 // empty where no group fits.
 std::vector<Candidate> Search(const Placement& line, const Trials& trials, size_t k, double floor,
-                              const std::vector<int32_t>& codes, bool sideMatches, Enough enough);
+                              const std::vector<int32_t>& codes, bool sideMatches, Enough enough,
+                              Change change = {});
 
 // Each candidate at the corners, one at a time while it docks at them
 // (the two opposite corners first), then, the best first, over the other trials until they rule it

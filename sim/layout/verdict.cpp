@@ -288,9 +288,42 @@ FirstChange RunChanges(const Placement& line, const Trials& trials, size_t k,
   return out;
 }
 
+// Where the train could not leave the stop before, the first change under
+// which it does is searched whole, as the line laid out anew would be: the
+// choices tried so far never came to the stop, and tell nothing of it.
+std::optional<std::string> LeavingRemedy(
+    const Placement& line, const Trials& trials, size_t k,
+    const std::vector<std::pair<const Candidate*, Change>>& tries, double floor) {
+  for (const auto& [c, change] : tries) {
+    if (change.kind != Change::kStopBefore && change.kind != Change::kPower) continue;
+    const Candidate changed = Changed(trials, k, *c, change, Enough::kAll);
+    if (std::count(changed.errors.begin(), changed.errors.end(), kNeverReached) > 0) continue;
+    const std::vector<Candidate> found =
+        Search(line, trials, k, floor, Codes(line.Line().stations[k].doorSide), true,
+               Enough::kDocked, change);
+    const std::string what = ChangeText(line, k, change);
+    if (found.empty()) return std::nullopt;
+    const Candidate& best = found[Best(found, trials)];
+    const Scenario& s = line.Line();
+    if (Sure(best, trials.Count()))
+      return fmt::format("{} would dock {}: it {} over the same runs", what, Choice(s, k, best),
+                         Range(best));
+    if (best.errors.size() == trials.Count() && Docks(best)) {
+      return fmt::format(
+          "{} would dock {}, with less than {} cm to spare: it {} over the same runs", what,
+          Choice(s, k, best), kWindowCm - kSureCm, Range(best));
+    }
+    return fmt::format(
+        "{} would let the train leave {}, but then no choice docks it (the nearest, "
+        "{}, {})",
+        what, StopBeforeName(s, k), Choice(s, k, best), Range(best));
+  }
+  return std::nullopt;
+}
+
 // The first change that docks one of `tried`, or what was tried.
 std::string OwnSideRemedy(const Trials& trials, size_t k, const std::vector<Candidate>& tried,
-                          const Placement& line) {
+                          const Placement& line, double floor) {
   // Each code's nearest and its fastest approach, whose stops spread least,
   // with each change their runs call for, the gentlest first.
   std::vector<const Candidate*> bases = NearestByCode(tried, trials);
@@ -314,6 +347,8 @@ std::string OwnSideRemedy(const Trials& trials, size_t k, const std::vector<Cand
   std::stable_sort(tries.begin(), tries.end(), [&](const auto& a, const auto& b) {
     return gentle(a.second) < gentle(b.second);
   });
+  if (const std::optional<std::string> leaves = LeavingRemedy(line, trials, k, tries, floor))
+    return *leaves;
   const FirstChange found = RunChanges(line, trials, k, tries, Enough::kDocked);
   if (found.index) {
     return fmt::format("{} would dock {}: it {} over the same runs",
@@ -327,15 +362,15 @@ std::string OwnSideRemedy(const Trials& trials, size_t k, const std::vector<Cand
 }  // namespace
 
 std::string Remedy(const Trials& trials, size_t k, const std::vector<Candidate>& tried,
-                   const Candidate* other, const Placement& line) {
-  if (other == nullptr) return OwnSideRemedy(trials, k, tried, line);
+                   const Candidate* other, const Placement& line, double floor) {
+  if (other == nullptr) return OwnSideRemedy(trials, k, tried, line, floor);
   if (Sure(*other, trials.Count())) {
     return fmt::format(
         "with [layout] allow_other_side = true, {} would dock: it {} over the same runs",
         Choice(line.Line(), k, *other), Range(*other));
   }
   return fmt::format("nor the other side's style: {} {}; {}", Choice(line.Line(), k, *other),
-                     Range(*other), OwnSideRemedy(trials, k, tried, line));
+                     Range(*other), OwnSideRemedy(trials, k, tried, line, floor));
 }
 
 std::string Loose(const Placement& line, const Trials& trials, size_t k, const Candidate& chosen) {

@@ -24,7 +24,7 @@ std::string Cause(const Placement& line, const Trials& trials, size_t k,
 // trials, or what was tried: the other side's code first (`other`, its
 // nearest, has run them), then the platform, then the train.
 std::string Remedy(const Trials& trials, size_t k, const std::vector<Candidate>& tried,
-                   const Candidate* other, const Placement& line);
+                   const Candidate* other, const Placement& line, double floor);
 
 // Why `chosen`, which docks, does not end within kTightCm of the stop in
 // every trial, and the first change to the platform or the train that

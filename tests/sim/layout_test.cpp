@@ -326,6 +326,26 @@ TEST(Layout, AStationSomeRunsNeverReachSaysHowMany) {
       << cove.why;
 }
 
+// Brook on a 30 ‰ rise that no train of the sweep leaves: Cove's choices
+// never came there, so the remedy is a new search with Brook's grade
+// eased, the choice it finds named with its runs.
+TEST(Layout, AStationTheTrainCannotReachIsToldWhatGradeLetsItLeaveAndDock) {
+  std::string line = FallIntoBrook("");
+  const std::string with =
+      "gradient = [ { from = 1400, permille = 30 }, { from = 1800, permille = 0 } ]";
+  const size_t at = line.find("gradient = ");
+  line.replace(at, line.find('\n', at) - at, with);
+  const StationLayout cove = LayOutText(line, "layout_cannot_leave.toml").layout.stations[2];
+  EXPECT_FALSE(cove.docks);
+  for (const char* said :
+       {"it does NOT dock: the train cannot leave Brook: ran back",
+        "a grade of 0 ‰ under Brook (its last 120 m and the first 150 m past it) "
+        "would dock code 12 (style 1) in at 15 km/h, its curve ending 64 m "
+        "before the stop: it stops -26 to +19 cm over the same runs"}) {
+    EXPECT_NE(cove.why.find(said), std::string::npos) << cove.why;
+  }
+}
+
 TEST(Layout, AStopNoLayoutDocksIsToldWithTheCauseAndTheRemediesRun) {
   std::string steep = kLine;
   steep.replace(steep.find("beacon = ["), 0,
