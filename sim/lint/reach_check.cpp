@@ -1,6 +1,7 @@
 #include "lint/reach_check.h"
 
 #include <fmt/format.h>
+#include <fmt/ranges.h>
 
 #include <algorithm>
 #include <cmath>
@@ -10,14 +11,56 @@
 #include "model/beacon_codes.h"
 #include "model/cab.h"
 #include "model/dynamics.h"
+#include "scenario/sweep_axes.h"
 
 namespace {
 
 constexpr double kReadyAbove = 10;  // km/h: the cab shows ready to depart only above this target
 
+// The notch the train leaves a stand with: the start ramp's notch 1 in
+// automatic driving, the driver's own by hand.
+int StartNotch(const Scenario& s) { return DrivesByHand(s.driver.mode) ? s.driver.powerNotch : 1; }
+
+// The train of the file's sweep that leaves a stand on the gentlest rise:
+// each axis where it starts weakest. With the settings that make it so,
+// "load 1"; none where the file's own train is that one.
+struct WeakestStart {
+  Dynamics dynamics;
+  std::string settings;
+};
+
+WeakestStart WeakestOf(const Scenario& s) {
+  const auto steepest = [&](const SweepPoint& p) {
+    return TrainModel(Apply(s, s.sweep, p).dynamics).SteepestStart(StartNotch(s));
+  };
+  SweepPoint weakest(s.sweep.size(), 0);
+  std::vector<std::string> settings;
+  for (size_t i = 0; i < s.sweep.size(); ++i) {
+    SweepPoint p = weakest;
+    for (p[i] = 0; p[i] < s.sweep[i].values.size(); ++p[i]) {
+      if (steepest(p) < steepest(weakest)) weakest = p;
+    }
+  }
+  const double own = TrainModel(s.dynamics).SteepestStart(StartNotch(s));
+  for (size_t i = 0; i < s.sweep.size(); ++i) {
+    SweepPoint p = weakest;
+    p[i] = 0;
+    bool matters = false;
+    for (; p[i] < s.sweep[i].values.size(); ++p[i]) matters |= steepest(p) != steepest(weakest);
+    if (matters)
+      settings.push_back(fmt::format("{} {}", s.sweep[i].name, s.sweep[i].values[weakest[i]]));
+  }
+  if (steepest(weakest) >= own) return {s.dynamics, ""};
+  return {Apply(s, s.sweep, weakest).dynamics, fmt::format("{}", fmt::join(settings, ", "))};
+}
+
 class ReachCheck {
  public:
-  explicit ReachCheck(const Scenario& s) : s_(s), train_(s.dynamics, s.gradients) {}
+  explicit ReachCheck(const Scenario& s)
+      : s_(s),
+        train_(s.dynamics, s.gradients),
+        weakest_(WeakestOf(s)),
+        starter_(weakest_.dynamics, s.gradients) {}
 
   std::vector<std::string> Run() {
     // Running backwards, the stations behind the start are the run's own.
@@ -144,18 +187,22 @@ class ReachCheck {
   // driving, the driver's own notch by hand.
   void Rise(double at, int line, const std::string& who, const std::string& what,
             const std::string& fix) {
-    const int notch = DrivesByHand(s_.driver.mode) ? s_.driver.powerNotch : 1;
-    const double permille = train_.PermilleUnder(at), steepest = train_.SteepestStart(notch);
+    const int notch = StartNotch(s_);
+    const double permille = starter_.PermilleUnder(at), steepest = starter_.SteepestStart(notch);
     if (permille < steepest) return;
-    const double traction = train_.Traction(notch, 0), resistance = train_.Resistance(0);
+    const double traction = starter_.Traction(notch, 0), resistance = starter_.Resistance(0);
     const double back = TrainModel::GradeDrag(permille);
     Warn(line,
          fmt::format("{} on a rise of {:.1f} ‰ under its {:.0f} m, which pulls it back {:.2f} "
                      "km/h/s, and {} notch {} gives {:.2f} less {:.2f} of running resistance: the "
-                     "train cannot {}: {} on a rise of less than {:.1f} ‰",
+                     "train cannot {}{}: {} on a rise of less than {:.1f} ‰",
                      who, permille, s_.dynamics.lengthMetres, back,
                      DrivesByHand(s_.driver.mode) ? "the driver's" : "the start ramp's", notch,
-                     traction, resistance, what, fix, steepest));
+                     traction, resistance, what,
+                     weakest_.settings.empty()
+                         ? ""
+                         : fmt::format(" in the sweep's runs with {}", weakest_.settings),
+                     fix, steepest));
   }
 
   // The run ends when the train's front reaches its end: a stop's docked
@@ -175,6 +222,8 @@ class ReachCheck {
 
   const Scenario& s_;
   TrainModel train_;  // for its queries only
+  const WeakestStart weakest_;
+  const TrainModel starter_;  // the sweep's train that leaves a stand on the gentlest rise
   std::vector<std::string> warnings_;
 };
 
