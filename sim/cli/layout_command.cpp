@@ -71,7 +71,8 @@ int LayOutLine(const Options& o, const Scenario& scenario) {
     return kExitCannotWrite;
   }
   SweepOptions options = WorkerOptions(o);
-  if (isatty(STDERR_FILENO)) {
+  const bool progress = isatty(STDERR_FILENO);
+  if (progress) {
     options.progress = [](size_t station, size_t stations) {
       fmt::print(stderr, "\rlaying out station {} of {}\r", station + 1, stations);
     };
@@ -80,6 +81,7 @@ int LayOutLine(const Options& o, const Scenario& scenario) {
   try {
     layout = LayOut(scenario, options);
   } catch (const LayoutInterrupted&) {
+    if (progress) fmt::print(stderr, "\n");  // past the progress line and the ^C echoed on it
     Fail("interrupted; no file was written");
     return 128 + gInterrupted;
   } catch (const TrialFailed& e) {
