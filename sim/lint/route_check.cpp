@@ -71,10 +71,7 @@ class RouteWalk {
     const auto any = [](const RouteBeacon&) { return true; };
     bool none = true;
     for (int32_t type = kBeaconRunNumber; type <= kBeaconRain; ++type) none &= !between(type, any);
-    const auto warn = [&](const std::string& what) {
-      warnings_.push_back(
-          Warning(s_, st.line, fmt::format("station {} at {:.0f} m: {}", st.name, st.stop, what)));
-    };
+    const auto warn = [&](const std::string& what) { WarnAt(st, what); };
     if (none)
       return warn("no beacon between the stop before it and its own: the train runs through");
     const auto gives = [&](const RouteBeacon& b) {
@@ -98,22 +95,32 @@ class RouteWalk {
                       "stop there: add stopping_point = \"{}\"",
                       st.name));
     }
-    const RouteBeacon* code = LastBefore(kBeaconLocation, passed);
-    if (k + 1 < s_.stations.size() && code != nullptr && code->location >= s_.startLocation &&
-        !beacon::OffersDeparture(code->data.optional)) {
-      warn(
-          fmt::format("the location code in force there, {} at {:.0f} m ({}: {}), never lets the "
-                      "cab show \"ready to depart\", so the train stays: give it a code of "
-                      "location group 1 or 2",
-                      code->data.optional, code->location, LineName(code->line),
-                      beacon::DescribeLocation(code->data.optional)));
-    }
+    if (k + 1 < s_.stations.size()) CodeInForce(st, passed);
     if (k > 0 && !between(kBeaconLocation, any)) {
       warn(
           fmt::format("no location-code beacon since {}: the stop keeps that stop's braking style "
                       "and door side",
                       s_.stations[k - 1].name));
     }
+  }
+
+  void WarnAt(const ::Station& st, const std::string& what) {
+    warnings_.push_back(
+        Warning(s_, st.line, fmt::format("station {} at {:.0f} m: {}", st.name, st.stop, what)));
+  }
+
+  // The location code in force where the train stands at a station it is
+  // to leave must let the cab offer the departure.
+  void CodeInForce(const ::Station& st, double passed) {
+    const RouteBeacon* code = LastBefore(kBeaconLocation, passed);
+    if (code == nullptr || code->location < s_.startLocation ||
+        beacon::OffersDeparture(code->data.optional))
+      return;
+    WarnAt(st, fmt::format("the location code in force there, {} at {:.0f} m ({}: {}), never lets "
+                           "the cab show \"ready to depart\", so the train stays: give it a code "
+                           "of location group 1 or 2",
+                           code->data.optional, code->location, LineName(code->line),
+                           beacon::DescribeLocation(code->data.optional)));
   }
 
   // The last beacon of a type before a location.
