@@ -363,8 +363,9 @@ class LineCheck {
                             side, grade);
   }
 
+  // The run's forecast overruns at `limit`: the advice starts below it.
   std::string OverrunFix(double stop, int style, double limit, bool byGrade) const {
-    double slower = limit;
+    double slower = limit - 1;
     while (slower > kSlowestApproach && DrivenStopError(stop, style, slower) > kStopErrorAllowed) {
       slower -= 1;
     }
