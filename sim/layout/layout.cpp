@@ -54,14 +54,7 @@ Dynamics FastestGaining(const Scenario& s, const std::vector<SweepAxis>& sweep) 
     return train.Traction(auto_driving::PowerNotch(kAtKmh, INFINITY), kAtKmh) -
            train.Resistance(kAtKmh);
   };
-  SweepPoint best(sweep.size(), 0);
-  for (size_t i = 0; i < sweep.size(); ++i) {
-    SweepPoint p = best;
-    for (p[i] = 0; p[i] < sweep[i].values.size(); ++p[i]) {
-      if (gain(p) > gain(best)) best = p;
-    }
-  }
-  return Apply(s, sweep, best).dynamics;
+  return Apply(s, sweep, MostScoring(sweep, gain)).dynamics;
 }
 
 // The chosen candidate as the line's runs went at station k.

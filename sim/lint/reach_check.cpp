@@ -33,14 +33,9 @@ WeakestStart WeakestOf(const Scenario& s) {
   const auto steepest = [&](const SweepPoint& p) {
     return TrainModel(Apply(s, s.sweep, p).dynamics).SteepestStart(StartNotch(s));
   };
-  SweepPoint weakest(s.sweep.size(), 0);
+  const SweepPoint weakest =
+      MostScoring(s.sweep, [&](const SweepPoint& p) { return -steepest(p); });
   std::vector<std::string> settings;
-  for (size_t i = 0; i < s.sweep.size(); ++i) {
-    SweepPoint p = weakest;
-    for (p[i] = 0; p[i] < s.sweep[i].values.size(); ++p[i]) {
-      if (steepest(p) < steepest(weakest)) weakest = p;
-    }
-  }
   const double own = TrainModel(s.dynamics).SteepestStart(StartNotch(s));
   for (size_t i = 0; i < s.sweep.size(); ++i) {
     SweepPoint p = weakest;

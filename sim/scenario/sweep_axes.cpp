@@ -27,6 +27,18 @@ std::vector<SweepPoint> Combinations(const std::vector<SweepAxis>& axes) {
   return all;
 }
 
+SweepPoint MostScoring(const std::vector<SweepAxis>& axes,
+                       const std::function<double(const SweepPoint&)>& score) {
+  SweepPoint best(axes.size(), 0);
+  for (size_t i = 0; i < axes.size(); ++i) {
+    SweepPoint p = best;
+    for (p[i] = 0; p[i] < axes[i].values.size(); ++p[i]) {
+      if (score(p) > score(best)) best = p;
+    }
+  }
+  return best;
+}
+
 Scenario Apply(const Scenario& s, const std::vector<SweepAxis>& axes, const SweepPoint& p) {
   Scenario out = s;
   for (size_t i = 0; i < axes.size(); ++i) {

@@ -2,6 +2,7 @@
 // settings, as players' trains and machines differ.
 #pragma once
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -21,3 +22,8 @@ std::vector<SweepPoint> Combinations(const std::vector<SweepAxis>& axes);
 Scenario Apply(const Scenario& s, const std::vector<SweepAxis>& axes, const SweepPoint& p);
 // "brake_scale 0.9, time_step 0.0333, seed 2"
 std::string Describe(const std::vector<SweepAxis>& axes, const SweepPoint& p);
+// The combination that scores most, found an axis at a time: each axis in
+// turn set to its value that scores most with the axes before it so set
+// and the rest at their first. Exact where each axis acts on its own.
+SweepPoint MostScoring(const std::vector<SweepAxis>& axes,
+                       const std::function<double(const SweepPoint&)>& score);
