@@ -11,6 +11,11 @@ namespace {
 constexpr const char* kDoorsOpen = "doors open";
 constexpr const char* kStopBraking = "stop braking";
 constexpr const char* kOverrun = "overrun protection";
+constexpr const char* kTheMode = "the mode";
+
+bool SameHandles(const ATS_HANDLES& a, const ATS_HANDLES& b) {
+  return a.brake == b.brake && a.power == b.power;
+}
 
 bool Manual(int32_t mode) {
   return mode == kModeSupervisedManual || mode == kModeRestrictedManual || mode == kModeReverse;
@@ -35,7 +40,10 @@ std::string InterventionWatch::RuleHolding(const WatchedFrame& f) const {
   if (!held) return "";
   const int32_t mode = f.panel[panel::kTrainMode];
   if (f.doorsOpen) return kDoorsOpen;
-  if (!Manual(mode)) return "the mode";
+  if (!Manual(mode)) return kTheMode;
+  // Stepped into a manual mode at a stand, the output stays as the mode
+  // before wrote it until the driver moves a handle.
+  if (rule_ == kTheMode && f.speed == 0 && SameHandles(f.output, last_)) return kTheMode;
   if (f.output.brake < notch::kFullService) return "the station stop";
   if (f.location - f.stoppingPoint > kOverrunMetres && mode != kModeReverse) return kOverrun;
   return kStopBraking;
@@ -84,6 +92,7 @@ std::vector<std::string> InterventionWatch::Frame(const WatchedFrame& f) {
     }
     rule_ = rule;
   }
+  last_ = f.output;
   const int32_t message = f.panel[panel::kMessage];
   if (message == kMessageBrakeNotice && lastMessage_ != kMessageBrakeNotice) {
     Count(InterventionKind::BrakeNotice, f, "brake notice", lines);

@@ -43,7 +43,8 @@ class InterventionWatch {
   void Count(InterventionKind kind, const WatchedFrame& f, std::string text,
              std::vector<std::string>& lines);
 
-  std::string rule_;  // the rule holding the train now, empty when none
+  std::string rule_;    // the rule holding the train now, empty when none
+  ATS_HANDLES last_{};  // the plug-in's output in the frame before
   int32_t lastMessage_ = 0;
   std::vector<Intervention> all_;
 };
