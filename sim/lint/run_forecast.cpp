@@ -178,6 +178,8 @@ class RunForecast {
         case kBeaconLocation: finbak_ = beacon::FinalBrakingStyle(b.data.optional); break;
         case kBeaconDrivingOption:
           if (b.data.optional == beacon::kNeutralSection) neutral_ = motion_.location;
+          if (b.data.optional >= 0 && b.data.optional < beacon::kNeutralSection)
+            driving_.Hold(b.data.optional);
           break;
         case kBeaconBraking: Curve(b); break;
         default: break;

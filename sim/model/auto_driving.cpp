@@ -49,12 +49,22 @@ constexpr double kCoastAt = 0.2;             // km/h over the target: coasting
 constexpr double kPowerAgainAt = 3;          // km/h under the target: powering resumes
 constexpr double kMoving = 1, kRolling = 4;  // km/h: the cases' speed gates
 constexpr double kRampEnds = 3;              // km/h: the start ramp hands over to powering
+// Brake holding: brake 1 from this far under the target, 3 from kOverspeedAt over it.
+constexpr double kHeldUnder = 0.1;
+constexpr int kHeldBrake = 1, kHeldOverBrake = 3;
+// Constant-speed holding, km/h over the target: engaged between the first
+// two, released from the third, powering again from the fourth (under it).
+constexpr double kEngageFrom = 0.4, kEngageTo = 0.6, kReleaseAt = 0.9, kRepowerAt = -0.4;
+constexpr int kHeldPower = 2;
+// The host's constant-speed control, as the handles command it.
+enum ConstantSpeedCommand { kNoCommand = 0, kEngage = 1, kRelease = 2 };
 // m past a neutral section's start (both ends open) where power is held to notch 1.
 constexpr std::pair<double, double> kNeutralStretches[] = {{0, 75}, {100, 175}};
 
 }  // namespace
 
-int PowerNotch(double kmh, double deficit) {
+int PowerNotch(double kmh, double deficit, bool held) {
+  if (held && kmh <= kPowerBands[0].upTo && deficit < 1) return kHeldPower;
   for (const PowerBand& band : kPowerBands) {
     if (kmh > band.upTo) continue;
     for (const PowerBand::Step& step : band.steps) {
@@ -87,9 +97,17 @@ ATS_HANDLES Driving::Frame(const View& v) {
   if (deficit > kPowerAgainAt && !powering_ && v.kmh > kRolling && !curveRuns) {
     powering_ = true;
   }
+  const bool holds = !curveRuns && v.kmh > 0;
+  if (holds && holding_ == kBrakeHold) BrakeHolding(deficit);
+  if (holds && holding_ == kConstantSpeed) {
+    ConstantSpeed(-deficit);
+  } else {
+    h_.constantSpeed = kRelease;
+  }
   if (startKey_) {
     h_.brake = 0;
-    h_.power = v.kmh < 1 ? 1 : v.kmh < 2 ? 2 : 3;
+    const int ramp = v.kmh < 1 ? 1 : v.kmh < 2 ? 2 : 3;
+    h_.power = holding_ == kConstantSpeed ? ramp + 1 : ramp;
     if (v.kmh >= kRampEnds) {
       h_.power = 4;
       startKey_ = false;
@@ -103,6 +121,37 @@ ATS_HANDLES Driving::Frame(const View& v) {
   return h_;
 }
 
+void Driving::BrakeHolding(double deficit) {
+  if (deficit <= kHeldUnder && -deficit < kOverspeedAt) {
+    powering_ = false;
+    h_.brake = kHeldBrake;
+  } else if (-deficit >= kOverspeedAt) {
+    h_.brake = kHeldOverBrake;
+  } else if (deficit > kHeldUnder) {
+    h_.brake = 0;
+  }
+}
+
+// Engaged a little over the target, the host holds the speed; released
+// well over it; powering again under it.
+void Driving::ConstantSpeed(double over) {
+  if (over > kEngageFrom && over < kEngageTo) {
+    powering_ = true;
+    h_.power = kHeldPower;
+    h_.constantSpeed = kEngage;
+  } else if (over >= kReleaseAt) {
+    powering_ = false;
+    h_.power = 0;
+    h_.constantSpeed = kRelease;
+  } else if (over <= kRepowerAt) {
+    powering_ = true;
+    if (h_.constantSpeed == kEngage) {
+      h_.power = kHeldPower;
+      h_.constantSpeed = kRelease;
+    }
+  }
+}
+
 void Driving::Case(const View& v) {
   const double over = v.kmh - v.target;
   if (v.curveDecel > 0) {
@@ -112,17 +161,19 @@ void Driving::Case(const View& v) {
   } else if (v.stopping && v.style != 0) {
     if (-over >= beacon::kFinalBrakingBand && v.toStop > kFinalBrakingEnds) return;
     powering_ = false;
+    holding_ = kNormal;
     h_.power = 0;
+    h_.constantSpeed = kNoCommand;
     h_.brake = beacon::StoppingNotch(v.style, v.toStop, v.kmh, h_.brake);
-  } else if (over >= kOverspeedAt) {
+  } else if (over >= kOverspeedAt && holding_ != kBrakeHold) {
     h_.power = 0;
     h_.brake = notch::kOverspeed;
-  } else if (over >= kCoastAt && v.kmh > kRolling) {
+  } else if (over >= kCoastAt && v.kmh > kRolling && holding_ == kNormal) {
     powering_ = false;
     h_.brake = h_.power = 0;
   } else if (powering_ && v.kmh > kMoving) {
     h_.brake = 0;
-    h_.power = PowerNotch(v.kmh, -over);
+    h_.power = PowerNotch(v.kmh, -over, holding_ == kConstantSpeed);
   }
 }
 

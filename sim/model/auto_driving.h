@@ -1,15 +1,18 @@
 // Automatic driving as the host reads the plug-in's tables: the notches its
 // automatic mode chooses each frame, for forecasts made without the plug-in.
-// The holding options and re-braking are left out.
+// Re-braking is left out.
 #pragma once
 
 #include "atsplugin.h"
 
 namespace auto_driving {
 
+// The driving option's holding styles.
+enum Holding { kNormal = 0, kConstantSpeed = 1, kBrakeHold = 2 };
+
 // The power notch automatic driving runs with at a speed, `deficit` km/h
-// below its target (negative above it).
-int PowerNotch(double kmh, double deficit);
+// below its target (negative above it); `held` under constant-speed holding.
+int PowerNotch(double kmh, double deficit, bool held = false);
 
 // The brake notch along a braking curve of `decel` m/s², `deficit` km/h
 // below its target; `holds` where the table has none.
@@ -42,13 +45,18 @@ class Driving {
     powering_ = false;
     h_.power = 0;
   }
+  // A driving-option beacon's holding style, until the final braking.
+  void Hold(int holding) { holding_ = holding; }
   // The handles for this frame: the entry rules, the first case that
-  // matches, resumed powering, then the start ramp.
+  // matches, resumed powering, the holding, then the start ramp.
   ATS_HANDLES Frame(const View& v);
 
  private:
   void Case(const View& v);
+  void BrakeHolding(double deficit);
+  void ConstantSpeed(double over);
   bool startKey_ = false, powering_ = false;
+  int holding_ = kNormal;
   ATS_HANDLES h_{7, 0, 1, 0};
 };
 

@@ -38,7 +38,7 @@ void ExpectForecastIsTheRun(const std::string& path) {
 }
 
 // Level and falling platforms, hills, braking curves into stops, the three
-// styles, creeping approaches, a neutral section at the start, trains of
+// styles, creeping approaches, held and not, a neutral section at the start, trains of
 // two brakes, 30 to 120 frames a second.
 TEST(Forecast, EachStandIsWhereAndWhenTheRunFirstStood) {
   for (const char* example : {"demo.toml", "hills.toml", "metro_train.toml", "seven_stations.toml",
@@ -47,7 +47,8 @@ TEST(Forecast, EachStandIsWhereAndWhenTheRunFirstStood) {
   }
   for (const char* line :
        {"creeping_approach.toml", "fall_into_a_platform.toml", "first_metres_held_to_notch_1.toml",
-        "style2_stops.toml", "braking_curves.toml", "two_stations.toml", "limit_drops.toml"}) {
+        "style2_stops.toml", "braking_curves.toml", "two_stations.toml", "limit_drops.toml",
+        "held_creep.toml"}) {
     ExpectForecastIsTheRun(std::string(CORVANE_TEST_DATA_DIR) + "/lines/" + line);
   }
 }
