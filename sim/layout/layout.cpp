@@ -16,6 +16,7 @@
 #include "layout/verdict.h"
 #include "lint/warning.h"
 #include "model/auto_driving.h"
+#include "model/beacon_codes.h"
 #include "model/line_limits.h"
 
 namespace {
@@ -28,6 +29,11 @@ std::string Raw(const RouteBeacon& b) {
   const ATS_BEACONDATA& d = b.data;
   if (d.type == kBeaconRain && d.signal == 0 && d.distance == 0) {
     return fmt::format("rain = {}", d.optional);
+  }
+  if (d.type == kBeaconDrivingOption && d.signal == 0 && d.distance == 0 && d.optional >= 0) {
+    if (d.optional <= beacon::kNeutralSection)
+      return fmt::format("option = \"{}\"", beacon::kOptions[d.optional]);
+    return fmt::format("option = {{ show_speed = {} }}", d.optional);
   }
   return fmt::format("type = {}, optional = {}, signal = {}, distance = {}", d.type, d.optional,
                      d.signal, d.distance);
@@ -235,7 +241,7 @@ class LineLayout {
           std::nullopt);
     }
     for (const RouteBeacon& b : s_.beacons) {
-      if (!Laid(b.data.type)) all.push_back({{b, ""}, std::nullopt});
+      if (!Laid(b.data)) all.push_back({{b, ""}, std::nullopt});
     }
     std::stable_sort(all.begin(), all.end(), [](const auto& a, const auto& b) {
       return a.first.beacon.location < b.first.beacon.location;

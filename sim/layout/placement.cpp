@@ -61,7 +61,17 @@ std::string StopBeforeName(const Scenario& s, size_t k) {
   return k > 0 && !BehindTheStart(s, k - 1) ? s.stations[k - 1].name : "the start";
 }
 
-bool Laid(int32_t type) { return type >= kBeaconStation && type <= kBeaconBraking; }
+bool Laid(const ATS_BEACONDATA& b) {
+  return (b.type >= kBeaconStation && b.type <= kBeaconBraking) ||
+         (b.type == kBeaconDrivingOption && b.optional >= 0 &&
+          b.optional < beacon::kNeutralSection);
+}
+
+Placed HoldingOption(double at) {
+  constexpr int32_t kConstantSpeed = 1;
+  return Make(at, kBeaconDrivingOption, kConstantSpeed,
+              fmt::format("option = \"{}\"", beacon::kOptions[kConstantSpeed]));
+}
 
 std::vector<int32_t> Codes(int32_t side) {
   if (side != 0) return beacon::SideCodes(side);
@@ -194,6 +204,7 @@ std::optional<Section> Placement::Plan(size_t k, const Approach& a, double floor
   out.beacons = Limits(steps, run);
   if (out.shaped && steps.back().kmh > curveTo)
     out.beacons.push_back(BrakingCurve(at - run(steps.back().kmh, curveTo, at), curveTo, at));
+  if (a.held) out.beacons.push_back(HoldingOption(at - lead));
   out.beacons.push_back(CodeBeacon(at - lead, a.code));
   out.beacons.push_back(StoppingPoint(k, at));
   out.beacons.push_back(StationBeacon(k, at, a.kmh));

@@ -34,7 +34,9 @@ bool BehindTheStart(const Scenario& s, size_t k);
 std::string StopBeforeName(const Scenario& s, size_t k);
 
 // Whether the layout places beacons of this type: the author's own are dropped.
-bool Laid(int32_t type);
+bool Laid(const ATS_BEACONDATA& b);
+// The constant-speed holding a held creep runs under, to its final braking.
+Placed HoldingOption(double at);
 
 // A door side's codes from the code table, style 1 first. No code opens
 // no doors: with no side, the left's style 1 and the right's own style.
@@ -60,6 +62,9 @@ struct Approach {
   // m before the stop the departure's limit is given: where a creep's
   // final braking starts, unless the stopping curve governs sooner.
   double departureBefore = kDepartureBefore;
+  // A creep held at its speed by the host's constant-speed control, so
+  // that it comes into the final braking at one speed in every run.
+  bool held = false;
 };
 
 // The beacons from the stop before to the stop, and the limit that stop

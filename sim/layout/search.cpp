@@ -38,6 +38,14 @@ std::vector<double> Speeds(double fastest) {
   return out;
 }
 
+// Every speed, then the creeps again held at their speed.
+std::vector<std::pair<double, bool>> Paces(double fastest) {
+  std::vector<std::pair<double, bool>> out;
+  for (const double v : Speeds(fastest)) out.emplace_back(v, false);
+  for (const double v : kCreeps) out.emplace_back(v, true);
+  return out;
+}
+
 std::vector<double> CurveEnds(double own, bool creep) {
   std::vector<double> out = {own};
   if (creep) {
@@ -59,16 +67,16 @@ std::vector<double> Departures(double kmh) {
 }
 
 // Every code with every curve end at one approach speed, where its section fits.
-std::vector<Candidate> AtSpeed(const Placement& line, size_t k, double v, double floor,
+std::vector<Candidate> AtSpeed(const Placement& line, size_t k, double v, bool held, double floor,
                                const std::vector<int32_t>& codes, bool sideMatches) {
   std::vector<Candidate> out;
   for (const int32_t code : codes) {
     for (const double before :
          CurveEnds(line.OwnCurve(code, std::max(v, kSlowestCurve)), Creeps(v))) {
-      const std::optional<Section> section = line.Plan(k, {code, v, before}, floor);
+      const std::optional<Section> section = line.Plan(k, {code, v, before, {}, held}, floor);
       if (!section) continue;
       for (const double departure : Departures(v))
-        out.push_back({{code, v, before, departure}, sideMatches, *section});
+        out.push_back({{code, v, before, departure, held}, sideMatches, *section});
       if (!section->shaped) break;  // no curve of its own: where its group stands changes nothing
     }
   }
@@ -85,9 +93,9 @@ auto Rank(const Candidate& c) {
   const bool docks = Docks(c);
   // A creep costs the timetable time: taken only where no faster choice docks with room to spare.
   return std::make_tuple(!docks, c.warned, c.overspeeds > 0, Worst(c) > kSureCm,
-                         Creeps(c.approach.kmh), Worst(c) > kTightCm, Slowness(c.approach),
-                         docks ? Spread(c) : Worst(c), Worst(c), -c.approach.kmh, c.approach.before,
-                         -c.approach.departureBefore);
+                         Creeps(c.approach.kmh), Worst(c) > kTightCm, c.approach.held,
+                         Slowness(c.approach), docks ? Spread(c) : Worst(c), Worst(c),
+                         -c.approach.kmh, c.approach.before, -c.approach.departureBefore);
 }
 
 std::vector<Candidate*> Docked(const std::vector<Candidate*>& from) {
@@ -107,7 +115,7 @@ std::vector<Candidate*> RankedWithoutTwins(std::vector<Candidate*> from) {
   for (Candidate* c : from) {
     const bool twin = std::any_of(out.begin(), out.end(), [&](const Candidate* o) {
       const Approach &x = c->approach, &y = o->approach;
-      return x.code == y.code && x.kmh == y.kmh && x.before == y.before &&
+      return x.code == y.code && x.kmh == y.kmh && x.before == y.before && x.held == y.held &&
              o->errors.size() >= c->errors.size() &&
              std::equal(c->errors.begin(), c->errors.end(), o->errors.begin());
     });
@@ -211,8 +219,8 @@ std::vector<Candidate> Search(const Placement& line, const Trials& trials, size_
                               const std::vector<int32_t>& codes, bool sideMatches, Enough enough,
                               Change change) {
   std::vector<Candidate> tried;
-  for (const double v : Speeds(line.FastestApproach(k))) {
-    std::vector<Candidate> batch = AtSpeed(line, k, v, floor, codes, sideMatches);
+  for (const auto& [v, held] : Paces(line.FastestApproach(k))) {
+    std::vector<Candidate> batch = AtSpeed(line, k, v, held, floor, codes, sideMatches);
     for (Candidate& c : batch) c.change = change;
     Judge(trials, k, batch, enough);
     tried.insert(tried.end(), batch.begin(), batch.end());

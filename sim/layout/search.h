@@ -1,7 +1,8 @@
 // The search for a station's approach: every approach speed from the
 // line's down to 10 km/h in 5 km/h steps, fastest first, each with the
 // braking curve ending from where the stop's own curve begins out to 300 m
-// before the stop, then creeps at 7, 6 and 5 km/h, and each code given.
+// before the stop, then creeps at 8 to 5 km/h, then those creeps again
+// under constant-speed holding, and each code given.
 // A speed's candidates run at the sweep's two opposite corners, then at
 // its other corners, and over every trial only where they docked there;
 // the search ends at the first speed with a candidate that docks in every

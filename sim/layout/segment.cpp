@@ -47,7 +47,7 @@ Scenario Segment(const Placement& line, size_t k, const Approach& a, const Secti
   // train creeping in starts its final braking there.
   seg.beacons.push_back(line.DepartureLimit(k, line.FastestDeparture(k), a.departureBefore).beacon);
   for (const RouteBeacon& b : s.beacons) {
-    if (!Laid(b.data.type) && b.location > from && b.location < seg.endLocation)
+    if (!Laid(b.data) && b.location > from && b.location < seg.endLocation)
       seg.beacons.push_back(b);
   }
   std::stable_sort(

@@ -56,7 +56,8 @@ std::vector<const Candidate*> NearestByCode(const std::vector<Candidate>& tried,
     for (const Candidate& c : tried) {
       if (c.approach.code == code && c.approach.kmh == nearest.approach.kmh &&
           c.approach.before == nearest.approach.before &&
-          c.approach.departureBefore == nearest.approach.departureBefore)
+          c.approach.departureBefore == nearest.approach.departureBefore &&
+          c.approach.held == nearest.approach.held)
         out.push_back(&c);
     }
   }
@@ -203,9 +204,10 @@ std::string Choice(const Scenario& s, size_t k, const Candidate& c) {
   if (creeps)
     curve +=
         fmt::format(", the departure's limit {:g} m before the stop", c.approach.departureBefore);
-  return fmt::format("code {} (style {}{}) {} at {:.0f} km/h{}", c.approach.code,
+  return fmt::format("code {} (style {}{}) {} at {:.0f} km/h{}{}", c.approach.code,
                      beacon::FinalBrakingStyle(c.approach.code), other,
-                     creeps ? "creeping in" : "in", c.approach.kmh, curve);
+                     creeps ? "creeping in" : "in", c.approach.kmh,
+                     c.approach.held ? " under constant-speed holding" : "", curve);
 }
 
 std::string Cause(const Placement& line, const Trials& trials, size_t k,
