@@ -172,6 +172,7 @@ class LineLayout {
       c.verdict = fmt::format("{}; {}", Cause(line_, trials_, k, own),
                               Remedy(trials_, k, own, otherBest, line_, floor));
     }
+    line_.Chose(k, c.candidate.approach);
     chosen_.push_back(std::move(c));
   }
 
@@ -334,7 +335,7 @@ class LineLayout {
 
   const Scenario& s_;
   const SweepOptions& o_;
-  const Placement line_;
+  Placement line_;  // the codes chosen so far with it
   const Trials trials_;
   std::optional<size_t> start_;
   std::vector<Chosen> chosen_;  // the stations laid out, in order

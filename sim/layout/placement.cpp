@@ -113,7 +113,17 @@ Placement::Placement(const Scenario& s, double frameMetresPerKmh,
           s.path, st.line, st.name, steps.front().kmh));
     }
     departures_.push_back(steps.front().kmh);
+    leaving_.push_back(Codes(s.stations[k].doorSide).front());
   }
+}
+
+int32_t Placement::CodeLeavingFor(size_t k, const Approach& a) const {
+  return k > 0 && !BehindTheStart(s_, k - 1) ? leaving_[k - 1] : a.code;
+}
+
+void Placement::Chose(size_t k, const Approach& a) {
+  const int32_t side = s_.stations[k].doorSide;
+  leaving_[k] = side != 0 && beacon::DoorSideOf(a.code) != side ? Codes(side).front() : a.code;
 }
 
 double Placement::Next(size_t k) const {

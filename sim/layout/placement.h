@@ -102,6 +102,13 @@ class Placement {
   // The fastest departure from stop k the beacons can give.
   double FastestDeparture(size_t k) const { return departures_[k]; }
 
+  // The location code in force as the train leaves for stop k: the last
+  // of the stop before's group, as laid out so far, or, where the run
+  // starts off a station, the approach's own.
+  int32_t CodeLeavingFor(size_t k, const Approach& a) const;
+  // Station k laid out with this approach.
+  void Chose(size_t k, const Approach& a);
+
   // The beacons from stop k - 1 to stop k for an approach, the stop before
   // giving its departure no slower than `floor`; none where they cannot.
   std::optional<Section> Plan(size_t k, const Approach& a, double floor) const;
@@ -136,5 +143,6 @@ class Placement {
   TrainModel grades_;
   double frame_;                    // m a frame carries the train a km/h, at most
   std::vector<double> departures_;  // by station
+  std::vector<int32_t> leaving_;    // by station: the code in force as the train leaves it
   std::vector<Gain> gains_;         // by section: into each station, then past the last
 };

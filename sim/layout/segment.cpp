@@ -13,12 +13,11 @@ constexpr double kSegmentDwell = 1;
 constexpr int32_t kStandingBefore = 10;
 constexpr int32_t kStartDoorSide = -1;  // of the stop the segment starts from
 
-// The train stands at `from` for the departure, its target the stop.
-std::vector<Placed> StartBeacons(double from, double stop, double departure) {
+// The train stands at `from` for the departure under `code`, its target the stop.
+std::vector<Placed> StartBeacons(double from, double stop, double departure, int32_t code) {
   const beacon::StoppingPoints p{static_cast<int32_t>(from), static_cast<int32_t>(stop)};
   const beacon::Station leave{static_cast<int32_t>(departure), kSegmentDeparture};
-  return {CodeBeacon(from, Codes(kStartDoorSide).front()),
-          Make(from, kBeaconStoppingPoint, beacon::Pack(p), ""),
+  return {CodeBeacon(from, code), Make(from, kBeaconStoppingPoint, beacon::Pack(p), ""),
           Make(from, kBeaconStation, beacon::Pack(leave), "")};
 }
 
@@ -40,7 +39,7 @@ Scenario Segment(const Placement& line, size_t k, const Approach& a, const Secti
   seg.stations = {{before, from, kStartDoorSide, kSegmentDeparture * 1000, 0}, s.stations[k]};
   seg.stations[1].departureMs.reset();
   seg.beacons.clear();
-  for (const Placed& b : StartBeacons(from, stop, section.departure))
+  for (const Placed& b : StartBeacons(from, stop, section.departure, line.CodeLeavingFor(k, a)))
     seg.beacons.push_back(b.beacon);
   for (const Placed& b : section.beacons) seg.beacons.push_back(b.beacon);
   // The departure's limit, given just before the stop as on the line: a

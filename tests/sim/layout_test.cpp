@@ -13,6 +13,7 @@
 #include <tuple>
 
 #include "layout/search.h"
+#include "layout/segment.h"
 #include "layout/trials.h"
 #include "layout/verdict.h"
 #include "layout/writer.h"
@@ -473,6 +474,38 @@ TEST(Layout, TheBestChoiceDocksWithRoomToSpare) {
   EXPECT_TRUE(Sure(candidate({-35, 35}), 3));
   EXPECT_FALSE(Sure(candidate({-36, 0}), 3));
   EXPECT_FALSE(Sure(candidate({0}), 3));
+}
+
+// A trial leaves the stop before under the code its group left in force,
+// as the line's run does: the style in force shapes the stopping curve
+// until the station's own code is passed.
+TEST(Layout, ATrialLeavesTheStopBeforeUnderTheCodeItsGroupLeftInForce) {
+  const std::string path = (std::filesystem::temp_directory_path() / "layout_leave.toml").string();
+  std::ofstream(path) << kLine;
+  const Scenario s = LoadScenario(path);
+  Placement line(s, 0.1);
+  const auto leaving = [](const Placement& on, size_t k, int32_t code) {
+    const Approach a{code, 60, on.OwnCurve(code, 60)};
+    const Scenario seg = Segment(on, k, a, *on.Plan(k, a, 0));
+    EXPECT_EQ(seg.beacons.front().data.type, kBeaconLocation);
+    return seg.beacons.front().data.optional;
+  };
+  EXPECT_EQ(leaving(line, 1, 17), 12);  // from the start at Ashby: its door side's style 1
+  EXPECT_EQ(leaving(line, 2, 14), 12);  // Brook not yet chosen: the same
+  Scenario between = s;                 // starting off a station: the approach's own code
+  between.startLocation = 1000;
+  EXPECT_EQ(leaving(Placement(between, 0.1), 1, 11), 11);
+  const struct {
+    int32_t brook, cove;
+  } cases[] = {
+      {11, 11},  // Brook's own side's style 2
+      {17, 12},  // the other side's, then Brook's own code after its station beacon
+      {12, 12},
+  };
+  for (const auto& c : cases) {
+    line.Chose(1, {c.brook, 60, 100});
+    EXPECT_EQ(leaving(line, 2, 14), c.cove) << c.brook;
+  }
 }
 
 // A choice that docks but not within ±30 cm is told why, by how its stops
