@@ -72,13 +72,16 @@ class LineCheck {
   }
 
   // Where the final braking is expected to stand the train at a station,
-  // unless the station lies off the run or the train creeps in: from where
-  // the stopping curve meets the limit, or from a later beacon that only
-  // then points the cab at the stop.
+  // unless the station lies off the run or past where the run's forecast
+  // ends: from where the stopping curve meets the limit, or from a later
+  // beacon that only then points the cab at the stop.
   std::optional<StopForecast> Forecast(const Station& st) const {
     // A stop within the doors' reach of the start is where the train stands.
     if (st.stop <= s_.startLocation + s_.doors.window || st.stop > s_.endLocation)
       return std::nullopt;
+    // Past a station the train is not expected to reach or leave, how it
+    // would come is not known: the warning there is the one to mend.
+    if (!times_.empty() && times_.back().station->stop < st.stop) return std::nullopt;
     const int style = StyleOfStop(s_, st.stop);
     double d = st.stop - CurveMeets(st.stop, style);
     const Pointing pointing = PointingAt(st);
