@@ -27,10 +27,13 @@ bool PrintStations(std::FILE* to, const Layout& layout) {
   bool docks = true;
   for (const StationLayout& st : layout.stations) {
     const bool ran = st.runs > 0;
-    fmt::print(to, "{:<16} {:>4} {:>5} {:>8} {:>6} {:>9.0f} {:>8} {:>8} {:>6} {:>5}\n",
-               st.station->name, st.code, beacon::FinalBrakingStyle(st.code),
+    const bool placed = st.code != 0;  // a station behind the run's start gets nothing
+    fmt::print(to, "{:<16} {:>4} {:>5} {:>8} {:>6} {:>9} {:>8} {:>8} {:>6} {:>5}\n",
+               st.station->name, placed ? std::to_string(st.code) : "-",
+               placed ? std::to_string(beacon::FinalBrakingStyle(st.code)) : "-",
                ran ? fmt::format("{:.0f}", st.approach) : "-",
-               ran && st.curveEnd > 0 ? fmt::format("{:.0f}", st.curveEnd) : "-", st.stoppingPoint,
+               ran && st.curveEnd > 0 ? fmt::format("{:.0f}", st.curveEnd) : "-",
+               placed ? fmt::format("{:.0f}", st.stoppingPoint) : "-",
                ran ? StopErrorText(st.worstCm) : "-", ran ? StopErrorText(st.medianCm) : "-",
                ran ? std::to_string(st.closedUp) : "-", st.runs);
     docks &= st.docks;
