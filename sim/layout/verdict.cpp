@@ -371,8 +371,11 @@ std::string Remedy(const Trials& trials, size_t k, const std::vector<Candidate>&
         "with [layout] allow_other_side = true, {} would dock: it {} over the same runs",
         Choice(line.Line(), k, *other), Range(*other));
   }
-  return fmt::format("nor the other side's style: {} {}; {}", Choice(line.Line(), k, *other),
-                     Range(*other), OwnSideRemedy(trials, k, tried, line, floor));
+  // Within the window in every trial, but too near its edge to hold.
+  const std::string spare =
+      Docks(*other) ? fmt::format(", with less than {} cm to spare", kWindowCm - kSureCm) : "";
+  return fmt::format("nor the other side's style: {} {}{}; {}", Choice(line.Line(), k, *other),
+                     Range(*other), spare, OwnSideRemedy(trials, k, tried, line, floor));
 }
 
 std::string Loose(const Placement& line, const Trials& trials, size_t k, const Candidate& chosen) {
