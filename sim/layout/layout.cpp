@@ -283,6 +283,7 @@ class LineLayout {
             fmt::format("{}: {}", s_.stations[k].name,
                         start_ && *start_ == k ? "the run starts here" : "behind the run's start");
       }
+      if (st.code != 0) NeverOnTo(runs, k, st);
       out.stations.push_back(st);
     }
     for (const SweptRun& run : runs) out.runsAboveALimit += !run.overspeeds.empty();
@@ -318,6 +319,22 @@ class LineLayout {
                   StopBeforeName(s_, k),
                   line.stall.empty() ? "" : "; a line's run that did not come there: " + line.stall)
             : chosen.verdict;
+  }
+
+  // Runs that never got from station k to the next: the next station's
+  // verdict tells why, and station k, which may dock itself, says so too.
+  void NeverOnTo(const std::vector<SweptRun>& runs, size_t k, StationLayout& st) const {
+    if (k + 1 >= s_.stations.size() || Stop(k + 1) > s_.endLocation) return;
+    Candidate next{};
+    for (size_t i = 0; i < runs.size(); ++i) {
+      const SweptRun& run = runs[i];
+      Tally(next, k + 1 < run.stops.size() ? &run.stops[k + 1] : nullptr, Stop(k + 1) - Stop(k),
+            false, run.stall, i);
+    }
+    const auto never = std::count(next.errors.begin(), next.errors.end(), kNeverReached);
+    if (never > 0)
+      st.why += fmt::format("; in {} of the {} runs the train never gets from it to {}", never,
+                            runs.size(), s_.stations[k + 1].name);
   }
 
   // A station that docks, but not within kTightCm of its stop in every run.
