@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "model/auto_driving.h"
 #include "model/beacon_codes.h"
 #include "model/units.h"
 #include "scenario/scenario_error.h"
@@ -68,9 +69,8 @@ bool Laid(const ATS_BEACONDATA& b) {
 }
 
 Placed HoldingOption(double at) {
-  constexpr int32_t kConstantSpeed = 1;
-  return Make(at, kBeaconDrivingOption, kConstantSpeed,
-              fmt::format("option = \"{}\"", beacon::kOptions[kConstantSpeed]));
+  return Make(at, kBeaconDrivingOption, auto_driving::kConstantSpeed,
+              fmt::format("option = \"{}\"", beacon::kOptions[auto_driving::kConstantSpeed]));
 }
 
 std::vector<int32_t> Codes(int32_t side) {
