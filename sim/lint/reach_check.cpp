@@ -78,12 +78,24 @@ class ReachCheck {
     warnings_.push_back(Warning(s_, line, message));
   }
 
+  bool AtTheLastStation() const {
+    const auto at = [&](const Station& st) {
+      return std::fabs(st.stop - s_.startLocation) <= kDockedWindow;
+    };
+    const auto ahead = [&](const Station& st) {
+      return st.stop - s_.startLocation > kDockedWindow;
+    };
+    return std::any_of(s_.stations.begin(), s_.stations.end(), at) &&
+           std::none_of(s_.stations.begin(), s_.stations.end(), ahead);
+  }
+
   // Before it moves the train passes the beacons at its start and no others:
   // the cab's target there must let it go.
   void Start() {
     const DriverMode mode = s_.driver.mode;
     const bool keyed = mode == DriverMode::Automatic;
     if (!s_.timeline.empty()) return;  // the author's own actions may move it
+    if (AtTheLastStation()) return;    // there is nowhere to leave for
     if (keyed && !s_.doors.startKey) {
       Warn(s_.startLine,
            fmt::format("the train cannot leave its start at {:.0f} m: in automatic mode only the "
