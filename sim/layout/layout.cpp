@@ -24,17 +24,16 @@ namespace {
 // m the run goes on past a stop it lays out: as far as a stop may overrun and dock.
 constexpr double kRunOnPastTheLast = 1;
 
-// An author's beacon the layout keeps, every field of it.
+// An author's beacon the layout keeps, every field of it: by name where
+// the named form reads back the same.
 std::string Raw(const RouteBeacon& b) {
   const ATS_BEACONDATA& d = b.data;
-  if (d.type == kBeaconRain && d.signal == 0 && d.distance == 0) {
-    return fmt::format("rain = {}", d.optional);
-  }
-  if (d.type == kBeaconDrivingOption && d.signal == 0 && d.distance == 0 && d.optional >= 0) {
-    if (d.optional <= beacon::kNeutralSection)
-      return fmt::format("option = \"{}\"", beacon::kOptions[d.optional]);
+  const bool plain = d.signal == 0 && d.distance == 0 && d.optional >= 0;
+  if (plain && d.type == kBeaconRain) return fmt::format("rain = {}", d.optional);
+  if (plain && d.type == kBeaconDrivingOption && d.optional <= beacon::kNeutralSection)
+    return fmt::format("option = \"{}\"", beacon::kOptions[d.optional]);
+  if (plain && d.type == kBeaconDrivingOption && d.optional <= beacon::kFastestShown)
     return fmt::format("option = {{ show_speed = {} }}", d.optional);
-  }
   return fmt::format("type = {}, optional = {}, signal = {}, distance = {}", d.type, d.optional,
                      d.signal, d.distance);
 }

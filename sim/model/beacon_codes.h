@@ -27,6 +27,7 @@ struct Braking {
 constexpr int32_t kStoppingPointStep = 25;           // metres a unit
 constexpr int32_t kStoppingPointLimit = 10000 * 25;  // metres, exclusive
 constexpr int32_t kNeutralSection = 3;               // option value
+constexpr int32_t kFastestShown = 999;               // km/h: option values above 3 show a speed
 inline constexpr std::array<const char*, 3> kBrakingEnds = {"nothing", "rebrake", "chime"};
 inline constexpr std::array<const char*, 4> kOptions = {"normal", "constant_speed", "brake_hold",
                                                         "neutral_section"};

@@ -235,7 +235,8 @@ class NamedBeacon {
       return {kBeaconDrivingOption, 0, 0, Choice(&node, where_, beacon::kOptions, "")};
     }
     const toml::table& t = Table(node, {"show_speed"});
-    return {kBeaconDrivingOption, 0, 0, Field(t, "show_speed", beacon::kNeutralSection + 1, 999)};
+    return {kBeaconDrivingOption, 0, 0,
+            Field(t, "show_speed", beacon::kNeutralSection + 1, beacon::kFastestShown)};
   }
 
   ATS_BEACONDATA Packed(int32_t type, int64_t value) const {

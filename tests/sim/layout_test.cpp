@@ -4,6 +4,7 @@
 // gives the figures its comments tell.
 #include "layout/layout.h"
 
+#include <fmt/format.h>
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -195,9 +196,16 @@ TEST(Layout, TheFileWrittenReadsBackWhateverTheAuthorWrote) {
       "[[ beacon ]]\nlocation = 2000.75\ntype = 18\noptional = 200\nsignal = 3\n"
       "distance = 12.5\n[[beacon]]\nlocation = 2050\n[beacon.run]\ndestination = 7\n"
       "number = 12\n";
+  // Values a named form does not take are kept raw.
+  for (const char* raw :
+       {"type = 17\noptional = 1000", "type = 18\noptional = -7", "type = 17\noptional = 45"})
+    odd += fmt::format("[[beacon]]\nlocation = 2060\n{}\n", raw);
   std::string text;
   const Scenario back = ReadBack(LayOutText(odd, "layout odd.toml"), text);
   EXPECT_EQ(back.stations[1].name, "Brook \"B\" \\ 2");
+  for (const char* kept :
+       {"type = 17, optional = 1000,", "type = 18, optional = -7,", "option = { show_speed = 45 }"})
+    EXPECT_NE(text.find(kept), std::string::npos) << kept;
   EXPECT_EQ(back.stations[2].name, "Cove \u00e9 'end'");
   EXPECT_NE(text.find("limit = 62 }"), std::string::npos) << text;
   EXPECT_EQ(text.find("limit = 63"), std::string::npos) << text;
