@@ -200,16 +200,18 @@ class ReachCheck {
     const double traction = starter_.Traction(notch, 0), resistance = starter_.Resistance(0);
     const double back = TrainModel::GradeDrag(permille);
     Warn(line,
-         fmt::format("{} on a rise of {:.1f} ‰ under its {:.0f} m, which pulls it back {:.2f} "
-                     "km/h/s, and {} notch {} gives {:.2f} less {:.2f} of running resistance: the "
-                     "train cannot {}{}: {} on a rise of less than {:.1f} ‰",
-                     who, permille, s_.dynamics.lengthMetres, back,
-                     DrivesByHand(s_.driver.mode) ? "the driver's" : "the start ramp's", notch,
-                     traction, resistance, what,
-                     weakest_.settings.empty()
-                         ? ""
-                         : fmt::format(" in the sweep's runs with {}", weakest_.settings),
-                     fix, steepest));
+         fmt::format(
+             "{} on a rise of {:.1f} ‰ under its {:.0f} m, which pulls it back {:.2f} "
+             "km/h/s, and {} notch {} gives {:.2f} less {:.2f} of running resistance: the "
+             "train cannot {}{}: {} on a rise of less than {:.1f} ‰",
+             who, permille, s_.dynamics.lengthMetres, back,
+             DrivesByHand(s_.driver.mode) ? "the driver's" : "the start ramp's", notch, traction,
+             resistance, what,
+             weakest_.settings.empty()
+                 ? ""
+                 : fmt::format(" in the sweep's runs, judged for its weakest-starting train ({})",
+                               weakest_.settings),
+             fix, steepest));
   }
 
   // The run ends when the train's front reaches its end: a stop's docked
