@@ -282,8 +282,10 @@ class LineLayout {
             fmt::format("{}: {}", s_.stations[k].name,
                         start_ && *start_ == k ? "the run starts here" : "behind the run's start");
       }
-      if (st.code != 0) NeverOnTo(runs, k, st);
       out.stations.push_back(st);
+    }
+    for (size_t k = 0; k + 1 < out.stations.size(); ++k) {
+      if (out.stations[k].code != 0) NeverOnTo(out.stations[k], out.stations[k + 1]);
     }
     for (const SweptRun& run : runs) out.runsAboveALimit += !run.overspeeds.empty();
   }
@@ -320,20 +322,13 @@ class LineLayout {
             : chosen.verdict;
   }
 
-  // Runs that never got from station k to the next: the next station's
-  // verdict tells why, and station k, which may dock itself, says so too.
-  void NeverOnTo(const std::vector<SweptRun>& runs, size_t k, StationLayout& st) const {
-    if (k + 1 >= s_.stations.size() || Stop(k + 1) > s_.endLocation) return;
-    Candidate next{};
-    for (size_t i = 0; i < runs.size(); ++i) {
-      const SweptRun& run = runs[i];
-      Tally(next, k + 1 < run.stops.size() ? &run.stops[k + 1] : nullptr, Stop(k + 1) - Stop(k),
-            false, run.stall, i);
-    }
+  // Runs that never got from a station to the next: the next station's
+  // verdict tells why, and the station, which may dock itself, says so too.
+  static void NeverOnTo(StationLayout& st, const StationLayout& next) {
     const auto never = std::count(next.errors.begin(), next.errors.end(), kNeverReached);
     if (never > 0)
       st.why += fmt::format("; in {} of the {} runs the train never gets from it to {}", never,
-                            runs.size(), s_.stations[k + 1].name);
+                            next.errors.size(), next.station->name);
   }
 
   // A station that docks, but not within kTightCm of its stop in every run.
