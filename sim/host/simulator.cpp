@@ -50,7 +50,7 @@ class Host {
         cabLog_(timeline_),
         stall_(s.stallAfterSeconds),
         mender_(s, stops_, timeline_),
-        limitWatch_(s),
+        limitWatch_(s.limits, s.dynamics.lengthMetres, s.overspeedMarginKmh),
         seat_(s, api, now_, timeline_) {}
 
   RunResult Run() {

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "host/interventions.h"
-#include "host/limit_watch.h"
+#include "model/limit_watch.h"
 #include "host/stops.h"
 #include "host/timeline.h"
 #include "host_call.h"

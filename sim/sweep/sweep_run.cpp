@@ -6,7 +6,7 @@
 #include <cmath>
 #include <sstream>
 
-#include "host/limit_watch.h"
+#include "model/limit_watch.h"
 #include "host/plugin_loader.h"
 #include "host/simulator.h"
 #include "sweep/worker_pool.h"

@@ -1,9 +1,10 @@
-#include "host/limit_watch.h"
+#include "model/limit_watch.h"
 
 #include <fmt/format.h>
 
 #include <algorithm>
 #include <cmath>
+#include <utility>
 
 #include "model/stretch_text.h"
 
@@ -12,8 +13,8 @@ std::string Describe(const Overspeed& o) {
                      o.limit->kmh, StretchText(o.fromMetres, o.toMetres), o.topKmh - o.limit->kmh);
 }
 
-LimitWatch::LimitWatch(const Scenario& s)
-    : limits_(s.limits), length_(s.dynamics.lengthMetres), margin_(s.overspeedMarginKmh) {}
+LimitWatch::LimitWatch(const std::vector<LineLimit>& limits, double lengthMetres, double marginKmh)
+    : limits_(limits), length_(lengthMetres), margin_(marginKmh) {}
 
 void LimitWatch::Watch(double front, double speedKmh) {
   inForce_ = LowestOver(limits_, front - length_, front);

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "scenario/scenario.h"
+#include "model/line_limits.h"
 
 // A stretch run above one limit.
 struct Overspeed {
@@ -20,7 +20,9 @@ std::string Describe(const Overspeed& o);
 
 class LimitWatch {
  public:
-  explicit LimitWatch(const Scenario& s);
+  // The line's limits, the train's length, and how far above a limit a
+  // train may run unreported.
+  LimitWatch(const std::vector<LineLimit>& limits, double lengthMetres, double marginKmh);
 
   // Each frame, with where the front is and the speed.
   void Watch(double front, double speedKmh);
