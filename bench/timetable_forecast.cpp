@@ -22,7 +22,7 @@ std::string Seconds(std::optional<double> s) { return s ? fmt::format("{:.3f}", 
 void Measure(const std::string& path) {
   const Scenario s = LoadScenario(path);
   std::vector<std::optional<double>> leaves(s.stations.size()), arrives(s.stations.size());
-  for (const StationTime& t : ForecastTimes(s)) {
+  for (const StationTime& t : ForecastRun(s).stations) {
     const size_t k = static_cast<size_t>(t.station - s.stations.data());
     if (std::isnan(t.arrives)) continue;  // not reached
     leaves[k] = t.leaves;

@@ -17,6 +17,7 @@
 #include "model/cab.h"
 #include "model/clock_text.h"
 #include "model/dynamics.h"
+#include "model/stretch_text.h"
 #include "model/units.h"
 #include "scenario/stop_style.h"
 
@@ -60,10 +61,11 @@ struct Pointing {
 class LineCheck {
  public:
   explicit LineCheck(const Scenario& s)
-      : s_(s), train_(s.dynamics, s.gradients), envelope_(s, train_), times_(ForecastTimes(s)) {}
+      : s_(s), train_(s.dynamics, s.gradients), envelope_(s, train_), forecast_(ForecastRun(s)) {}
 
   std::vector<std::string> Run() {
     Limits();
+    AboveLimitAsDriven();
     for (const EnvelopePiece& piece : envelope_.Pieces()) CurveTooSteep(piece);
     Falls();
     for (const Station& st : s_.stations) StopOnTheGrade(st);
@@ -81,7 +83,8 @@ class LineCheck {
       return std::nullopt;
     // Past a station the train is not expected to reach or leave, how it
     // would come is not known: the warning there is the one to mend.
-    if (!times_.empty() && times_.back().station->stop < st.stop) return std::nullopt;
+    if (!forecast_.stations.empty() && forecast_.stations.back().station->stop < st.stop)
+      return std::nullopt;
     const int style = StyleOfStop(s_, st.stop);
     double d = st.stop - CurveMeets(st.stop, style);
     const Pointing pointing = PointingAt(st);
@@ -132,6 +135,20 @@ class LineCheck {
         continue;
       }
       AboveLimit(piece, *limit, x, speed);
+      limitsTold_.insert(limit);
+    }
+  }
+
+  // Where the beacons keep the train to a limit, but automatic driving as
+  // forecast does not: under a holding option, or down a fall.
+  void AboveLimitAsDriven() {
+    for (const Overspeed& o : forecast_.overspeeds) {
+      if (limitsTold_.count(o.limit) > 0) continue;
+      Warn(o.limit->line,
+           fmt::format("the train is forecast to run {:.0f} km/h through the line's {:.0f} km/h "
+                       "limit {}, though the beacons keep it to the limit: automatic driving "
+                       "does not hold it there, under a holding option or down a fall",
+                       o.topKmh, o.limit->kmh, StretchText(o.fromMetres, o.toMetres)));
     }
   }
 
@@ -396,7 +413,7 @@ class LineCheck {
   // Metres past the stop where the train first stands: as the run's
   // forecast has it, else driven in at `limit` km/h from near the stop.
   double Stood(const Station& st, double limit) const {
-    for (const StationTime& t : times_) {
+    for (const StationTime& t : forecast_.stations) {
       if (t.station == &st && !std::isnan(t.stood)) return t.stood - st.stop;
     }
     return DrivenStopError(st.stop, StyleOfStop(s_, st.stop), limit);
@@ -444,7 +461,7 @@ class LineCheck {
   void Timetable() {
     const double dwell = s_.doors.automatic ? s_.doors.dwellSeconds : 0;
     const double delay = s_.doors.startKey ? s_.doors.startDelaySeconds : 0;
-    for (const auto& [st, arrives, ready, leaves, stood] : times_) {
+    for (const auto& [st, arrives, ready, leaves, stood] : forecast_.stations) {
       if (std::isnan(ready) || !st->departureMs || *st->departureMs / 1000.0 >= ready - 0.5)
         continue;
       Warn(st->line, fmt::format("station {} departs at {}, but the train can leave at {} at the "
@@ -459,7 +476,8 @@ class LineCheck {
   const Scenario& s_;
   TrainModel train_;  // for its queries only: StopError runs its own
   SpeedEnvelope envelope_;
-  std::vector<StationTime> times_;  // the run as forecast
+  ForecastedRun forecast_;                 // the run as forecast
+  std::set<const LineLimit*> limitsTold_;  // a limit the beacons let the train above
   std::vector<std::string> warnings_;
 };
 

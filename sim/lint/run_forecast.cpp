@@ -23,7 +23,7 @@ class RunForecast {
     Pass();  // the beacons at the start
   }
 
-  std::vector<StationTime> Run() {
+  ForecastedRun Run() {
     std::vector<StationTime> times;
     // Standing on open line, the driver keys once the host has stepped the
     // mode down and his delay has passed; a train running needs no key.
@@ -48,7 +48,7 @@ class RunForecast {
       // The cab shows its countdown's end a frame before the driver acts.
       key = std::max(times.back().ready, st.departureMs.value_or(0) / 1000.0 + s_.timeStep);
     }
-    return times;
+    return {std::move(times), limits_.Take()};
   }
 
  private:
@@ -116,6 +116,7 @@ class RunForecast {
   void Move() {
     train_.Frame(motion_, handles_, s_.timeStep);
     now_ += s_.timeStep;
+    limits_.Watch(motion_.location, motion_.speed);
     Pass();
   }
   void Drive() {
@@ -206,6 +207,7 @@ class RunForecast {
 
   const Scenario& s_;
   TrainModel train_;
+  LimitWatch limits_{s_.limits, s_.dynamics.lengthMetres, s_.overspeedMarginKmh};
   auto_driving::Driving driving_;
   TrainMotion motion_{s_.startLocation, s_.startSpeed};
   ATS_HANDLES handles_{notch::kHolding, 0, 1, 0};
@@ -225,4 +227,4 @@ class RunForecast {
 
 }  // namespace
 
-std::vector<StationTime> ForecastTimes(const Scenario& s) { return RunForecast(s).Run(); }
+ForecastedRun ForecastRun(const Scenario& s) { return RunForecast(s).Run(); }

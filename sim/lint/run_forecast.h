@@ -6,6 +6,7 @@
 
 #include <vector>
 
+#include "model/limit_watch.h"
 #include "scenario/scenario.h"
 
 // When the train is expected at a station at the earliest, in seconds of
@@ -18,6 +19,12 @@ struct StationTime {
   double stood;    // m where the train first came to a stand there, before any closing up
 };
 
-// The stations from the run's start on, in order, as far as the train is
-// expected to reach and leave them; the last, not reached, with its times NaN.
-std::vector<StationTime> ForecastTimes(const Scenario& s);
+struct ForecastedRun {
+  // The stations from the run's start on, in order, as far as the train is
+  // expected to reach and leave them; the last, not reached, with its times NaN.
+  std::vector<StationTime> stations;
+  // Where it is expected to run above the line's limits.
+  std::vector<Overspeed> overspeeds;
+};
+
+ForecastedRun ForecastRun(const Scenario& s);

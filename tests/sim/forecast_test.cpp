@@ -23,7 +23,7 @@ void ExpectForecastIsTheRun(const std::string& path) {
   FreshLibrary();
   const Scenario s = LoadScenario(path);
   const RunResult run = RunScenario(s, LinkedApi());
-  const std::vector<StationTime> forecast = ForecastTimes(s);
+  const std::vector<StationTime> forecast = ForecastRun(s).stations;
   int compared = 0;
   for (const StationTime& t : forecast) {
     if (std::isnan(t.arrives)) continue;
