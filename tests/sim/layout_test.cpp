@@ -58,16 +58,25 @@ sweep = { brake_scale = [0.95, 1.05] }
 struct LaidOut {
   Scenario input;
   Layout layout;
-  std::string path;
 };
 
+// Whether `text` holds `part`, and the whole text where it does not.
+::testing::AssertionResult Holds(const std::string& text, const std::string& part) {
+  if (text.find(part) != std::string::npos) return ::testing::AssertionSuccess();
+  return ::testing::AssertionFailure() << "no \"" << part << "\" in:\n" << text;
+}
+
+// The scenario of `text`, written to a file of that name in the temporary folder.
+Scenario Loaded(const std::string& text, const std::string& name) {
+  std::ofstream(std::filesystem::temp_directory_path() / name) << text;
+  return LoadScenario((std::filesystem::temp_directory_path() / name).string());
+}
+
 LaidOut LayOutText(const std::string& text, const std::string& name) {
-  const std::string path = (std::filesystem::temp_directory_path() / name).string();
-  std::ofstream(path) << text;
-  Scenario s = LoadScenario(path);
+  Scenario s = Loaded(text, name);
   const SweepOptions o{CORVANE_PLUGIN_PATH, 2, 60, false, nullptr, nullptr};
   Layout layout = LayOut(s, o);
-  return {std::move(s), std::move(layout), path};
+  return {std::move(s), std::move(layout)};
 }
 
 // The metro example's train from Ashby by Brook (doors left) to Cove at 60
@@ -94,7 +103,7 @@ sweep = { brake_scale = [1.0, 1.05] }
 // The file written, read back: the layout's beacons and the input's line.
 Scenario ReadBack(const LaidOut& out, std::string& text) {
   text = LayoutFile(out.input, out.layout);
-  Scenario back = ParseScenario(text, out.path + ".out.toml");
+  Scenario back = ParseScenario(text, out.input.path + ".out.toml");
   const auto fields = [](const RouteBeacon& b) {
     return std::make_tuple(b.location, b.data.type, b.data.optional, b.data.signal,
                            b.data.distance);
@@ -148,7 +157,7 @@ TEST(Layout, ShortSectionsAndLimitsJustPastAPlatformDockAndKeepTheLimits) {
   // Brook's departure gets the 50 km/h that holds 10 m on; Cove's one low
   // enough for a braking curve to 30 km/h to end at the curve, begun past Cove.
   EXPECT_LE(HighestGiven(out.layout, 900, 1010), 50);
-  EXPECT_NE(text.find("braking = { final_speed = 30, end = 2100 }"), std::string::npos) << text;
+  EXPECT_TRUE(Holds(text, "braking = { final_speed = 30, end = 2100 }"));
   for (const RouteBeacon& b : out.layout.beacons) {
     if (b.data.type == kBeaconBraking && beacon::BrakingOf(b.data.optional).end == 2100)
       EXPECT_GT(b.location, 2000);
@@ -176,7 +185,7 @@ TEST(Layout, ChoosesADockingStyleRaisesALimitBehindTheRearAndKeepsTheAuthorsOthe
        {"# Brook: code 12 (style 1) in at 60 km/h: over the 3 runs of the sweep above",
         "{ location = 2420, speed_limit = 60 }", "{ location = 2000, rain = 200 }",
         "sweep = { brake_scale = [0.95, 1, 1.05] }"}) {
-    EXPECT_NE(text.find(written), std::string::npos) << written << "\n" << text;
+    EXPECT_TRUE(Holds(text, written));
   }
   for (const char* gone : {"[[beacon]]", "speed_limit = 99", "[0.95, 1.05]"})
     EXPECT_EQ(text.find(gone), std::string::npos) << gone << "\n" << text;
@@ -205,9 +214,9 @@ TEST(Layout, TheFileWrittenReadsBackWhateverTheAuthorWrote) {
   EXPECT_EQ(back.stations[1].name, "Brook \"B\" \\ 2");
   for (const char* kept :
        {"type = 17, optional = 1000,", "type = 18, optional = -7,", "option = { show_speed = 45 }"})
-    EXPECT_NE(text.find(kept), std::string::npos) << kept;
+    EXPECT_TRUE(Holds(text, kept));
   EXPECT_EQ(back.stations[2].name, "Cove \u00e9 'end'");
-  EXPECT_NE(text.find("limit = 62 }"), std::string::npos) << text;
+  EXPECT_TRUE(Holds(text, "limit = 62 }"));
   EXPECT_EQ(text.find("limit = 63"), std::string::npos) << text;
 }
 
@@ -246,10 +255,9 @@ TEST(Layout, AStationTheLinesRunsDoNotReachSaysHowTheyEnded) {
   line.replace(line.find("end_location = 3300 }"), 21, "end_location = 3300, max_duration = 300 }");
   const StationLayout cove = LayOutText(line, "layout_short_time.toml").layout.stations[2];
   EXPECT_FALSE(cove.docks);
-  EXPECT_NE(cove.why.find("though from Brook it docked in every run; a line's run that did not "
-                          "come there: not reached: the run ended at"),
-            std::string::npos)
-      << cove.why;
+  EXPECT_TRUE(Holds(cove.why,
+                    "though from Brook it docked in every run; a line's run that did not "
+                    "come there: not reached: the run ended at"));
 }
 
 // A run that starts 0.4 m short of a platform, or on open line between two,
@@ -270,12 +278,9 @@ TEST(Layout, ARunStartingOffAPlatformOrBetweenTwoLeaves) {
     for (const StationLayout& st : out.layout.stations) {
       if (st.station->stop <= 600) continue;
       EXPECT_TRUE(st.docks) << start << ": " << st.why;
-      EXPECT_NE(st.why.find("over the one run of the sweep above it stops"), std::string::npos)
-          << st.why;
+      EXPECT_TRUE(Holds(st.why, "over the one run of the sweep above it stops"));
     }
-    EXPECT_NE(text.find(std::string("{ location = ") + start + ", location_code = 12 }"),
-              std::string::npos)
-        << text;
+    EXPECT_TRUE(Holds(text, std::string("{ location = ") + start + ", location_code = 12 }"));
     // The curve down to the 30 km/h just past a start between stations
     // starts past it, from where the train has gained most.
     EXPECT_EQ(out.layout.runsAboveALimit, 0) << text;
@@ -302,7 +307,7 @@ TEST(Layout, TheOtherSidesStyleIsWrittenOnlyWhereAllowed) {
   const StationLayout& other = out.layout.stations[1];
   EXPECT_TRUE(other.docks) << other.why;
   EXPECT_EQ(other.code, 11) << other.why;
-  EXPECT_NE(other.why.find("as [layout] allow_other_side asks"), std::string::npos) << other.why;
+  EXPECT_TRUE(Holds(other.why, "as [layout] allow_other_side asks"));
   std::string text;
   EXPECT_EQ(Lint(ReadBack(out, text)), std::vector<std::string>{}) << text;
   std::vector<std::pair<BeaconType, int64_t>> group;  // Brook's, from its code to its stop
@@ -330,15 +335,12 @@ TEST(Layout, AStationSomeRunsNeverReachSaysHowMany) {
   const Layout laid = LayOutText(line, "layout_rise.toml").layout;
   const StationLayout &brook = laid.stations[1], &cove = laid.stations[2];
   EXPECT_FALSE(cove.docks);
-  EXPECT_NE(cove.why.find("it does NOT dock: in 1 of its 4 runs the train never reaches it from "
-                          "Brook: ran back from 1600.0 m"),
-            std::string::npos)
-      << cove.why;
+  EXPECT_TRUE(Holds(cove.why,
+                    "it does NOT dock: in 1 of its 4 runs the train never reaches it from "
+                    "Brook: ran back from 1600.0 m"));
   // Brook docks; its comment says the train did not always get on from it.
   EXPECT_TRUE(brook.docks);
-  EXPECT_NE(brook.why.find("; in 1 of the 3 runs the train never gets from it to Cove"),
-            std::string::npos)
-      << brook.why;
+  EXPECT_TRUE(Holds(brook.why, "; in 1 of the 3 runs the train never gets from it to Cove"));
 }
 
 // Brook on a 30 ‰ rise that no train of the sweep leaves: Cove's choices
@@ -357,7 +359,7 @@ TEST(Layout, AStationTheTrainCannotReachIsToldWhatGradeLetsItLeaveAndDock) {
         "a grade of 0 ‰ under Brook (its last 120 m and the first 150 m past it) "
         "would dock code 12 (style 1) in at 15 km/h, its curve ending 64 m "
         "before the stop: it stops -26 to +19 cm over the same runs"}) {
-    EXPECT_NE(cove.why.find(said), std::string::npos) << cove.why;
+    EXPECT_TRUE(Holds(cove.why, said));
   }
 }
 
@@ -375,7 +377,7 @@ TEST(Layout, AStopNoLayoutDocksIsToldWithTheCauseAndTheRemediesRun) {
         "none of these docks it when run: the last 400 m into the stop falling 57.5 ‰ (now falling "
         "60 ‰ on average)",
         "brakes ×1.2 as strong"}) {
-    EXPECT_NE(brook.why.find(said), std::string::npos) << brook.why;
+    EXPECT_TRUE(Holds(brook.why, said));
   }
 }
 
@@ -457,9 +459,7 @@ TEST(Layout, TheSweepWrittenHasTheMidpointsNextToTheEndsAndCornersAreTheEnds) {
 // line's own runs, whose frames fall otherwise: one with room to spare is
 // taken first, however much its stops spread.
 TEST(Layout, TheBestChoiceDocksWithRoomToSpare) {
-  const std::string path = (std::filesystem::temp_directory_path() / "layout_spare.toml").string();
-  std::ofstream(path) << kLine;
-  const Scenario s = LoadScenario(path);
+  const Scenario s = Loaded(kLine, "layout_spare.toml");
   const Placement line(s, 0.1);
   const Trials trials(line, {{"brake_scale", {0.95, 1.05}, 1}}, {});
   ASSERT_EQ(trials.Count(), 3u);  // the two brakes, and one as the file has it
@@ -494,9 +494,7 @@ TEST(Layout, TheBestChoiceDocksWithRoomToSpare) {
 // as the line's run does: the style in force shapes the stopping curve
 // until the station's own code is passed.
 TEST(Layout, ATrialLeavesTheStopBeforeUnderTheCodeItsGroupLeftInForce) {
-  const std::string path = (std::filesystem::temp_directory_path() / "layout_leave.toml").string();
-  std::ofstream(path) << kLine;
-  const Scenario s = LoadScenario(path);
+  const Scenario s = Loaded(kLine, "layout_leave.toml");
   Placement line(s, 0.1);
   const auto leaving = [](const Placement& on, size_t k, int32_t code) {
     const Approach a{code, 60, on.OwnCurve(code, 60)};
@@ -527,9 +525,7 @@ TEST(Layout, ATrialLeavesTheStopBeforeUnderTheCodeItsGroupLeftInForce) {
 // trials: Brook's own choice at 60 km/h, said to have stopped short, beyond
 // or spread, comes within with the gentlest change tried in each case.
 TEST(Layout, AStopThatDocksLooselyIsToldWhyAndWhatBringsItWithin) {
-  const std::string path = (std::filesystem::temp_directory_path() / "layout_loose.toml").string();
-  std::ofstream(path) << kLine;
-  const Scenario s = LoadScenario(path);
+  const Scenario s = Loaded(kLine, "layout_loose.toml");
   const Placement line(s, 0.1);
   const SweepOptions o{CORVANE_PLUGIN_PATH, 2, 60, false, nullptr, nullptr};
   const Trials trials(line, {{"brake_scale", {0.95, 1.05}, 1}}, o);
@@ -583,15 +579,13 @@ TEST(Layout, AStationNoBeaconCanServeIsRefusedFirst) {
     std::string line = kLine;
     line.replace(line.find(c.from), std::string(c.from).size(), c.to);
     if (c.alsoFrom) line.replace(line.find(c.alsoFrom), std::string(c.alsoFrom).size(), c.alsoTo);
-    const std::string path = (std::filesystem::temp_directory_path() / "layout_off.toml").string();
-    std::ofstream(path) << line;
-    const Scenario s = LoadScenario(path);
+    const Scenario s = Loaded(line, "layout_off.toml");
     const SweepOptions o{"/nonexistent/no-runs-expected.so", 1, 60, false, nullptr, nullptr};
     try {
       LayOut(s, o);
       ADD_FAILURE() << "laid out: " << c.to;
     } catch (const ScenarioError& e) {
-      EXPECT_NE(std::string(e.what()).find(c.said), std::string::npos) << e.what();
+      EXPECT_TRUE(Holds(e.what(), c.said));
     }
   }
 }
@@ -605,9 +599,7 @@ namespace {
 // gained most, and is as steep from there as the layout's curves are, not
 // so gentle that the plug-in brakes at once and crawls the rest.
 TEST(Layout, ACurveBetweenStopsTooCloseForTheLineSpeedStartsWhereTheTrainComesFastest) {
-  const std::string path = (std::filesystem::temp_directory_path() / "layout_reach.toml").string();
-  std::ofstream(path) << kShortSections;
-  const Scenario s = LoadScenario(path);
+  const Scenario s = Loaded(kShortSections, "layout_reach.toml");
   const Placement line(s, 0.1);
   const std::optional<Section> section = line.Plan(1, {12, 10, 100}, 15);
   ASSERT_TRUE(section);
