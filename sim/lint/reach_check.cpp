@@ -37,15 +37,16 @@ WeakestStart WeakestOf(const Scenario& s) {
       MostScoring(s.sweep, [&](const SweepPoint& p) { return -steepest(p); });
   std::vector<std::string> settings;
   const double own = TrainModel(s.dynamics).SteepestStart(StartNotch(s));
+  const double least = steepest(weakest);
   for (size_t i = 0; i < s.sweep.size(); ++i) {
     SweepPoint p = weakest;
     p[i] = 0;
     bool matters = false;
-    for (; p[i] < s.sweep[i].values.size(); ++p[i]) matters |= steepest(p) != steepest(weakest);
+    for (; p[i] < s.sweep[i].values.size(); ++p[i]) matters |= steepest(p) != least;
     if (matters)
       settings.push_back(fmt::format("{} {}", s.sweep[i].name, s.sweep[i].values[weakest[i]]));
   }
-  if (steepest(weakest) >= own) return {s.dynamics, ""};
+  if (least >= own) return {s.dynamics, ""};
   return {Apply(s, s.sweep, weakest).dynamics, fmt::format("{}", fmt::join(settings, ", "))};
 }
 
